@@ -1,0 +1,100 @@
+#include "platform/files/FileOps.h"
+
+#include "platform/files/PlatformError.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quillory::files {
+
+namespace {
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+[[noreturn]] void fail(int err, const QString& path, const QString& what) {
+    throw PlatformError(errorNumberFor(err, path),
+                        QStringLiteral("%1 \"%2\": %3").arg(what, path, systemErrorText(err)));
+}
+
+} // namespace
+
+int errorNumberFor(int err, const QString& path) {
+    if (err == ENOENT) {
+        const QFileInfo info(path);
+        if (!info.absoluteDir().exists())
+            return ErrorNumber::PathNotFound;
+    }
+    return fileErrorNumber(err);
+}
+
+void deleteFile(const QString& path) {
+    if (::unlink(native(path).constData()) != 0)
+        fail(errno, path, QStringLiteral("Cannot delete"));
+}
+
+void renameFile(const QString& from, const QString& to) {
+    if (QFileInfo::exists(to))
+        throw PlatformError(ErrorNumber::FileAlreadyExists,
+                            QStringLiteral("Cannot rename to \"%1\": the file exists").arg(to));
+    if (::rename(native(from).constData(), native(to).constData()) != 0)
+        fail(errno, from, QStringLiteral("Cannot rename"));
+}
+
+void replaceFile(const QString& from, const QString& to) {
+    if (::rename(native(from).constData(), native(to).constData()) != 0)
+        fail(errno, from, QStringLiteral("Cannot replace"));
+    syncFolder(QFileInfo(to).absolutePath());
+}
+
+void syncFile(const QString& path) {
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail(errno, path, QStringLiteral("Cannot open"));
+    const int rc = ::fsync(fd);
+    const int err = errno;
+    ::close(fd);
+    if (rc != 0)
+        fail(err, path, QStringLiteral("Cannot write"));
+}
+
+void syncFolder(const QString& folder) {
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return; // some file systems do not let a folder be opened; the rename stands anyway
+    ::fsync(fd);
+    ::close(fd);
+}
+
+QString joinPath(const QString& folder, const QString& name) {
+    QString trimmedName = name;
+    while (trimmedName.startsWith(QLatin1Char('/')) || trimmedName.startsWith(QLatin1Char('\\')))
+        trimmedName.remove(0, 1);
+    if (folder.isEmpty())
+        return trimmedName;
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + trimmedName;
+    return folder + QLatin1Char('/') + trimmedName;
+}
+
+QString resolveName(const QString& folder, const QString& name) {
+    const QString exact = joinPath(folder, name);
+    if (QFileInfo::exists(exact))
+        return exact;
+    QString bare = name;
+    while (bare.startsWith(QLatin1Char('/')) || bare.startsWith(QLatin1Char('\\')))
+        bare.remove(0, 1);
+    const QStringList entries =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        if (entry.compare(bare, Qt::CaseInsensitive) == 0)
+            return joinPath(folder, entry);
+    }
+    return exact;
+}
+
+} // namespace quillory::files

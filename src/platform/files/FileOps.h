@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+namespace quillory::files {
+
+// The file calls the program's maintenance steps rely on. Each throws PlatformError with the
+// runtime's file-system number when it fails.
+
+// Deletes a file ("Kill"). A missing file is error 53, a missing folder 76.
+void deleteFile(const QString& path);
+
+// Renames a file ("Name ... As ..."). The target must not exist (error 58 otherwise).
+void renameFile(const QString& from, const QString& to);
+
+// Replaces `to` with `from` in one step (rename over an existing file), then makes the
+// folder's entry durable.
+void replaceFile(const QString& from, const QString& to);
+
+// Flushes a file's contents, and the folder that lists it, to the disk.
+void syncFile(const QString& path);
+void syncFolder(const QString& folder);
+
+// Finds an existing file in `folder` whose name matches `name` without regard to letter case;
+// returns folder + separator + the name as it stands on the disk, or folder + separator +
+// `name` when there is none.
+QString resolveName(const QString& folder, const QString& name);
+
+// Joins a folder and a name with exactly one separator between them.
+QString joinPath(const QString& folder, const QString& name);
+
+// The file-system number for a failed call on `path`, telling a missing folder (76) from a
+// missing file (53).
+int errorNumberFor(int err, const QString& path);
+
+} // namespace quillory::files
