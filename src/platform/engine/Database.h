@@ -1,0 +1,117 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quillory::engine {
+
+// One open database file. Every connection is opened with the engine's defensive settings and
+// the program's dialect functions (a letter-case-blind Like with *, ?, # and [...] wildcards).
+// Failures throw PlatformError with the engine's error number.
+class Database {
+public:
+    enum class Mode { ReadWrite, ReadOnly };
+
+    // Opens an existing database file and checks that it can be read. A missing file is 3024,
+    // a file that is not a database 3049, one that cannot be opened for lack of permission
+    // or a lock 3051.
+    static std::unique_ptr<Database> open(const QString& path, Mode mode = Mode::ReadWrite);
+
+    // Creates a new, empty database file at `path` (3204 when a file of that name exists). The
+    // file appears on the disk with the first write.
+    static std::unique_ptr<Database> createNew(const QString& path);
+
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    QString path() const { return m_path; }
+    sqlite3* handle() const { return m_db; }
+
+    // Runs one or more statements that return no rows.
+    void exec(const QString& sql);
+
+    // Runs a query and returns the first column of the first row (invalid when none).
+    QVariant scalar(const QString& sql, const QVariantList& params = {});
+
+    // True when the file carries the program's book marks and table PhoneBK.
+    bool isBook();
+
+private:
+    Database(sqlite3* db, QString path);
+    sqlite3* m_db;
+    QString m_path;
+};
+
+// A prepared statement that finalizes itself. Values are bound, never pasted into SQL. It is
+// exactly one statement: text after it (a second statement) is refused with 3077.
+class Statement {
+public:
+    // ReadOnly prepares under an authorizer that lets the statement read and call functions
+    // only; anything else (a write, a pragma, an attach) is refused with 3077.
+    enum class Access { Any, ReadOnly };
+
+    Statement(const Database& db, const QString& sql, Access access = Access::Any);
+    Statement(sqlite3* db, const QString& sql, Access access = Access::Any);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bind(int index, const QVariant& value); // 1-based
+    void bindAll(const QVariantList& values);
+    bool step();  // true while a row is available; a failure throws and resets the statement
+    void reset(); // ready to run again; bindings are kept
+    int columnCount() const;
+    QString columnName(int column) const;
+    QVariant column(int column) const;
+    qint64 columnInt64(int column) const;
+    sqlite3_stmt* handle() const { return m_stmt; }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// The columns of a table as its file declares them.
+struct TableColumns {
+    QStringList names;
+    QStringList types;  // declared types, as written
+    QString rowidAlias; // the INTEGER PRIMARY KEY column (the row id itself), or empty
+};
+// Empty names when the file has no such table.
+TableColumns tableColumns(Database& db, const QString& table);
+
+// The program's book: table PhoneBK with the contact fields, marked as ours.
+namespace book {
+// PRAGMA application_id of every book and stand-by database the program creates ("Quly").
+constexpr std::int32_t applicationId = 0x51756C79;
+// PRAGMA user_version: the version of the table layout below.
+constexpr int schemaVersion = 1;
+// "PhoneBK".
+QString tableName();
+// The contact fields in the table's column order (the hidden id comes first in the table).
+const QStringList& fieldNames();
+// Creates a new, empty book (or stand-by database) at `path`; the file must not exist.
+void create(const QString& path);
+} // namespace book
+
+// True while a DataSource holds the file open (compared by the file's canonical path).
+bool isHeldOpen(const QString& path);
+
+// Writes a compacted copy of `source` to `destination`. Fails when the source is missing
+// (3024), is held open by a data source (3051), or when the destination exists (3204).
+void CompactDatabase(const QString& source, const QString& destination);
+
+// Checks the file; when it is damaged, rebuilds it from every row that can still be read and
+// swaps the rebuilt file in. A healthy file is left as it is, byte for byte. A missing file is
+// 3024, one held open by a data source 3051, a file that is not a database (or whose table
+// list cannot be read) 3049.
+void RepairDatabase(const QString& path);
+
+} // namespace quillory::engine

@@ -1,0 +1,379 @@
+#include "platform/engine/Database.h"
+#include "platform/engine/Dialect.h"
+#include "platform/engine/EngineError.h"
+#include "platform/engine/OpenFiles.h"
+#include "platform/files/FileOps.h"
+
+#include <limits>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace quillory::engine {
+
+namespace {
+
+QString journalOf(const QString& path) {
+    return path + QStringLiteral("-journal");
+}
+
+// A database file nobody may trust, and the journal that would otherwise be rolled into it.
+void removeWithJournal(const QString& path) {
+    QFile::remove(path);
+    QFile::remove(journalOf(path));
+}
+
+void requireFile(const QString& path) {
+    checkFileName(path);
+    if (!QFileInfo::exists(path))
+        throw PlatformError(ErrorNumber::EngineFileNotFound,
+                            QStringLiteral("The file \"%1\" could not be found.").arg(path));
+}
+
+void requireNotHeld(const QString& path) {
+    if (isHeldOpen(path))
+        throw PlatformError(
+            ErrorNumber::EngineLocked,
+            QStringLiteral("The file \"%1\" is in use: a data source holds it open.").arg(path));
+}
+
+void makeDurable(const QString& path) {
+    files::syncFile(path);
+    files::syncFolder(QFileInfo(path).absolutePath());
+}
+
+// "ok" from PRAGMA integrity_check. Damage the check runs into while reading counts as damage;
+// a lock or an I/O failure is passed to the caller.
+bool isHealthy(Database& db) {
+    try {
+        Statement check(db, QStringLiteral("PRAGMA integrity_check"));
+        QStringList findings;
+        while (check.step())
+            findings.append(check.column(0).toString());
+        return findings == QStringList{QStringLiteral("ok")};
+    } catch (const PlatformError& error) {
+        if (error.number() == ErrorNumber::EngineNotReadable)
+            return false;
+        throw;
+    }
+}
+
+struct SchemaEntry {
+    QString type;
+    QString name;
+    QString sql;
+};
+
+QVector<SchemaEntry> readSchema(Database& db) {
+    // Tables first, so that indexes, views and triggers find them; sqlite_ tables are the
+    // engine's own and come back by themselves.
+    Statement list(
+        db, QStringLiteral("SELECT type, name, sql FROM sqlite_master "
+                           "WHERE sql IS NOT NULL AND substr(name, 1, 7) <> 'sqlite_' "
+                           "ORDER BY CASE type WHEN 'table' THEN 0 WHEN 'index' THEN 1 ELSE 2 END, "
+                           "rowid"));
+    QVector<SchemaEntry> entries;
+    while (list.step())
+        entries.append(
+            {list.column(0).toString(), list.column(1).toString(), list.column(2).toString()});
+    return entries;
+}
+
+// The table list of a damaged file is text read from that file: one CREATE statement of it
+// runs, never whatever a crafted file might put after it.
+void runSchemaStatement(Database& db, const QString& sql) {
+    if (!sql.trimmed().startsWith(QLatin1String("CREATE"), Qt::CaseInsensitive))
+        throw PlatformError(ErrorNumber::EngineSyntax,
+                            QStringLiteral("The table list holds something other than a CREATE."));
+    Statement create(db, sql);
+    create.step();
+}
+
+// Copies every row of one table that can still be read from a damaged file into the fresh
+// one. Values are copied as SQLite holds them, type for type.
+class TableSalvage {
+public:
+    TableSalvage(Database& from, Database& to, const QString& table, bool withoutRowid)
+        : m_withoutRowid(withoutRowid) {
+        const TableColumns declared = tableColumns(from, table);
+        QStringList columns;
+        for (const QString& name : declared.names) {
+            // The INTEGER PRIMARY KEY is the rowid itself, copied as such.
+            if (!withoutRowid && name == declared.rowidAlias)
+                continue;
+            columns.append(dialect::quoteName(name));
+        }
+        const QString quotedTable = dialect::quoteName(table);
+        QStringList selected = columns;
+        if (!withoutRowid)
+            selected.prepend(QStringLiteral("rowid"));
+        QStringList marks;
+        for (qsizetype i = 0; i < selected.size(); ++i)
+            marks.append(QStringLiteral("?"));
+        m_insert = std::make_unique<Statement>(
+            to, QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
+                    .arg(quotedTable, selected.join(u','), marks.join(u',')));
+        m_all = std::make_unique<Statement>(
+            from, QStringLiteral("SELECT %1 FROM %2").arg(selected.join(u','), quotedTable));
+        if (withoutRowid)
+            return;
+        const QString select =
+            QStringLiteral("SELECT %1 FROM %2 ").arg(selected.join(u','), quotedTable);
+        const QString range = QStringLiteral("WHERE rowid BETWEEN ? AND ? ORDER BY rowid ");
+        m_forward = std::make_unique<Statement>(from, select + range + QStringLiteral("ASC"));
+        m_backward = std::make_unique<Statement>(from, select + range + QStringLiteral("DESC"));
+        m_exists = std::make_unique<Statement>(
+            from, QStringLiteral("SELECT rowid FROM %1 WHERE rowid = ?").arg(quotedTable));
+        for (const QString& column : columns)
+            m_field.push_back(std::make_unique<Statement>(
+                from,
+                QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(column, quotedTable)));
+    }
+
+    void run() {
+        if (m_withoutRowid) {
+            scanAll();
+            return;
+        }
+        // 1. Forward from the first row until the first page that cannot be read.
+        const Scan forward = scan(*m_forward, lowest, highest);
+        if (forward.complete)
+            return;
+        // 2. Backward from the last row, down to the first failure from that side.
+        const qint64 gapStart = !forward.read               ? 1
+                                : forward.lastId == highest ? highest
+                                                            : forward.lastId + 1;
+        if (forward.read && forward.lastId == highest)
+            return;
+        const Scan backward = scan(*m_backward, gapStart, highest);
+        // 3. The ids in between.
+        const bool topKnown = backward.read;
+        probeGap(gapStart, topKnown ? backward.lastId - 1 : highest, topKnown);
+    }
+
+private:
+    static constexpr qint64 lowest = std::numeric_limits<qint64>::min();
+    static constexpr qint64 highest = std::numeric_limits<qint64>::max();
+    // Probing gives up after this many ids in all, or, when the top of the table could not be
+    // found, after this many ids in a row that gave no row, so a ruined table ends in bounded
+    // time.
+    static constexpr qint64 maxProbes = 2'000'000;
+    static constexpr qint64 maxMissesWithoutTop = 100'000;
+
+    struct Scan {
+        bool complete = false; // ran to the end without an error
+        bool read = false;     // read at least one row
+        qint64 lastId = 0;     // the last row read
+    };
+
+    static bool isDamage(const PlatformError& error) {
+        return error.number() == ErrorNumber::EngineNotReadable;
+    }
+
+    // Writes the row now bound to the insert. A failure to write the fresh file (a full disk)
+    // ends the repair.
+    void writeRow() {
+        m_insert->step();
+        m_insert->reset();
+    }
+
+    void keep(sqlite3_stmt* row) {
+        const int columns = sqlite3_column_count(row);
+        for (int i = 0; i < columns; ++i)
+            sqlite3_bind_value(m_insert->handle(), i + 1, sqlite3_column_value(row, i));
+        writeRow();
+    }
+
+    Scan scan(Statement& rows, qint64 from, qint64 to) {
+        Scan result;
+        rows.reset();
+        rows.bind(1, from);
+        rows.bind(2, to);
+        try {
+            while (rows.step()) {
+                keep(rows.handle());
+                result.read = true;
+                result.lastId = rows.columnInt64(0);
+            }
+            result.complete = true;
+        } catch (const PlatformError& error) {
+            if (!isDamage(error))
+                throw;
+        }
+        rows.reset();
+        return result;
+    }
+
+    // One id that a scan could not get past. When the row itself can be found, each of its
+    // fields that can be read is kept: a photo on a damaged page is lost, the names are not.
+    bool probe(qint64 id) {
+        try {
+            m_exists->reset();
+            m_exists->bind(1, id);
+            const bool found = m_exists->step();
+            m_exists->reset();
+            if (!found)
+                return false;
+        } catch (const PlatformError& error) {
+            if (!isDamage(error))
+                throw;
+            return false;
+        }
+        sqlite3_stmt* insert = m_insert->handle();
+        sqlite3_bind_int64(insert, 1, id);
+        for (size_t i = 0; i < m_field.size(); ++i) {
+            Statement& field = *m_field[i];
+            const int target = int(i) + 2;
+            sqlite3_bind_null(insert, target);
+            try {
+                field.reset();
+                field.bind(1, id);
+                if (field.step()) // the insert keeps a copy of the value
+                    sqlite3_bind_value(insert, target, sqlite3_column_value(field.handle(), 0));
+                field.reset();
+            } catch (const PlatformError& error) {
+                if (!isDamage(error))
+                    throw;
+            }
+        }
+        writeRow();
+        return true;
+    }
+
+    void probeGap(qint64 from, qint64 to, bool topKnown) {
+        qint64 id = from;
+        qint64 probes = 0;
+        qint64 misses = 0;
+        while (id <= to && probes < maxProbes && (topKnown || misses < maxMissesWithoutTop)) {
+            ++probes;
+            // A forward scan from here jumps over ids that were never used and stops at the
+            // next damaged page; the id it could not get past is probed on its own.
+            const Scan ahead = scan(*m_forward, id, to);
+            if (ahead.complete || (ahead.read && ahead.lastId >= to))
+                return;
+            const qint64 stuck = ahead.read ? ahead.lastId + 1 : id;
+            const bool kept = probe(stuck);
+            misses = ahead.read || kept ? 0 : misses + 1;
+            if (stuck >= to)
+                return;
+            id = stuck + 1;
+        }
+    }
+
+    // A table without rowids can only be read in its own order, up to the first failure.
+    void scanAll() {
+        try {
+            while (m_all->step())
+                keep(m_all->handle());
+        } catch (const PlatformError& error) {
+            if (!isDamage(error))
+                throw;
+        }
+        m_all->reset();
+    }
+
+    bool m_withoutRowid;
+    std::unique_ptr<Statement> m_forward;
+    std::unique_ptr<Statement> m_backward;
+    std::unique_ptr<Statement> m_all;
+    std::unique_ptr<Statement> m_exists;
+    std::vector<std::unique_ptr<Statement>> m_field;
+    std::unique_ptr<Statement> m_insert;
+};
+
+} // namespace
+
+void CompactDatabase(const QString& source, const QString& destination) {
+    requireFile(source);
+    checkFileName(destination);
+    requireNotHeld(source);
+    if (QFileInfo::exists(destination))
+        throw PlatformError(ErrorNumber::EngineAlreadyExists,
+                            QStringLiteral("The file \"%1\" already exists.").arg(destination));
+    // A journal without its database belongs to nothing; left there it would be taken as hot.
+    QFile::remove(journalOf(destination));
+
+    std::unique_ptr<Database> db = Database::open(source);
+    try {
+        Statement vacuum(*db, QStringLiteral("VACUUM INTO ?"));
+        vacuum.bind(1, QFileInfo(destination).absoluteFilePath());
+        vacuum.step();
+        db.reset();
+        // VACUUM INTO does not sync what it wrote.
+        makeDurable(destination);
+    } catch (const PlatformError&) {
+        db.reset();
+        removeWithJournal(destination);
+        throw;
+    }
+}
+
+void RepairDatabase(const QString& path) {
+    requireFile(path);
+    requireNotHeld(path);
+    const QString temporary = path + QStringLiteral(".repair");
+    // A rebuild that was cut short is never promoted; it is thrown away and done again.
+    removeWithJournal(temporary);
+
+    std::unique_ptr<Database> damaged = Database::open(path);
+    if (isHealthy(*damaged))
+        return;
+
+    QVector<SchemaEntry> schema;
+    try {
+        schema = readSchema(*damaged);
+    } catch (const PlatformError& error) {
+        throw PlatformError(ErrorNumber::EngineNotReadable,
+                            QStringLiteral("\"%1\" cannot be repaired: its list of tables cannot "
+                                           "be read (%2)")
+                                .arg(path, error.description()));
+    }
+    const QVariant applicationId = damaged->scalar(QStringLiteral("PRAGMA application_id"));
+    const QVariant userVersion = damaged->scalar(QStringLiteral("PRAGMA user_version"));
+
+    std::unique_ptr<Database> fresh;
+    try {
+        fresh = Database::createNew(temporary);
+        fresh->exec(QStringLiteral("BEGIN; PRAGMA application_id = %1; PRAGMA user_version = %2;")
+                        .arg(applicationId.toLongLong())
+                        .arg(userVersion.toLongLong()));
+        for (const SchemaEntry& entry : schema) {
+            if (entry.type != QLatin1String("table") ||
+                entry.sql.startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
+                continue;
+            runSchemaStatement(*fresh, entry.sql);
+            TableSalvage salvage(
+                *damaged, *fresh, entry.name,
+                entry.sql.contains(QLatin1String("WITHOUT ROWID"), Qt::CaseInsensitive));
+            salvage.run();
+        }
+        for (const SchemaEntry& entry : schema) {
+            if (entry.type == QLatin1String("table"))
+                continue;
+            try {
+                runSchemaStatement(*fresh, entry.sql);
+            } catch (const PlatformError& error) {
+                // A unique index the salvaged rows no longer satisfy is left out rather than
+                // losing the rows; anything but such a refusal ends the repair.
+                if (error.number() != ErrorNumber::EngineWriteFailed &&
+                    error.number() != ErrorNumber::EngineSyntax)
+                    throw;
+            }
+        }
+        fresh->exec(QStringLiteral("COMMIT"));
+        if (!isHealthy(*fresh))
+            throw PlatformError(
+                ErrorNumber::EngineNotReadable,
+                QStringLiteral("The rebuilt copy of \"%1\" failed its check.").arg(path));
+        fresh.reset();
+        damaged.reset();
+        files::syncFile(temporary);
+        files::replaceFile(temporary, path);
+    } catch (const PlatformError&) {
+        fresh.reset();
+        removeWithJournal(temporary);
+        throw;
+    }
+}
+
+} // namespace quillory::engine

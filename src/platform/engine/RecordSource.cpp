@@ -1,0 +1,181 @@
+#include "platform/engine/RecordSource.h"
+
+#include "platform/engine/Dialect.h"
+#include "platform/files/PlatformError.h"
+
+#include <QVector>
+
+namespace quillory::engine {
+
+namespace {
+
+using dialect::Token;
+
+[[noreturn]] void refuse(const QString& why) {
+    throw PlatformError(ErrorNumber::EngineSyntax, why);
+}
+
+struct Piece {
+    Token token;
+    QStringView text;
+};
+
+// The tokens that carry meaning: no blanks, no comments.
+QVector<Piece> significant(QStringView sql) {
+    QVector<Piece> out;
+    for (const Token& token : dialect::tokenize(sql)) {
+        if (token.kind == Token::Kind::Space || token.kind == Token::Kind::Comment)
+            continue;
+        out.append({token, sql.mid(token.start, token.length)});
+    }
+    return out;
+}
+
+bool isKeyword(const Piece& piece, QLatin1String word) {
+    return piece.token.kind == Token::Kind::Word &&
+           piece.text.compare(word, Qt::CaseInsensitive) == 0;
+}
+
+bool isSymbol(const Piece& piece, char symbol) {
+    return piece.token.kind == Token::Kind::Symbol && piece.text.size() == 1 &&
+           piece.text[0] == QLatin1Char(symbol);
+}
+
+bool isName(const Piece& piece) {
+    return piece.token.kind == Token::Kind::Word || piece.token.kind == Token::Kind::String ||
+           (piece.token.kind == Token::Kind::QuotedName && !piece.token.unterminated);
+}
+
+QString unquote(const Piece& piece) {
+    if (piece.token.kind == Token::Kind::Word)
+        return piece.text.toString();
+    const QString inner = piece.text.mid(1, piece.text.size() - 2).toString();
+    const QChar quote = piece.text[0];
+    if (quote == QLatin1Char('['))
+        return inner;
+    QString doubled(2, quote);
+    return QString(inner).replace(doubled, QString(quote));
+}
+
+// The table named at `pieces[at]`, skipping a schema name ("main.PhoneBK").
+QString tableAt(const QVector<Piece>& pieces, qsizetype at) {
+    if (at >= pieces.size() || !isName(pieces[at]))
+        refuse(QStringLiteral("The record source names no table after FROM."));
+    if (at + 2 < pieces.size() && isSymbol(pieces[at + 1], '.') && isName(pieces[at + 2]))
+        return unquote(pieces[at + 2]);
+    return unquote(pieces[at]);
+}
+
+QString withoutTrailingSemicolons(QString sql) {
+    sql = sql.trimmed();
+    while (sql.endsWith(QLatin1Char(';')))
+        sql = sql.chopped(1).trimmed();
+    return sql;
+}
+
+bool hasOrderBy(const QVector<Piece>& pieces) {
+    int depth = 0;
+    for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
+        if (isSymbol(pieces[i], '('))
+            ++depth;
+        else if (isSymbol(pieces[i], ')'))
+            --depth;
+        else if (depth == 0 && isKeyword(pieces[i], QLatin1String("ORDER")) &&
+                 isKeyword(pieces[i + 1], QLatin1String("BY")))
+            return true;
+    }
+    return false;
+}
+
+// A source without ORDER BY lists the rows in stored order. Asked for row ids alone, SQLite
+// would walk the smallest index instead and hand them over sorted by name; "+rowid" keeps the
+// stored order while still reading that small index rather than every row with its photo.
+QString inStoredOrder(const QString& rowidQuery, const QVector<Piece>& pieces) {
+    if (hasOrderBy(pieces))
+        return rowidQuery;
+    // On a line of its own, so a trailing "--" comment cannot hide it.
+    return withoutTrailingSemicolons(rowidQuery) + QStringLiteral("\nORDER BY +rowid");
+}
+
+} // namespace
+
+RecordSourcePlan planRecordSource(const QString& source) {
+    const QString sql = dialect::translate(source).trimmed();
+    const QVector<Piece> pieces = significant(sql);
+    if (pieces.isEmpty())
+        refuse(QStringLiteral("The record source is empty."));
+
+    RecordSourcePlan plan;
+    // A bare table name: "PhoneBK".
+    if (isName(pieces[0]) &&
+        (pieces.size() == 1 || (pieces.size() == 2 && isSymbol(pieces[1], ';'))) &&
+        !isKeyword(pieces[0], QLatin1String("SELECT"))) {
+        plan.baseTable = unquote(pieces[0]);
+        const QString table = dialect::quoteName(plan.baseTable);
+        plan.sql = QStringLiteral("SELECT * FROM ") + table;
+        plan.rowidQuery =
+            QStringLiteral("SELECT rowid FROM ") + table + QStringLiteral(" ORDER BY +rowid");
+        return plan;
+    }
+    plan.sql = sql;
+    // "SELECT * FROM table ...": the same query with only the row ids selected.
+    if (pieces.size() >= 4 && isKeyword(pieces[0], QLatin1String("SELECT")) &&
+        isSymbol(pieces[1], '*') && isKeyword(pieces[2], QLatin1String("FROM"))) {
+        plan.baseTable = tableAt(pieces, 3);
+        const qsizetype star = pieces[1].token.start;
+        plan.rowidQuery =
+            inStoredOrder(sql.left(star) + QStringLiteral("rowid") + sql.mid(star + 1), pieces);
+        return plan;
+    }
+    // Any other shape: the first FROM outside parentheses names the table.
+    int depth = 0;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (isSymbol(pieces[i], '('))
+            ++depth;
+        else if (isSymbol(pieces[i], ')'))
+            --depth;
+        else if (depth == 0 && isKeyword(pieces[i], QLatin1String("FROM"))) {
+            plan.baseTable = tableAt(pieces, i + 1);
+            return plan;
+        }
+    }
+    refuse(QStringLiteral("The record source names no table."));
+}
+
+QString subqueryKeysetQuery(const RecordSourcePlan& plan, const QString& idColumn) {
+    if (!plan.rowidQuery.isEmpty())
+        return plan.rowidQuery;
+    // The closing parenthesis goes on a line of its own so a trailing "--" comment cannot hide it.
+    return QStringLiteral("SELECT %1 FROM (%2\n)")
+        .arg(dialect::quoteName(idColumn), withoutTrailingSemicolons(plan.sql));
+}
+
+QString criterionQuery(const QString& table, const QString& criterion) {
+    const QString expression = dialect::translate(criterion);
+    int depth = 0;
+    bool empty = true;
+    for (const Token& token : dialect::tokenize(expression)) {
+        if (token.unterminated)
+            refuse(QStringLiteral("The criterion has an unterminated text or comment."));
+        if (token.kind == Token::Kind::Space || token.kind == Token::Kind::Comment)
+            continue;
+        empty = false;
+        if (token.kind != Token::Kind::Symbol)
+            continue;
+        const QChar c = expression[token.start];
+        if (c == QLatin1Char(';'))
+            refuse(QStringLiteral("The criterion holds more than one statement."));
+        if (c == QLatin1Char('('))
+            ++depth;
+        if (c == QLatin1Char(')') && --depth < 0)
+            refuse(QStringLiteral("The criterion closes a parenthesis it did not open."));
+    }
+    if (empty)
+        refuse(QStringLiteral("The criterion is empty."));
+    if (depth != 0)
+        refuse(QStringLiteral("The criterion leaves a parenthesis open."));
+    return QStringLiteral("SELECT rowid FROM %1 WHERE (\n%2\n)")
+        .arg(dialect::quoteName(table), expression);
+}
+
+} // namespace quillory::engine

@@ -1,0 +1,5 @@
+#include "EngineTest.h"
+
+#include <QtTest>
+
+QTEST_GUILESS_MAIN(EngineTest)
