@@ -1,0 +1,86 @@
+#include "TestSupport.h"
+
+#include "platform/ui/Modal.h"
+
+#include <QDialog>
+#include <QFile>
+
+namespace quillory::test {
+
+namespace {
+QString bareName(QString name) {
+    while (name.startsWith(QLatin1Char('\\')) || name.startsWith(QLatin1Char('/')))
+        name.remove(0, 1);
+    return name;
+}
+
+ui::Answer defaultAnswer(const ui::MessageRequest& request) {
+    using ui::Answer;
+    switch (request.buttons) {
+    case ui::Buttons::Ok:
+        return Answer::Ok;
+    case ui::Buttons::OkCancel:
+        return request.defaultButton == 1 ? Answer::Cancel : Answer::Ok;
+    case ui::Buttons::YesNo:
+        return request.defaultButton == 1 ? Answer::No : Answer::Yes;
+    case ui::Buttons::YesNoCancel:
+        return request.defaultButton == 2   ? Answer::Cancel
+               : request.defaultButton == 1 ? Answer::No
+                                            : Answer::Yes;
+    case ui::Buttons::RetryCancel:
+        return request.defaultButton == 1 ? Answer::Cancel : Answer::Retry;
+    }
+    return Answer::Ok;
+}
+} // namespace
+
+TempProgramFolder::TempProgramFolder() { m_dir.setAutoRemove(true); }
+
+QString TempProgramFolder::file(const QString& name) const {
+    return m_dir.filePath(bareName(name));
+}
+
+bool TempProgramFolder::exists(const QString& name) const { return QFile::exists(file(name)); }
+
+void TempProgramFolder::write(const QString& name, const QByteArray& contents) const {
+    QFile out(file(name));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write test file");
+    out.write(contents);
+}
+
+QByteArray TempProgramFolder::read(const QString& name) const {
+    QFile in(file(name));
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    return in.readAll();
+}
+
+ScriptedMessageBoxes::ScriptedMessageBoxes() {
+    ui::MessageBoxService::setResponder([this](const ui::MessageRequest& request) {
+        m_asked.append(request);
+        if (!m_answers.isEmpty())
+            return m_answers.takeFirst();
+        return defaultAnswer(request);
+    });
+}
+
+ScriptedMessageBoxes::~ScriptedMessageBoxes() { ui::MessageBoxService::setResponder({}); }
+
+QStringList ScriptedMessageBoxes::texts() const {
+    QStringList out;
+    for (const auto& request : m_asked)
+        out.append(request.text);
+    return out;
+}
+
+ModalScript::ModalScript(std::function<void(QDialog&)> action) {
+    ui::Modal::setHook([this, action = std::move(action)](QDialog& dialog) {
+        ++m_shown;
+        action(dialog);
+    });
+}
+
+ModalScript::~ModalScript() { ui::Modal::setHook({}); }
+
+} // namespace quillory::test

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/ui/MessageBox.h"
+
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+
+class QDialog;
+
+namespace quillory::test {
+
+// A throw-away program folder for one test: the book, the settings and the back-ups live here.
+class TempProgramFolder {
+public:
+    TempProgramFolder();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const; // name with or without a leading backslash
+    bool exists(const QString& name) const;
+    void write(const QString& name, const QByteArray& contents) const;
+    QByteArray read(const QString& name) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Answers the program's message boxes during a test and records each one asked.
+class ScriptedMessageBoxes {
+public:
+    ScriptedMessageBoxes();
+    ~ScriptedMessageBoxes();
+    ScriptedMessageBoxes(const ScriptedMessageBoxes&) = delete;
+    ScriptedMessageBoxes& operator=(const ScriptedMessageBoxes&) = delete;
+
+    // Answers given in order; when they run out, each box gets its default button.
+    void answer(ui::Answer answer) { m_answers.append(answer); }
+    const QList<ui::MessageRequest>& asked() const { return m_asked; }
+    QStringList texts() const;
+    void clear() { m_asked.clear(); }
+
+private:
+    QList<ui::Answer> m_answers;
+    QList<ui::MessageRequest> m_asked;
+};
+
+// Acts on each modal dialog instead of blocking in exec(); restores exec() when destroyed.
+class ModalScript {
+public:
+    explicit ModalScript(std::function<void(QDialog&)> action);
+    ~ModalScript();
+    ModalScript(const ModalScript&) = delete;
+    ModalScript& operator=(const ModalScript&) = delete;
+    int shown() const { return m_shown; }
+
+private:
+    int m_shown = 0;
+};
+
+} // namespace quillory::test
