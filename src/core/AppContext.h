@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/CommandTable.h"
+#include "core/UserSettings.h"
+#include "platform/files/ProgramFolder.h"
+
+#include <QObject>
+
+class QWidget;
+
+#include <functional>
+#include <memory>
+
+namespace quillory {
+
+class frmMain;
+class SettingsStore;
+
+// The one application object: it knows the program folder, holds the user's settings and the
+// command table, and owns the main window. Windows reach each other through it.
+class AppContext final : public QObject {
+    Q_OBJECT
+public:
+    explicit AppContext(ProgramFolder folder, QObject* parent = nullptr);
+    ~AppContext() override;
+
+    const ProgramFolder& folder() const { return m_folder; }
+    UserSettings& settings() { return m_settings; }
+    CommandTable& commands() { return m_commands; }
+
+    // Creates the main window (its initialisation and load) on first use.
+    frmMain& mainWindow();
+    bool hasMainWindow() const { return m_main != nullptr; }
+    // The splash window that the main window's load closes.
+    void setSplash(QWidget* splash) { m_splash = splash; }
+
+    // Reads the whole settings file and pushes its values into the main window.
+    void LoadSettings();
+    // Writes every key from the current values, those held by the main window included.
+    void SaveSettings();
+
+    // Runs after the main window is shown (start-up's last step: the tip window).
+    void setAfterShowHook(std::function<void()> hook) { m_afterShow = std::move(hook); }
+    void afterMainWindowShown();
+
+private:
+    ProgramFolder m_folder;
+    UserSettings m_settings;
+    CommandTable m_commands;
+    std::unique_ptr<SettingsStore> m_store;
+    frmMain* m_main = nullptr;
+    QWidget* m_splash = nullptr;
+    std::function<void()> m_afterShow;
+};
+
+} // namespace quillory

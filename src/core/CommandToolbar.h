@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/ToolbarSpec.h"
+
+#include <QToolBar>
+
+#include <array>
+
+class QToolButton;
+
+namespace quillory {
+
+// One of the main window's two toolbars: 24 positions addressed by their 1-based index or
+// key, check buttons with a pressed value, and two drop-down buttons with menus of items.
+class CommandToolbar final : public QToolBar {
+    Q_OBJECT
+public:
+    enum class Size { SmallWithCaptions, LargeImagesOnly };
+
+    CommandToolbar(const QString& objectName, Size size, QWidget* parent = nullptr);
+
+    QToolButton* button(int index) const; // nullptr for separators
+    QString key(int index) const;
+    int indexOfKey(const QString& key) const;
+
+    // The pressed state of a check button; setting it does not report a click.
+    bool value(int index) const;
+    void setValue(int index, bool pressed);
+
+    // Clicks the face of a button as a user would (for tests and keyboard use).
+    void clickButton(int index);
+    // Chooses an item of a drop-down button's menu.
+    void chooseMenuItem(int index, const QString& itemKey);
+
+Q_SIGNALS:
+    void buttonClicked(int index, const QString& key);
+    void buttonMenuClicked(const QString& key);
+
+private:
+    void addButton(int index, const ToolbarButtonSpec& spec);
+    std::array<QToolButton*, toolbar::ButtonCount> m_buttons{};
+    Size m_size;
+};
+
+} // namespace quillory

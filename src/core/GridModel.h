@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+namespace quillory {
+
+namespace engine {
+class DataSource;
+}
+
+// The main window's grid over the book's data source: the 24 columns of the contact, one line
+// per row of the open record source, read lazily through the data source's row cache.
+class GridModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit GridModel(engine::DataSource& source, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    engine::DataSource& m_source;
+    int m_rows = 0;
+};
+
+} // namespace quillory

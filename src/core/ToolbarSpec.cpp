@@ -1,0 +1,68 @@
+#include "core/ToolbarSpec.h"
+
+namespace quillory::toolbar {
+
+namespace {
+using Style = ToolbarButtonSpec::Style;
+constexpr const char* BoldTip = "Select \"Bold\" fonts in book";
+} // namespace
+
+const std::array<ToolbarButtonSpec, ButtonCount>& buttons() {
+    static const std::array<ToolbarButtonSpec, ButtonCount> specs = {{
+        {"Type", "type", Style::DropDown, 1, 1, "Select which contacts you would like to view",
+         "Select which contacts you would like to view"},
+        {"", "", Style::Separator, 0, 0, "", ""},
+        {"New", "add", Style::Plain, 2, 2, "Add new entry into database",
+         "Add new entry into database"},
+        {"Save", "save", Style::Plain, 3, 3, "Save current entry into database",
+         "Save a new entry into database"},
+        {"Del", "delete", Style::Plain, 4, 4, "Delete current entry into database",
+         "Delete current entry in database"},
+        {"", "", Style::Separator, 0, 0, "", ""},
+        {"First", "bof", Style::Plain, 5, 5, "Move to first entry in database",
+         "Move to first entry in database"},
+        {"Prev", "up", Style::Plain, 6, 6, "Move up one entry in database",
+         "Move up one entry in database"},
+        {"Next", "down", Style::Plain, 7, 7, "Move down one entry in database",
+         "Move down one entry in database"},
+        {"Last", "eof", Style::Plain, 8, 8, "Move to last entry in database",
+         "Move to last entry in database"},
+        {"", "", Style::Separator, 0, 0, "", ""},
+        {"Font", "font", Style::Check, 20, 21, BoldTip, BoldTip},
+        {"Email", "Send", Style::Plain, 9, 9, "Open dialog for email and web page",
+         "Open dialog for email and web page"},
+        {"Dial", "dial", Style::Plain, 10, 10, "Dial current phone number in book",
+         "Dial current phone number in book"},
+        {"Find", "search", Style::Plain, 11, 11, "Search for individual in database",
+         "Search for individual in database"},
+        {"Print", "print", Style::Plain, 12, 12, "Display print dialog", "Display print dialog"},
+        {"Write", "write", Style::Plain, 13, 13, "Open word processor", "Open word processor"},
+        {"View", "prevpic", Style::Plain, 14, 14, "Preview current photo in large format",
+         "Preview current photo in large format"},
+        {"", "", Style::Separator, 0, 0, "", ""},
+        {"Prefs", "user", Style::Plain, 15, 15, "Open user preferences", "Open user preferences"},
+        {"Grid", "grid", Style::Check, 16, 16, "Toggle database grid display",
+         "Toggle database grid display"},
+        {"Help", "help", Style::Plain, 17, 17, "Display help file", "Display help file"},
+        {"Utils", "utils", Style::DropDown, 18, 18, "Select database tools",
+         "Select database tools"},
+        {"Exit", "exit", Style::Plain, 19, 19, "Exit the program", "Exit the program"},
+    }};
+    return specs;
+}
+
+const std::array<ToolbarMenuItemSpec, 3>& typeItems() {
+    static const std::array<ToolbarMenuItemSpec, 3> items = {
+        {{"Personal", "pers"}, {"Business", "bus"}, {"Show all", "all"}}};
+    return items;
+}
+
+const std::array<ToolbarMenuItemSpec, 4>& utilsItems() {
+    static const std::array<ToolbarMenuItemSpec, 4> items = {{{"Compact Database", "CD"},
+                                                              {"Repair Database", "RD"},
+                                                              {"Backup Database", "BD"},
+                                                              {"Restore Database", "RsD"}}};
+    return items;
+}
+
+} // namespace quillory::toolbar

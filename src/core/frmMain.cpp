@@ -1,0 +1,603 @@
+#include "core/frmMain.h"
+
+#include "core/AppContext.h"
+#include "core/BookFiles.h"
+#include "core/CardPicture.h"
+#include "core/CommandToolbar.h"
+#include "core/ContactRecord.h"
+#include "core/FieldBinder.h"
+#include "core/GridModel.h"
+#include "core/SettingsStore.h"
+#include "core/StatusPanels.h"
+#include "platform/engine/DataSource.h"
+#include "platform/files/PlatformError.h"
+#include "platform/ui/Geometry.h"
+#include "platform/ui/MessageBox.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace quillory {
+
+namespace {
+
+// The band of the window above the card that the toolbars take, in design twips.
+constexpr double CardTop = 600;
+
+// Where each box of the card stands at design time, in twips.
+struct DesignRect {
+    const char* control;
+    double left, top, width, height;
+};
+
+constexpr DesignRect CardDesign[] = {
+    {"CboContact", 1440, 750, 3122, 315}, {"Text1", 1440, 1080, 1410, 285},
+    {"Text12", 3270, 1080, 1290, 285},    {"Text2", 1440, 1395, 3120, 285},
+    {"Text3", 1440, 1710, 3120, 285},     {"Text4", 1440, 2025, 3120, 285},
+    {"Text5", 1440, 2340, 465, 285},      {"Text6", 2835, 2340, 1725, 285},
+    {"Text7", 1890, 2655, 2670, 285},     {"Text13", 1890, 2970, 2670, 285},
+    {"Text14", 1890, 3285, 2670, 285},    {"Text16", 1890, 3600, 2670, 285},
+    {"Text8", 1890, 3915, 2670, 285},     {"Text15", 1890, 4230, 2670, 285},
+    {"Text10", 2475, 4545, 2085, 285},    {"Text9", 1440, 4860, 3120, 285},
+    {"Text18", 1440, 5190, 3135, 285},    {"Text11", 1440, 5535, 3150, 405},
+};
+
+const DesignRect* designOf(const QString& control) {
+    for (const DesignRect& rect : CardDesign) {
+        if (control == QLatin1String(rect.control))
+            return &rect;
+    }
+    return nullptr;
+}
+
+// Field labels stand left of their boxes: from the card's left margin to just short of the
+// box, except "First:" (placed by the layout) and "Zip code:" (right of the state box).
+constexpr double LabelLeft = 120;
+constexpr double LabelGap = 60;
+
+template <typename Step> void passOver(Step step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+
+QString errorText(const std::exception& error) {
+    if (const auto* platform = dynamic_cast<const PlatformError*>(&error))
+        return platform->description();
+    return QString::fromLocal8Bit(error.what());
+}
+
+} // namespace
+
+frmMain::frmMain(AppContext& app, QWidget* parent)
+    : QMainWindow(parent), Data1(new engine::DataSource(this)), m_app(app) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quillory.svg")));
+    Data1->setObjectName(QStringLiteral("Data1"));
+    Data1->setConnect(QStringLiteral("Access"));
+    Data1->setDatabaseName(contact::file::BookName);
+    Data1->setRecordSource(contact::source::Table);
+    m_binder = new FieldBinder(*Data1, this);
+
+    buildMenus();
+    buildToolbars();
+    buildCard();
+    buildGrid();
+
+    connect(Data1, &engine::DataSource::repositioned, this, &frmMain::updatePosition);
+
+    // The card was designed for 9930 by 8835 twips; today's toolbar captions need a little
+    // more width than that, so a first start opens somewhat larger.
+    resize(ui::twipsToPixels(12600), ui::twipsToPixels(9600));
+}
+
+frmMain::~frmMain() = default;
+
+QAction* frmMain::addMenuItem(QMenu* menu, const char* name, const QString& caption,
+                              const QString& key) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    if (!key.isEmpty())
+        connect(action, &QAction::triggered, this, [this, key] { runMenuCommand(key); });
+    return action;
+}
+
+void frmMain::buildMenus() {
+    auto separator = [](QMenu* menu, const char* name) {
+        QAction* line = menu->addSeparator();
+        line->setObjectName(QString::fromLatin1(name));
+        return line;
+    };
+    auto menu = [this](const char* name, const QString& caption) {
+        QMenu* m = menuBar()->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+
+    mnuFile = menu("mnuFile", QStringLiteral("&File"));
+    mnuAdd = addMenuItem(mnuFile, "mnuAdd", QStringLiteral("Add &new record"), QStringLiteral("add"));
+    mnuSave = addMenuItem(mnuFile, "mnuSave", QStringLiteral("&Save current record"),
+                          QStringLiteral("save"));
+    mnuDel = addMenuItem(mnuFile, "mnuDel", QStringLiteral("&Delete current record"),
+                         QStringLiteral("delete"));
+    mnusep1 = separator(mnuFile, "mnusep1");
+    mnuUser = addMenuItem(mnuFile, "mnuUser", QStringLiteral("&User settings"), QStringLiteral("user"));
+    sep2 = separator(mnuFile, "sep2");
+    mnuExit = addMenuItem(mnuFile, "mnuExit", QStringLiteral("&Exit "), QStringLiteral("exit"));
+
+    mnuData = menu("mnuData", QStringLiteral("&Data"));
+    mnuCon = mnuData->addMenu(QStringLiteral("&Contacts"));
+    mnuCon->setObjectName(QStringLiteral("mnuCon"));
+    mnuPer = addMenuItem(mnuCon, "mnuPer", QStringLiteral("&Personal contacts"), QStringLiteral("pers"));
+    mnuBus = addMenuItem(mnuCon, "mnuBus", QStringLiteral("&Business contacts"), QStringLiteral("bus"));
+    mnuAll = addMenuItem(mnuCon, "mnuAll", QStringLiteral("&All contacts"), QStringLiteral("all"));
+    mnuBOF = addMenuItem(mnuData, "mnuBOF", QStringLiteral("Move to &first record"), QStringLiteral("bof"));
+    mnuUp = addMenuItem(mnuData, "mnuUp", QStringLiteral("Move &up one record"), QStringLiteral("up"));
+    mnuDown = addMenuItem(mnuData, "mnuDown", QStringLiteral("Move &down one record"),
+                          QStringLiteral("down"));
+    mnuEOF = addMenuItem(mnuData, "mnuEOF", QStringLiteral("Move to &last record"), QStringLiteral("eof"));
+
+    mnuUtil = menu("mnuUtil", QStringLiteral("&Utilities"));
+    mnuBold = addMenuItem(mnuUtil, "mnuBold", QStringLiteral("&Bold font"), QStringLiteral("font"));
+    mnuEmail = addMenuItem(mnuUtil, "mnuEmail", QStringLiteral("S&end Email or go to Web Page"),
+                           QStringLiteral("Send"));
+    mnuDial = addMenuItem(mnuUtil, "mnuDial", QStringLiteral("&Dial a number"), QStringLiteral("dial"));
+    mnuPrint = addMenuItem(mnuUtil, "mnuPrint", QStringLiteral("&Printing options"),
+                           QStringLiteral("print"));
+    mnuSearch = addMenuItem(mnuUtil, "mnuSearch", QStringLiteral("&Search for an individual"),
+                            QStringLiteral("search"));
+    mnuWrite = addMenuItem(mnuUtil, "mnuWrite", QStringLiteral("&Word processor"), QStringLiteral("write"));
+    sep5 = separator(mnuUtil, "sep5");
+    mnuDBU = mnuUtil->addMenu(QStringLiteral("Database U&tilities"));
+    mnuDBU->setObjectName(QStringLiteral("mnuDBU"));
+    mnuComDB = addMenuItem(mnuDBU, "mnuComDB", QStringLiteral("&Compact Database"), QStringLiteral("CD"));
+    mnuRepDB = addMenuItem(mnuDBU, "mnuRepDB", QStringLiteral("&Repair Database"), QStringLiteral("RD"));
+    mnuBUDB = addMenuItem(mnuDBU, "mnuBUDB", QStringLiteral("&Back-up Database"), QStringLiteral("BD"));
+    mnuResDB = addMenuItem(mnuDBU, "mnuResDB", QStringLiteral("Res&tore Database from Back-up"),
+                           QStringLiteral("RsD"));
+
+    // "View Photo" is an item of the menu bar itself and acts at once.
+    mnuVeiw = menuBar()->addAction(QStringLiteral("&View Photo"));
+    mnuVeiw->setObjectName(QStringLiteral("mnuVeiw"));
+    connect(mnuVeiw, &QAction::triggered, this, [this] { runMenuCommand(QStringLiteral("prevpic")); });
+
+    mnuHelp = menu("mnuHelp", QStringLiteral("&Help"));
+    mnuHelpfile = addMenuItem(mnuHelp, "mnuHelpfile", QStringLiteral("Help &contents"),
+                              QStringLiteral("help"));
+    mnuTip = addMenuItem(mnuHelp, "mnuTip", QStringLiteral("Show &Tips"), QStringLiteral("tip"));
+    sep3 = separator(mnuHelp, "sep3");
+    mnuSupp = addMenuItem(mnuHelp, "mnuSupp", QStringLiteral("&Support and Updates"),
+                          QStringLiteral("support"));
+    sep4 = separator(mnuHelp, "sep4");
+    mnuAbout = addMenuItem(mnuHelp, "mnuAbout", QStringLiteral("&About the program"),
+                           QStringLiteral("about"));
+
+    // The popup menu of the card; never shown in the menu bar.
+    mnuDataHid = new QMenu(QStringLiteral("Data Options"), this);
+    mnuDataHid->setObjectName(QStringLiteral("mnuDataHid"));
+    mnuAddHid = addMenuItem(mnuDataHid, "mnuAddHid", QStringLiteral("Add New Entry"), QStringLiteral("add"));
+    mnuSaveHid = addMenuItem(mnuDataHid, "mnuSaveHid", QStringLiteral("Save Entry"), QStringLiteral("save"));
+    mnuDelHid = addMenuItem(mnuDataHid, "mnuDelHid", QStringLiteral("Delete current entry"),
+                            QStringLiteral("delete"));
+}
+
+void frmMain::buildToolbars() {
+    Toolbar1 = new CommandToolbar(QStringLiteral("Toolbar1"),
+                                  CommandToolbar::Size::SmallWithCaptions, this);
+    Toolbar2 = new CommandToolbar(QStringLiteral("Toolbar2"),
+                                  CommandToolbar::Size::LargeImagesOnly, this);
+    addToolBar(Qt::TopToolBarArea, Toolbar1);
+    addToolBar(Qt::TopToolBarArea, Toolbar2);
+    Toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    Toolbar2->setContextMenuPolicy(Qt::PreventContextMenu);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    connect(Toolbar1, &CommandToolbar::buttonClicked, this, &frmMain::Toolbar1_ButtonClick);
+    connect(Toolbar2, &CommandToolbar::buttonClicked, this, &frmMain::Toolbar2_ButtonClick);
+    connect(Toolbar1, &CommandToolbar::buttonMenuClicked, this, &frmMain::Toolbar1_ButtonMenuClick);
+    connect(Toolbar2, &CommandToolbar::buttonMenuClicked, this, &frmMain::Toolbar2_ButtonMenuClick);
+
+    StatusBar1 = new StatusPanels(this);
+    setStatusBar(StatusBar1);
+}
+
+void frmMain::placeTwips(QWidget* control, double left, double top, double width, double height) {
+    control->setGeometry(ui::twipsToPixels(QRectF(left, top - CardTop, width, height)));
+}
+
+QRectF frmMain::twipsRect(const QWidget* control) const {
+    const QRect g = control->geometry();
+    return {ui::pixelsToTwips(g.x()), ui::pixelsToTwips(g.y()) + CardTop,
+            ui::pixelsToTwips(g.width()), ui::pixelsToTwips(g.height())};
+}
+
+void frmMain::buildCard() {
+    card = new QWidget(this);
+    card->setObjectName(QStringLiteral("card"));
+    setCentralWidget(card);
+
+    Image1 = new CardPicture(card);
+    connect(Image1, &CardPicture::mouseReleased, this, &frmMain::Image1_MouseUp);
+
+    CboContact = new QComboBox(card);
+    CboContact->setObjectName(QStringLiteral("CboContact"));
+    CboContact->setEditable(true);
+    CboContact->setInsertPolicy(QComboBox::NoInsert);
+    CboContact->addItems(contact::contactTypes());
+    CboContact->setEditText(contact::contactTypePrompt());
+    CboContact->lineEdit()->setPlaceholderText(contact::contactTypePrompt());
+    const DesignRect* comboRect = designOf(QStringLiteral("CboContact"));
+    placeTwips(CboContact, comboRect->left, comboRect->top, comboRect->width, comboRect->height);
+    m_binder->bind(CboContact, QStringLiteral("extra4"));
+
+    auto label = [this](const QString& name, const QString& caption) {
+        auto* l = new QLabel(caption, card);
+        l->setObjectName(name);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        l->setAttribute(Qt::WA_TransparentForMouseEvents);
+        return l;
+    };
+    QLabel* contactLabel = label(QStringLiteral("lblContact"), QStringLiteral("Contact:"));
+    placeTwips(contactLabel, LabelLeft, comboRect->top + 30,
+               comboRect->left - LabelGap - LabelLeft, 255);
+    fieldLabels.insert(QStringLiteral("CboContact"), contactLabel);
+
+    QWidget* previous = CboContact;
+    std::array<QLineEdit**, 17> boxes = {&Text1,  &Text12, &Text2, &Text3,  &Text4,  &Text5,
+                                         &Text6,  &Text7,  &Text13, &Text14, &Text16, &Text8,
+                                         &Text15, &Text10, &Text9, &Text18, nullptr};
+    const auto& fields = contact::cardFields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const contact::CardField& field = fields[i];
+        const QString control = QString::fromLatin1(field.control);
+        const DesignRect* rect = designOf(control);
+        QWidget* box = nullptr;
+        if (boxes[i]) {
+            auto* line = new QLineEdit(card);
+            if (field.maxLength > 0)
+                line->setMaxLength(field.maxLength);
+            *boxes[i] = line;
+            m_binder->bind(line, QString::fromLatin1(field.field));
+            box = line;
+        } else {
+            Text11 = new QPlainTextEdit(card);
+            Text11->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            Text11->setTabChangesFocus(true);
+            m_binder->bind(Text11, QString::fromLatin1(field.field));
+            box = Text11;
+        }
+        box->setObjectName(control);
+        placeTwips(box, rect->left, rect->top, rect->width, rect->height);
+        setTabOrder(previous, box);
+        previous = box;
+
+        const QString caption = QString::fromUtf8(field.caption);
+        QLabel* fieldLabel = label(control == QLatin1String("Text12") ? QStringLiteral("Label1_0")
+                                                                      : QStringLiteral("lbl") + control,
+                                   caption);
+        if (control == QLatin1String("Text12")) {
+            fieldLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            placeTwips(fieldLabel, 2850, 1110 - 45, 405, 285);
+        } else if (control == QLatin1String("Text6")) {
+            const double left = 1440 + 465 + 90;
+            placeTwips(fieldLabel, left, rect->top, rect->left - LabelGap - left, 285);
+        } else {
+            placeTwips(fieldLabel, LabelLeft, rect->top, rect->left - LabelGap - LabelLeft, 285);
+        }
+        fieldLabels.insert(control, fieldLabel);
+    }
+
+    // Hidden controls the program keeps for its own use.
+    Text17 = new QLineEdit(card);
+    Text17->setObjectName(QStringLiteral("Text17"));
+    Text17->hide();
+    m_binder->bind(Text17, QStringLiteral("extra8"));
+    Label5 = new QLabel(card);
+    Label5->setObjectName(QStringLiteral("Label5"));
+    Label5->hide();
+    m_binder->bind(Label5, QStringLiteral("extra8"));
+    PositionLBL = new QLabel(card);
+    PositionLBL->setObjectName(QStringLiteral("PositionLBL"));
+    PositionLBL->hide();
+    lblFontT = new QLabel(card);
+    lblFontT->setObjectName(QStringLiteral("lblFontT"));
+    lblFontT->hide();
+    lblDrive = new QLabel(QStringLiteral("Unknown"), card);
+    lblDrive->setObjectName(QStringLiteral("lblDrive"));
+    lblDrive->hide();
+
+    // The photo frame.
+    Frame1 = new QFrame(card);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    Frame1->setAutoFillBackground(true);
+    placeTwips(Frame1, 5040, 720, 3765, 5295);
+    auto* photoCaption = new QLabel(QStringLiteral("PHOTO:"), Frame1);
+    photoCaption->setObjectName(QStringLiteral("lblPhoto"));
+    photoCaption->setGeometry(ui::twipsToPixels(QRectF(60, 0, 700, 150)).adjusted(0, 0, 0, 4));
+    Label2 = new QLabel(Frame1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(ui::twipsToPixels(QRectF(760, 0, 2900, 150)).adjusted(0, 0, 0, 4));
+    pic = new QLabel(Frame1);
+    pic->setObjectName(QStringLiteral("pic"));
+    pic->setScaledContents(true);
+    pic->setToolTip(QStringLiteral("Your photos will be here"));
+    pic->setFrameStyle(QFrame::Box | QFrame::Plain);
+    pic->setStyleSheet(QStringLiteral("QLabel#pic { background: #f4f2ea; color: #9a9486; }"));
+    pic->setGeometry(ui::twipsToPixels(QRectF(60, 150, 3645, 4665)));
+    pix1 = new QLabel(card);
+    pix1->setObjectName(QStringLiteral("pix1"));
+    pix1->hide();
+    Command5 = new QPushButton(QStringLiteral("Add Photo"), Frame1);
+    Command5->setObjectName(QStringLiteral("Command5"));
+    Command5->setGeometry(ui::twipsToPixels(QRectF(960, 4890, 1100, 375)));
+    Command4 = new QPushButton(QStringLiteral("Delete Photo"), Frame1);
+    Command4->setObjectName(QStringLiteral("Command4"));
+    Command4->setGeometry(ui::twipsToPixels(QRectF(2070, 4890, 1100, 375)));
+
+    // The letter index: two staggered columns of buttons A to Z.
+    Frame2 = new QFrame(card);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    placeTwips(Frame2, 8820, 720, 645, 4815);
+    QFont letterFont = font();
+    letterFont.setPointSizeF(std::max(6.0, letterFont.pointSizeF() - 1));
+    letterFont.setBold(true);
+    for (int k = 0; k < 26; ++k) {
+        auto* button = new QPushButton(QString(QChar(u'A' + k)), Frame2);
+        button->setObjectName(QStringLiteral("Command2_%1").arg(k));
+        button->setFont(letterFont);
+        button->setFocusPolicy(Qt::NoFocus);
+        const double left = (k % 2 == 0) ? 0 : 315;
+        const double top = (k % 2 == 0) ? 180.0 * k : 180.0 * k - 45;
+        button->setGeometry(ui::twipsToPixels(QRectF(left, top, 295, 345)));
+        Command2[size_t(k)] = button;
+    }
+
+    // The notice shown while the book is backed up on closing.
+    frmBU = new QFrame(card);
+    frmBU->setObjectName(QStringLiteral("frmBU"));
+    frmBU->setFrameStyle(QFrame::Box | QFrame::Raised);
+    frmBU->setLineWidth(2);
+    frmBU->setAutoFillBackground(true);
+    placeTwips(frmBU, 2790, 1260, 3165, 1485);
+    auto* buLayout = new QVBoxLayout(frmBU);
+    auto* buLine1 = new QLabel(QStringLiteral("Backing up Database!  Please stand by..."), frmBU);
+    buLine1->setObjectName(QStringLiteral("lblBU1"));
+    QFont noticeFont = buLine1->font();
+    noticeFont.setBold(true);
+    buLine1->setFont(noticeFont);
+    auto* buLine2 = new QLabel(QStringLiteral("This dialog will close automatically when finished."), frmBU);
+    buLine2->setObjectName(QStringLiteral("lblBU2"));
+    buLine2->setWordWrap(true);
+    for (QLabel* line : {buLine1, buLine2}) {
+        line->setAlignment(Qt::AlignCenter);
+        buLayout->addWidget(line);
+    }
+    frmBU->hide();
+}
+
+void frmMain::buildGrid() {
+    DBGrid2 = new QTableView(card);
+    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
+    DBGrid2->setAccessibleName(QStringLiteral("Grid View"));
+    DBGrid2->setWindowTitle(QStringLiteral("Grid View"));
+    gridModel = new GridModel(*Data1, DBGrid2);
+    DBGrid2->setModel(gridModel);
+    DBGrid2->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid2->setAlternatingRowColors(true);
+    DBGrid2->verticalHeader()->setDefaultSectionSize(DBGrid2->fontMetrics().height() + 6);
+    DBGrid2->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid2->horizontalHeader()->setDefaultSectionSize(ui::twipsToPixels(1500));
+    DBGrid2->hide();
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::Form_Resize() {
+    if (m_layoutRule) {
+        m_layoutRule(*this);
+        return;
+    }
+    // Without the browsing part's rules the card picture and the grid fill the card.
+    const QRect area = card->rect().adjusted(1, 0, -1, 0);
+    Image1->setGeometry(area);
+    DBGrid2->setGeometry(area);
+}
+
+void frmMain::FitPhoto() {
+    if (m_fitPhoto)
+        m_fitPhoto(*this);
+}
+
+void frmMain::Form_Initialize() {
+    m_app.LoadSettings();
+    Form_Load();
+    setWindowTitle(QStringLiteral("Quillory"));
+}
+
+void frmMain::Form_Load() {
+    // 1. The window where the user left it.
+    const WindowGeometry geometry = SettingsStore(m_app.folder().path()).loadWindowGeometry();
+    if (geometry.left)
+        move(ui::twipsToPixels(*geometry.left), y());
+    if (geometry.top)
+        move(x(), ui::twipsToPixels(*geometry.top));
+    if (geometry.width)
+        resize(ui::twipsToPixels(*geometry.width), height());
+    if (geometry.height)
+        resize(width(), ui::twipsToPixels(*geometry.height));
+    // 2. The splash has done its work.
+    if (m_splash)
+        m_splash->close();
+    // 3. The book, sorted, with the first contact current.
+    openBook();
+    // 4.-5.
+    DBGrid2->hide();
+    updatePosition();
+    ShowContactStatus();
+    // 6. The values that belong to this window now that it exists.
+    m_app.LoadSettings();
+    // 7.
+    applyToolbarStyle(m_app.settings().toolbarStyle);
+    // 8.-9.
+    FitPhoto();
+    update();
+}
+
+void frmMain::openBook() {
+    const QString bookPath = m_app.folder().file(contact::file::Book);
+    try {
+        bookfiles::ensureBookFiles(m_app.folder());
+        Data1->setDatabaseName(bookPath);
+        Data1->setRecordSource(contact::source::Sorted);
+        Data1->refresh();
+    } catch (const std::exception& error) {
+        // The program stays usable without a book; nothing is written over the file.
+        ui::MessageBoxService::show({QStringLiteral("The address book \"%1\" cannot be opened.\n\n%2")
+                                         .arg(QDir::toNativeSeparators(bookPath), errorText(error)),
+                                     ui::Buttons::Ok, ui::Icon::Exclamation, 0, {}},
+                                    this);
+    }
+}
+
+void frmMain::updatePosition() {
+    PositionLBL->setText(QString::number(Data1->absolutePosition() + 1));
+}
+
+void frmMain::StoreDisplayName() { Text17->setText(contact::displayName(Text12->text(), Text1->text())); }
+
+void frmMain::ShowContactStatus() {
+    StatusBar1->setPanelText(StatusPanels::Contact,
+                             QStringLiteral("Data for ") + Text12->text() + QStringLiteral(" ") +
+                                 Text1->text());
+}
+
+void frmMain::ApplyBoldFont() {
+    const bool bold = Toolbar2->value(toolbar::BoldButton) || Toolbar1->value(toolbar::BoldButton);
+    QList<QWidget*> boxes = {CboContact, Text1,  Text2,  Text3,  Text4,  Text5,  Text6,
+                             Text7,      Text8,  Text9,  Text10, Text11, Text12, Text13,
+                             Text14,     Text15, Text16, Text17, Text18};
+    for (QWidget* box : boxes) {
+        QFont f = box->font();
+        f.setBold(bold);
+        box->setFont(f);
+    }
+    update();
+}
+
+void frmMain::applyToolbarStyle(UserSettings::ToolbarStyle style) {
+    const bool large = style == UserSettings::ToolbarStyle::LargeImagesOnly;
+    Toolbar2->setVisible(large);
+    Toolbar1->setVisible(!large);
+    update();
+}
+
+void frmMain::collectHeldSettings(UserSettings& settings) const {
+    settings.boldPressed = Toolbar2->value(toolbar::BoldButton);
+    settings.lastBackupLocation = lblDrive->text();
+    for (int column = 0; column < UserSettings::StoredGridColumns; ++column) {
+        const int pixels = DBGrid2->columnWidth(column);
+        auto& stored = settings.gridWidths[size_t(column)];
+        // A stored width that still gives the same pixels keeps its exact (fractional) value.
+        if (!stored || ui::twipsToPixels(*stored) != pixels)
+            stored = ui::pixelsToTwips(pixels);
+    }
+}
+
+void frmMain::applyLoadedSettings(const UserSettings& before) {
+    const UserSettings& now = m_app.settings();
+    if (now.boldPressed) {
+        Toolbar2->setValue(toolbar::BoldButton, true);
+        Toolbar1->setValue(toolbar::BoldButton, true);
+        ApplyBoldFont();
+    }
+    lblDrive->setText(now.lastBackupLocation);
+    for (int column = 0; column < UserSettings::StoredGridColumns; ++column) {
+        if (const auto& width = now.gridWidths[size_t(column)])
+            DBGrid2->setColumnWidth(column, std::max(0, ui::twipsToPixels(*width)));
+    }
+    if (now.toolbarStyle != before.toolbarStyle &&
+        now.toolbarStyle != UserSettings::ToolbarStyle::None)
+        applyToolbarStyle(now.toolbarStyle);
+}
+
+void frmMain::runMenuCommand(const QString& key) {
+    try {
+        m_app.commands().run(key, CommandOrigin::Menu);
+    } catch (const std::exception& error) {
+        ui::MessageBoxService::show({errorText(error), ui::Buttons::Ok, ui::Icon::Exclamation, 0, {}},
+                                    this);
+    }
+}
+
+void frmMain::toolbarClick(CommandOrigin origin, const QString& key) {
+    // A toolbar action that fails is passed over without a report.
+    passOver([&] { m_app.commands().run(key, origin); });
+}
+
+void frmMain::Toolbar1_ButtonClick(int, const QString& key) { toolbarClick(CommandOrigin::Toolbar1, key); }
+
+void frmMain::Toolbar2_ButtonClick(int, const QString& key) { toolbarClick(CommandOrigin::Toolbar2, key); }
+
+void frmMain::Toolbar1_ButtonMenuClick(const QString& key) { runMenuCommand(key); }
+
+void frmMain::Toolbar2_ButtonMenuClick(const QString& key) { runMenuCommand(key); }
+
+void frmMain::Image1_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint position) {
+    if (button == Qt::RightButton)
+        mnuDataHid->popup(Image1->mapToGlobal(position));
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    // 1.-2. Saved before the question, so they stand even when the user stays.
+    const QRect outer = frameGeometry();
+    SettingsStore(m_app.folder().path())
+        .saveWindowGeometry({ui::pixelsToTwips(outer.x()), ui::pixelsToTwips(outer.y()),
+                             ui::pixelsToTwips(outer.width()), ui::pixelsToTwips(outer.height())});
+    m_app.SaveSettings();
+    // 3.-4.
+    const ui::Answer answer = ui::MessageBoxService::show(
+        {QStringLiteral("Are you sure you want to QUIT!"), ui::Buttons::YesNo, ui::Icon::Question, 1,
+         QStringLiteral("Quillory")},
+        this);
+    if (answer != ui::Answer::Yes) {
+        event->ignore();
+        return;
+    }
+    // 5.-6.
+    if (m_app.settings().autoBackup == 1) {
+        frmBU->raise();
+        frmBU->show();
+        repaint();
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        bookfiles::AutoBackupOnExit(*Data1, m_app.folder());
+        frmBU->hide();
+        repaint();
+    }
+    m_closing = true;
+    event->accept();
+    QApplication::quit();
+}
+
+} // namespace quillory

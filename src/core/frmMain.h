@@ -1,0 +1,152 @@
+#pragma once
+
+#include "core/CommandTable.h"
+#include "core/UserSettings.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+
+namespace quillory {
+
+class AppContext;
+class CardPicture;
+class CommandToolbar;
+class FieldBinder;
+class GridModel;
+class StatusPanels;
+namespace engine {
+class DataSource;
+}
+
+// The main window: the card of the current contact over its data source `Data1`, the menus,
+// the two toolbars, the popup menu, the grid, the letter index and the status bar. Its menu
+// and toolbar handlers hand command keys to the application's command table.
+class frmMain final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(AppContext& app, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    AppContext& app() const { return m_app; }
+    engine::DataSource& data() const { return *Data1; }
+
+    // Start-up: settings, photo pattern, load, title.
+    void Form_Initialize();
+    // The main window's load: geometry, splash closed, the book opened, texts, settings,
+    // toolbar style, photo.
+    void Form_Load();
+    // Lays the card out for the window's size (also run when the window is first shown).
+    void Form_Resize();
+
+    // Shared steps of the card.
+    void StoreDisplayName();
+    void ShowContactStatus();
+    void ApplyBoldFont();
+    // Makes one toolbar visible: large images only, or text and images.
+    void applyToolbarStyle(UserSettings::ToolbarStyle style);
+    // Writes the current position into PositionLBL.
+    void updatePosition();
+
+    // Settings held by the window itself (bold, grid widths, last back-up location).
+    void collectHeldSettings(UserSettings& settings) const;
+    void applyLoadedSettings(const UserSettings& before);
+
+    // Runs the command for `key` as the menus do; failures are reported in a message.
+    void runMenuCommand(const QString& key);
+
+    // Set by the browsing part: how the card is laid out for a size, and how the photo fits.
+    void setLayoutRule(std::function<void(frmMain&)> rule) { m_layoutRule = std::move(rule); }
+    void setFitPhoto(std::function<void(frmMain&)> fit) { m_fitPhoto = std::move(fit); }
+    void FitPhoto();
+
+    // The splash window to close during the load (set by the start-up).
+    void setSplash(QWidget* splash) { m_splash = splash; }
+
+    // Handlers.
+    void Toolbar1_ButtonClick(int index, const QString& key);
+    void Toolbar2_ButtonClick(int index, const QString& key);
+    void Toolbar1_ButtonMenuClick(const QString& key);
+    void Toolbar2_ButtonMenuClick(const QString& key);
+    void Image1_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position);
+
+    // Controls, named as designed. Tests and the other parts of the program reach them by
+    // objectName; the parts that act on the card use these members.
+    engine::DataSource* Data1;
+    CommandToolbar* Toolbar1;
+    CommandToolbar* Toolbar2;
+    StatusPanels* StatusBar1;
+    CardPicture* Image1;
+    QComboBox* CboContact;
+    QLineEdit *Text1, *Text2, *Text3, *Text4, *Text5, *Text6, *Text7, *Text8, *Text9, *Text10,
+        *Text12, *Text13, *Text14, *Text15, *Text16, *Text17, *Text18;
+    QPlainTextEdit* Text11;
+    QLabel* Label5;
+    QLabel* PositionLBL;
+    QLabel* lblFontT;
+    QLabel* lblDrive;
+    QFrame* Frame1;
+    QLabel* pic;
+    QLabel* pix1;
+    QLabel* Label2;
+    QPushButton* Command5;
+    QPushButton* Command4;
+    QFrame* Frame2;
+    std::array<QPushButton*, 26> Command2{};
+    QFrame* frmBU;
+    QTableView* DBGrid2;
+    GridModel* gridModel;
+    QWidget* card; // the surface the card's controls stand on
+    // Field labels by the box they belong to ("Text1" -> its "Name-Last:" label).
+    QHash<QString, QLabel*> fieldLabels;
+
+    // Menus.
+    QMenu *mnuFile, *mnuData, *mnuCon, *mnuUtil, *mnuDBU, *mnuHelp, *mnuDataHid;
+    QAction *mnuAdd, *mnuSave, *mnuDel, *mnusep1, *mnuUser, *sep2, *mnuExit;
+    QAction *mnuPer, *mnuBus, *mnuAll, *mnuBOF, *mnuUp, *mnuDown, *mnuEOF;
+    QAction *mnuBold, *mnuEmail, *mnuDial, *mnuPrint, *mnuSearch, *mnuWrite, *sep5;
+    QAction *mnuComDB, *mnuRepDB, *mnuBUDB, *mnuResDB;
+    QAction* mnuVeiw;
+    QAction *mnuHelpfile, *mnuTip, *sep3, *mnuSupp, *sep4, *mnuAbout;
+    QAction *mnuAddHid, *mnuSaveHid, *mnuDelHid;
+
+    // Placement of a control in twips on the card (top measured from the window's client
+    // top, as designed; the toolbar band above the card is 600 high).
+    void placeTwips(QWidget* control, double left, double top, double width, double height);
+    QRectF twipsRect(const QWidget* control) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolbars();
+    void buildCard();
+    void buildGrid();
+    QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption,
+                         const QString& key);
+    void toolbarClick(CommandOrigin origin, const QString& key);
+    void openBook();
+
+    AppContext& m_app;
+    FieldBinder* m_binder;
+    QWidget* m_splash = nullptr;
+    std::function<void(frmMain&)> m_layoutRule;
+    std::function<void(frmMain&)> m_fitPhoto;
+    bool m_closing = false;
+};
+
+} // namespace quillory

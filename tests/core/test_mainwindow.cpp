@@ -1,0 +1,563 @@
+// The main window as a user meets it: its frame, start-up and shutdown, on real book files.
+
+#include "BookFiller.h"
+#include "TestSupport.h"
+#include "app/Registration.h"
+#include "core/AppContext.h"
+#include "core/CommandToolbar.h"
+#include "core/StatusPanels.h"
+#include "core/frmMain.h"
+#include "platform/engine/DataSource.h"
+#include "platform/engine/Database.h"
+#include "platform/ui/Geometry.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace quillory;
+using quillory::test::ScriptedMessageBoxes;
+using quillory::test::TempProgramFolder;
+
+namespace {
+
+// A started program on a folder of its own: the context, the commands and the main window.
+struct Program {
+    explicit Program(const TempProgramFolder& folder)
+        : context(std::make_unique<AppContext>(ProgramFolder(folder.path()))) {
+        registerAllCommands(*context);
+        main = &context->mainWindow();
+    }
+    std::unique_ptr<AppContext> context;
+    frmMain* main;
+};
+
+void writeSettings(const TempProgramFolder& folder, const QByteArray& lines) {
+    folder.write(QStringLiteral("Corvanel.hig"), "[User Prefs]\n" + lines);
+}
+
+QList<QVariantMap> threeContacts() {
+    return {test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna")),
+            test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
+            test::contactNamed(QStringLiteral("Jones"), QStringLiteral("Beth"))};
+}
+
+// Counts how often a widget is shown.
+class ShowSpy : public QObject {
+public:
+    explicit ShowSpy(QWidget* widget) { widget->installEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            ++shown;
+        return false;
+    }
+};
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startupShowsFirstSortedContact();
+    void missingBookIsCreatedWithStandBy();
+    void unreadableBookIsReportedAndLeftAlone();
+    void menuTree_data();
+    void menuTree();
+    void popupMenuItems();
+    void toolbarButtons();
+    void toolbarDropDownItems();
+    void toolbarStyleFromSettings_data();
+    void toolbarStyleFromSettings();
+    void boldAfterLoad();
+    void boldNotReleasedByUnpressedKey();
+    void statusBarPanels();
+    void cardBoxesLimitsAndFocusOrder();
+    void gridHiddenWithItsColumns();
+    void gridWidthsComeFromSettings();
+    void unknownCommandKeysDoNothing();
+    void quitAnsweredNoKeepsRunningWithFilesWritten();
+    void quitAnsweredYesMakesBackup();
+    void quitWithoutAutoBackupWritesNone();
+    void failedAutoBackupKeepsPreviousBackup();
+    void centerFormAllowsNegativeCoordinates();
+};
+
+void TestMainWindow::startupShowsFirstSortedContact() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+
+    QCOMPARE(main.windowTitle(), QStringLiteral("Quillory"));
+    QCOMPARE(main.Data1->recordSource(), QStringLiteral("SELECT * From PhoneBK ORDER BY name,namef"));
+    QCOMPARE(main.Text1->text(), QStringLiteral("Brown"));
+    QCOMPARE(main.Text12->text(), QStringLiteral("Carl"));
+    QCOMPARE(main.PositionLBL->text(), QStringLiteral("1"));
+    QCOMPARE(main.StatusBar1->panelText(StatusPanels::Contact), QStringLiteral("Data for Carl Brown"));
+    QVERIFY(main.DBGrid2->isHidden());
+    QVERIFY(boxes.asked().isEmpty());
+}
+
+void TestMainWindow::missingBookIsCreatedWithStandBy() {
+    TempProgramFolder folder;
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+
+    QVERIFY(folder.exists(QStringLiteral("Corvanel.MDB")));
+    QVERIFY(folder.exists(QStringLiteral("db.MDB")));
+    QVERIFY(engine::Database::open(folder.file(QStringLiteral("db.MDB")))->isBook());
+    QVERIFY(program.main->Data1->bof() && program.main->Data1->eof());
+    QCOMPARE(program.main->PositionLBL->text(), QStringLiteral("0"));
+    QCOMPARE(program.main->StatusBar1->panelText(StatusPanels::Contact), QStringLiteral("Data for  "));
+    QVERIFY(boxes.asked().isEmpty());
+}
+
+void TestMainWindow::unreadableBookIsReportedAndLeftAlone() {
+    TempProgramFolder folder;
+    const QByteArray garbage = QByteArray("This is a letter, not an address book.\n").repeated(200);
+    folder.write(QStringLiteral("Corvanel.MDB"), garbage);
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+
+    QCOMPARE(boxes.asked().size(), 1);
+    const QString text = boxes.asked().first().text;
+    QVERIFY2(text.contains(QStringLiteral("Corvanel.MDB")), qPrintable(text));
+    QCOMPARE(folder.read(QStringLiteral("Corvanel.MDB")), garbage);
+
+    // Still usable: moves and the toolbar do not crash, nothing is written over the file.
+    program.main->Toolbar1->clickButton(9);
+    program.main->Toolbar2->clickButton(7);
+    QVERIFY(program.main->isEnabled());
+    QCOMPARE(folder.read(QStringLiteral("Corvanel.MDB")), garbage);
+}
+
+void TestMainWindow::menuTree_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("parent");
+    const char* rows[][3] = {
+        {"mnuAdd", "Add &new record", "mnuFile"},
+        {"mnuSave", "&Save current record", "mnuFile"},
+        {"mnuDel", "&Delete current record", "mnuFile"},
+        {"mnuUser", "&User settings", "mnuFile"},
+        {"mnuExit", "&Exit ", "mnuFile"},
+        {"mnuPer", "&Personal contacts", "mnuCon"},
+        {"mnuBus", "&Business contacts", "mnuCon"},
+        {"mnuAll", "&All contacts", "mnuCon"},
+        {"mnuBOF", "Move to &first record", "mnuData"},
+        {"mnuUp", "Move &up one record", "mnuData"},
+        {"mnuDown", "Move &down one record", "mnuData"},
+        {"mnuEOF", "Move to &last record", "mnuData"},
+        {"mnuBold", "&Bold font", "mnuUtil"},
+        {"mnuEmail", "S&end Email or go to Web Page", "mnuUtil"},
+        {"mnuDial", "&Dial a number", "mnuUtil"},
+        {"mnuPrint", "&Printing options", "mnuUtil"},
+        {"mnuSearch", "&Search for an individual", "mnuUtil"},
+        {"mnuWrite", "&Word processor", "mnuUtil"},
+        {"mnuComDB", "&Compact Database", "mnuDBU"},
+        {"mnuRepDB", "&Repair Database", "mnuDBU"},
+        {"mnuBUDB", "&Back-up Database", "mnuDBU"},
+        {"mnuResDB", "Res&tore Database from Back-up", "mnuDBU"},
+        {"mnuHelpfile", "Help &contents", "mnuHelp"},
+        {"mnuTip", "Show &Tips", "mnuHelp"},
+        {"mnuSupp", "&Support and Updates", "mnuHelp"},
+        {"mnuAbout", "&About the program", "mnuHelp"},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row[0]) << QString::fromLatin1(row[0]) << QString::fromLatin1(row[1])
+                              << QString::fromLatin1(row[2]);
+}
+
+void TestMainWindow::menuTree() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QString, parent);
+    TempProgramFolder folder;
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+
+    auto* action = program.main->findChild<QAction*>(name);
+    QVERIFY2(action, qPrintable(name));
+    QCOMPARE(action->text(), caption);
+    QVERIFY(action->shortcut().isEmpty());
+    QVERIFY(!action->isCheckable());
+    auto* menu = program.main->findChild<QMenu*>(parent);
+    QVERIFY(menu);
+    QVERIFY(menu->actions().contains(action));
+}
+
+void TestMainWindow::popupMenuItems() {
+    TempProgramFolder folder;
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+
+    // The menu bar: five menus and "View Photo" as an item of the bar itself, in this order.
+    QStringList bar;
+    for (QAction* action : main.menuBar()->actions())
+        bar.append(action->text());
+    QCOMPARE(bar, (QStringList{QStringLiteral("&File"), QStringLiteral("&Data"),
+                               QStringLiteral("&Utilities"), QStringLiteral("&View Photo"),
+                               QStringLiteral("&Help")}));
+    QVERIFY(!main.mnuVeiw->menu());
+
+    // "Data Options" is a popup only.
+    QCOMPARE(main.mnuDataHid->title(), QStringLiteral("Data Options"));
+    QVERIFY(!main.menuBar()->actions().contains(main.mnuDataHid->menuAction()));
+    QStringList items;
+    for (QAction* action : main.mnuDataHid->actions())
+        items.append(action->objectName() + QLatin1Char('=') + action->text());
+    QCOMPARE(items, (QStringList{QStringLiteral("mnuAddHid=Add New Entry"),
+                                 QStringLiteral("mnuSaveHid=Save Entry"),
+                                 QStringLiteral("mnuDelHid=Delete current entry")}));
+}
+
+void TestMainWindow::toolbarButtons() {
+    TempProgramFolder folder;
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+
+    const QStringList keys = {
+        QStringLiteral("type"), QString(), QStringLiteral("add"), QStringLiteral("save"),
+        QStringLiteral("delete"), QString(), QStringLiteral("bof"), QStringLiteral("up"),
+        QStringLiteral("down"), QStringLiteral("eof"), QString(), QStringLiteral("font"),
+        QStringLiteral("Send"), QStringLiteral("dial"), QStringLiteral("search"),
+        QStringLiteral("print"), QStringLiteral("write"), QStringLiteral("prevpic"), QString(),
+        QStringLiteral("user"), QStringLiteral("grid"), QStringLiteral("help"),
+        QStringLiteral("utils"), QStringLiteral("exit")};
+    for (CommandToolbar* bar : {main.Toolbar1, main.Toolbar2}) {
+        for (int i = 1; i <= 24; ++i) {
+            QCOMPARE(bar->key(i), keys[i - 1]);
+            QCOMPARE(bar->button(i) == nullptr, keys[i - 1].isEmpty());
+        }
+        QVERIFY(bar->button(12)->isCheckable());
+        QVERIFY(bar->button(21)->isCheckable());
+        QVERIFY(!bar->button(3)->isCheckable());
+        QVERIFY(bar->button(1)->menu());
+        QVERIFY(bar->button(23)->menu());
+        QCOMPARE(bar->button(12)->toolTip(), QStringLiteral("Select \"Bold\" fonts in book"));
+    }
+    QCOMPARE(main.Toolbar1->button(3)->text(), QStringLiteral("New"));
+    QCOMPARE(main.Toolbar1->button(24)->text(), QStringLiteral("Exit"));
+    QVERIFY(main.Toolbar2->button(3)->text().isEmpty());
+    QCOMPARE(main.Toolbar1->button(4)->toolTip(), QStringLiteral("Save current entry into database"));
+    QCOMPARE(main.Toolbar2->button(4)->toolTip(), QStringLiteral("Save a new entry into database"));
+    QCOMPARE(main.Toolbar1->button(5)->toolTip(), QStringLiteral("Delete current entry into database"));
+    QCOMPARE(main.Toolbar2->button(5)->toolTip(), QStringLiteral("Delete current entry in database"));
+    QCOMPARE(main.Toolbar1->iconSize(), QSize(16, 16));
+    QCOMPARE(main.Toolbar2->iconSize(), QSize(24, 24));
+    // Every picture is there: an icon that failed to load has no sizes.
+    for (CommandToolbar* bar : {main.Toolbar1, main.Toolbar2}) {
+        for (int i = 1; i <= 24; ++i) {
+            if (bar->button(i))
+                QVERIFY2(!bar->button(i)->icon().availableSizes().isEmpty() ||
+                             !bar->button(i)->icon().pixmap(16, 16).isNull(),
+                         qPrintable(bar->key(i)));
+        }
+    }
+}
+
+void TestMainWindow::toolbarDropDownItems() {
+    TempProgramFolder folder;
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    for (CommandToolbar* bar : {program.main->Toolbar1, program.main->Toolbar2}) {
+        QStringList type;
+        for (QAction* a : bar->button(1)->menu()->actions())
+            type.append(a->text() + QLatin1Char('/') + a->data().toString());
+        QCOMPARE(type, (QStringList{QStringLiteral("Personal/pers"), QStringLiteral("Business/bus"),
+                                    QStringLiteral("Show all/all")}));
+        QStringList utils;
+        for (QAction* a : bar->button(23)->menu()->actions())
+            utils.append(a->text() + QLatin1Char('/') + a->data().toString());
+        QCOMPARE(utils, (QStringList{QStringLiteral("Compact Database/CD"),
+                                     QStringLiteral("Repair Database/RD"),
+                                     QStringLiteral("Backup Database/BD"),
+                                     QStringLiteral("Restore Database/RsD")}));
+    }
+}
+
+void TestMainWindow::toolbarStyleFromSettings_data() {
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<bool>("large");
+    QTest::newRow("no file") << QByteArray() << true;
+    QTest::newRow("large images") << QByteArray("IO=True\nTI=False\n") << true;
+    QTest::newRow("text and images") << QByteArray("IO=False\nTI=True\n") << false;
+}
+
+void TestMainWindow::toolbarStyleFromSettings() {
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, large);
+    TempProgramFolder folder;
+    if (!settings.isEmpty())
+        writeSettings(folder, settings);
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    QCOMPARE(!program.main->Toolbar2->isHidden(), large);
+    QCOMPARE(!program.main->Toolbar1->isHidden(), !large);
+}
+
+void TestMainWindow::boldAfterLoad() {
+    TempProgramFolder folder;
+    writeSettings(folder, "fontType=tbrPressed\n");
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+    QVERIFY(main.Toolbar1->value(12));
+    QVERIFY(main.Toolbar2->value(12));
+    for (QWidget* box : std::initializer_list<QWidget*>{main.Text1, main.Text11, main.Text18,
+                                                        main.CboContact})
+        QVERIFY2(box->font().bold(), qPrintable(box->objectName()));
+}
+
+void TestMainWindow::boldNotReleasedByUnpressedKey() {
+    TempProgramFolder folder;
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+    QVERIFY(!main.Text1->font().bold());
+    main.Toolbar1->setValue(12, true);
+    main.Toolbar2->setValue(12, true);
+    main.ApplyBoldFont();
+    writeSettings(folder, "fontType=tbrUnpressed\n");
+    program.context->LoadSettings();
+    QVERIFY(main.Toolbar2->value(12));
+    QVERIFY(main.Text1->font().bold());
+    // Only a save records the new state.
+    program.context->SaveSettings();
+    QVERIFY(folder.read(QStringLiteral("Corvanel.hig")).contains("fontType=tbrPressed"));
+}
+
+void TestMainWindow::statusBarPanels() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")),
+                    {test::contactNamed(QStringLiteral("Ng"), QString())});
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    StatusPanels* bar = program.main->StatusBar1;
+    QCOMPARE(bar->panelText(StatusPanels::View), QStringLiteral("All Contacts"));
+    // An empty first name keeps its blank: "Data for " + "" + " " + "Ng".
+    QCOMPARE(bar->panelText(StatusPanels::Contact), QStringLiteral("Data for  Ng"));
+    QCOMPARE(bar->panelText(StatusPanels::CapsLock), QStringLiteral("CAPS"));
+    QCOMPARE(bar->panelText(StatusPanels::NumLock), QStringLiteral("NUM"));
+    QCOMPARE(bar->panelText(StatusPanels::ScrollLock), QStringLiteral("SCRL"));
+    QCOMPARE(bar->panelText(StatusPanels::Insert), QStringLiteral("INS"));
+    QVERIFY(!bar->panelText(StatusPanels::Time).isEmpty());
+    QVERIFY(!bar->panelText(StatusPanels::Date).isEmpty());
+}
+
+void TestMainWindow::cardBoxesLimitsAndFocusOrder() {
+    TempProgramFolder folder;
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+
+    const QList<QPair<QString, int>> limits = {
+        {QStringLiteral("Text1"), 50},  {QStringLiteral("Text12"), 50}, {QStringLiteral("Text2"), 50},
+        {QStringLiteral("Text3"), 50},  {QStringLiteral("Text4"), 30},  {QStringLiteral("Text5"), 2},
+        {QStringLiteral("Text6"), 20},  {QStringLiteral("Text7"), 30},  {QStringLiteral("Text13"), 30},
+        {QStringLiteral("Text14"), 30}, {QStringLiteral("Text16"), 30}, {QStringLiteral("Text8"), 30},
+        {QStringLiteral("Text15"), 30}, {QStringLiteral("Text10"), 9},  {QStringLiteral("Text9"), 50},
+        {QStringLiteral("Text18"), 32767}};
+    for (const auto& [name, limit] : limits) {
+        auto* box = main.findChild<QLineEdit*>(name);
+        QVERIFY2(box, qPrintable(name));
+        QCOMPARE(box->maxLength(), limit);
+    }
+
+    // The keyboard visits the fields in the card's order, remarks last.
+    QStringList order;
+    QWidget* w = main.Text1;
+    for (int i = 0; i < 17; ++i) {
+        order.append(w->objectName());
+        w = w->nextInFocusChain();
+        while (w && (!w->isVisibleTo(&main) || w->focusPolicy() == Qt::NoFocus ||
+                     w->objectName().isEmpty()))
+            w = w->nextInFocusChain();
+    }
+    QCOMPARE(order, (QStringList{QStringLiteral("Text1"), QStringLiteral("Text12"),
+                                 QStringLiteral("Text2"), QStringLiteral("Text3"),
+                                 QStringLiteral("Text4"), QStringLiteral("Text5"),
+                                 QStringLiteral("Text6"), QStringLiteral("Text7"),
+                                 QStringLiteral("Text13"), QStringLiteral("Text14"),
+                                 QStringLiteral("Text16"), QStringLiteral("Text8"),
+                                 QStringLiteral("Text15"), QStringLiteral("Text10"),
+                                 QStringLiteral("Text9"), QStringLiteral("Text18"),
+                                 QStringLiteral("Text11")}));
+
+    // Captions of the labels and the hidden controls.
+    QCOMPARE(main.fieldLabels.value(QStringLiteral("Text1"))->text(), QStringLiteral("Name-Last:"));
+    QCOMPARE(main.fieldLabels.value(QStringLiteral("Text10"))->text(),
+             QStringLiteral("Birthdate MM/DD/YY:"));
+    for (QWidget* hidden : std::initializer_list<QWidget*>{main.Text17, main.Label5, main.PositionLBL,
+                                                           main.lblFontT, main.lblDrive, main.pix1})
+        QVERIFY2(hidden->isHidden(), qPrintable(hidden->objectName()));
+    QCOMPARE(main.lblDrive->text(), QStringLiteral("Unknown"));
+    QCOMPARE(main.CboContact->count(), 2);
+    QCOMPARE(main.CboContact->itemText(0), QStringLiteral("Personal Contact"));
+    QCOMPARE(main.CboContact->itemText(1), QStringLiteral("Business Contact"));
+    QCOMPARE(main.pic->toolTip(), QStringLiteral("Your photos will be here"));
+    QCOMPARE(main.Command5->text(), QStringLiteral("Add Photo"));
+    QCOMPARE(main.Command4->text(), QStringLiteral("Delete Photo"));
+    for (int k = 0; k < 26; ++k)
+        QCOMPARE(main.Command2[size_t(k)]->text(), QString(QChar(u'A' + k)));
+}
+
+void TestMainWindow::gridHiddenWithItsColumns() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    QTableView* grid = program.main->DBGrid2;
+    QVERIFY(grid->isHidden());
+    QCOMPARE(grid->model()->columnCount(), 24);
+    QCOMPARE(grid->model()->rowCount(), 3);
+    QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Contact Type"));
+    QCOMPARE(grid->model()->headerData(23, Qt::Horizontal).toString(), QStringLiteral("extra8"));
+    QCOMPARE(grid->model()->index(0, 1).data().toString(), QStringLiteral("Brown"));
+    QCOMPARE(grid->model()->index(2, 2).data().toString(), QStringLiteral("Anna"));
+}
+
+void TestMainWindow::gridWidthsComeFromSettings() {
+    TempProgramFolder folder;
+    writeSettings(folder, "Grid0=3000\nGrid16=1035.5\n");
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    QTableView* grid = program.main->DBGrid2;
+    QCOMPARE(grid->columnWidth(0), ui::twipsToPixels(3000));
+    QCOMPARE(grid->columnWidth(16), ui::twipsToPixels(1035.5));
+    // Resized by the user, then the settings are loaded again: back to the stored widths.
+    grid->setColumnWidth(0, 40);
+    program.context->LoadSettings();
+    QCOMPARE(grid->columnWidth(0), ui::twipsToPixels(3000));
+    // An unchanged fractional width is written back as it was.
+    program.context->SaveSettings();
+    QVERIFY(folder.read(QStringLiteral("Corvanel.hig")).contains("Grid16=1035.5"));
+}
+
+void TestMainWindow::unknownCommandKeysDoNothing() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    QVERIFY(!program.context->commands().run(QStringLiteral("EXIT"), CommandOrigin::Menu));
+    QVERIFY(!program.context->commands().run(QStringLiteral("nothing"), CommandOrigin::Toolbar1));
+    QVERIFY(program.context->commands().contains(QStringLiteral("exit")));
+    QVERIFY(boxes.asked().isEmpty());
+}
+
+void TestMainWindow::quitAnsweredNoKeepsRunningWithFilesWritten() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    program.main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(program.main));
+    boxes.answer(ui::Answer::No);
+
+    program.main->Toolbar1->clickButton(24); // "exit"
+
+    QCOMPARE(boxes.asked().size(), 1);
+    const ui::MessageRequest& question = boxes.asked().first();
+    QCOMPARE(question.text, QStringLiteral("Are you sure you want to QUIT!"));
+    QCOMPARE(question.buttons, ui::Buttons::YesNo);
+    QCOMPARE(question.icon, ui::Icon::Question);
+    QCOMPARE(question.defaultButton, 1);
+    QCOMPARE(question.caption, QStringLiteral("Quillory"));
+    QVERIFY(program.main->isVisible());
+    QVERIFY(folder.exists(QStringLiteral("Corvanel.hig")));
+    QVERIFY(folder.exists(QStringLiteral("Corvanel.win")));
+    const QByteArray geometry = folder.read(QStringLiteral("Corvanel.win"));
+    for (const char* key : {"Left=", "Top=", "Width=", "Height="})
+        QVERIFY2(geometry.contains(key), key);
+    QVERIFY(!folder.exists(QStringLiteral("Corvanel.MD1")));
+    QCOMPARE(program.main->Text1->text(), QStringLiteral("Brown"));
+}
+
+void TestMainWindow::quitAnsweredYesMakesBackup() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    program.main->show();
+    ShowSpy notice(program.main->frmBU);
+    boxes.answer(ui::Answer::Yes);
+
+    program.main->close();
+
+    QVERIFY(!program.main->isVisible());
+    QCOMPARE(notice.shown, 1);
+    QVERIFY(program.main->frmBU->isHidden());
+    QVERIFY(folder.exists(QStringLiteral("Corvanel.MD1")));
+    QCOMPARE(test::bookNames(folder.file(QStringLiteral("Corvanel.MD1"))),
+             test::bookNames(folder.file(QStringLiteral("Corvanel.MDB"))));
+    QCOMPARE(test::bookNames(folder.file(QStringLiteral("Corvanel.MD1"))).size(), 3);
+    QVERIFY(!folder.exists(QStringLiteral("Corvanel.MD1.new")));
+}
+
+void TestMainWindow::quitWithoutAutoBackupWritesNone() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
+    writeSettings(folder, "BUdata=0\n");
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    program.main->show();
+    ShowSpy notice(program.main->frmBU);
+    boxes.answer(ui::Answer::Yes);
+    program.main->close();
+    QCOMPARE(notice.shown, 0);
+    QVERIFY(!folder.exists(QStringLiteral("Corvanel.MD1")));
+}
+
+void TestMainWindow::failedAutoBackupKeepsPreviousBackup() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    test::writeBook(folder.file(QStringLiteral("Corvanel.MD1")),
+                    {test::contactNamed(QStringLiteral("Old"), QStringLiteral("Backup"))});
+    const QByteArray previous = folder.read(QStringLiteral("Corvanel.MD1"));
+    // The book turns unreadable while the program runs: the new back-up cannot be made.
+    program.main->show();
+    QFile::remove(folder.file(QStringLiteral("Corvanel.MDB")));
+    folder.write(QStringLiteral("Corvanel.MDB"), QByteArray(8192, 'x'));
+    boxes.answer(ui::Answer::Yes);
+
+    program.main->close();
+
+    QCOMPARE(folder.read(QStringLiteral("Corvanel.MD1")), previous);
+    QVERIFY(!folder.exists(QStringLiteral("Corvanel.MD1.new")));
+    QCOMPARE(boxes.asked().size(), 1); // the question only: the back-up fails silently
+}
+
+void TestMainWindow::centerFormAllowsNegativeCoordinates() {
+    QDialog huge;
+    huge.resize(20000, 20000);
+    ui::CenterForm(huge);
+    QVERIFY(huge.x() < 0);
+    QVERIFY(huge.y() < 0);
+    QDialog small;
+    small.resize(200, 100);
+    ui::CenterForm(small);
+    QVERIFY(small.x() > 0);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
