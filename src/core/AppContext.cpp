@@ -15,6 +15,8 @@ frmMain& AppContext::mainWindow() {
     if (!m_main) {
         m_main = new frmMain(*this);
         m_main->setSplash(m_splash);
+        for (const auto& setup : m_mainSetups)
+            setup(*m_main);
         m_main->Form_Initialize();
     }
     return *m_main;

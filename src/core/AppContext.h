@@ -10,6 +10,7 @@ class QWidget;
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace quillory {
 
@@ -39,6 +40,12 @@ public:
     // Writes every key from the current values, those held by the main window included.
     void SaveSettings();
 
+    // Runs `setup` on the main window right after it is created, before it loads: the parts of
+    // the program connect their behaviour to its controls here.
+    void onMainWindowCreated(std::function<void(frmMain&)> setup) {
+        m_mainSetups.push_back(std::move(setup));
+    }
+
     // Runs after the main window is shown (start-up's last step: the tip window).
     void setAfterShowHook(std::function<void()> hook) { m_afterShow = std::move(hook); }
     void afterMainWindowShown();
@@ -51,6 +58,7 @@ private:
     frmMain* m_main = nullptr;
     QWidget* m_splash = nullptr;
     std::function<void()> m_afterShow;
+    std::vector<std::function<void(frmMain&)>> m_mainSetups;
 };
 
 } // namespace quillory

@@ -20,6 +20,14 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // An edited cell makes its row the current row and becomes a pending edit of that row,
+    // written when the data source moves, as the card's edits are.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+Q_SIGNALS:
+    // A cell of the current row was edited: the card shows the new value.
+    void currentRowEdited();
 
 private:
     engine::DataSource& m_source;

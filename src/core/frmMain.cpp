@@ -397,6 +397,7 @@ void frmMain::buildGrid() {
     DBGrid2->setWindowTitle(QStringLiteral("Grid View"));
     gridModel = new GridModel(*Data1, DBGrid2);
     DBGrid2->setModel(gridModel);
+    connect(gridModel, &GridModel::currentRowEdited, m_binder, &FieldBinder::fill);
     DBGrid2->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid2->setAlternatingRowColors(true);
     DBGrid2->verticalHeader()->setDefaultSectionSize(DBGrid2->fontMetrics().height() + 6);

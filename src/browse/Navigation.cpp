@@ -1,0 +1,194 @@
+#include "browse/Navigation.h"
+
+#include "core/ContactRecord.h"
+#include "core/StatusPanels.h"
+#include "core/frmMain.h"
+#include "platform/engine/DataSource.h"
+#include "platform/files/PlatformError.h"
+#include "core/CardMessages.h"
+#include "platform/ui/MessageBox.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace quillory::navigation {
+
+namespace {
+
+void tell(frmMain& main, const QString& text) {
+    ui::MessageBoxService::show({text, ui::Buttons::Ok, ui::Icon::None, 0, {}}, &main);
+}
+
+// An empty book or an empty view: there is no row to move to, and nothing to write.
+bool noRows(const engine::DataSource& data) {
+    return !data.isOpen() || (data.rowCount() == 0 && !data.isAdding());
+}
+
+} // namespace
+
+bool writeOrReport(frmMain& main, const std::function<void()>& step) {
+    engine::DataSource& data = *main.Data1;
+    const bool hadEdits = data.hasPendingEdits() || data.isAdding();
+    try {
+        step();
+        return true;
+    } catch (const PlatformError& error) {
+        if (!hadEdits)
+            throw;
+        reportUnsavedCard(error.description(), &main);
+        return false;
+    }
+}
+
+void addNew(frmMain& main, CommandOrigin origin) {
+    engine::DataSource& data = *main.Data1;
+    if (!data.isOpen())
+        return;
+    if (!writeOrReport(main, [&] { data.addNew(); }))
+        return;
+    if (origin == CommandOrigin::Toolbar1)
+        main.Text1->setFocus();
+    else
+        main.CboContact->setFocus();
+}
+
+void save(frmMain& main) {
+    engine::DataSource& data = *main.Data1;
+    if (main.Text1->text().isEmpty()) {
+        tell(main, QStringLiteral("You must first enter a Name"));
+        return;
+    }
+    if (!data.isOpen())
+        return;
+    main.StoreDisplayName();
+    if (data.eof()) {
+        writeOrReport(main, [&] { data.movePrevious(); });
+        return;
+    }
+    if (!writeOrReport(main, [&] { data.moveNext(); }))
+        return;
+    try {
+        data.setRecordSource(contact::source::Sorted);
+        data.refresh();
+    } catch (const PlatformError&) {
+        // The contact is stored; a failed re-query leaves the book closed until the next view.
+    }
+    // The save shows every contact, so the view's name follows it.
+    main.StatusBar1->setPanelText(StatusPanels::View, QStringLiteral("All Contacts"));
+}
+
+void deleteCurrent(frmMain& main) {
+    engine::DataSource& data = *main.Data1;
+    if (main.Text1->text().isEmpty()) {
+        tell(main, QStringLiteral("There is no record to delete!"));
+        return;
+    }
+    const ui::Answer answer = ui::MessageBoxService::show(
+        {QStringLiteral("Do you really want to DELETE this Entry?"), ui::Buttons::YesNo,
+         ui::Icon::None, 1, QStringLiteral(" Delete!")},
+        &main);
+    if (answer != ui::Answer::Yes || !data.isOpen())
+        return;
+    if (data.isAdding()) {
+        // A card that was never stored has nothing to delete but its typing.
+        data.cancelUpdate();
+        if (data.rowCount() > 0)
+            data.moveLast();
+    } else if (data.absolutePosition() >= 0) {
+        data.deleteCurrent();
+        data.moveNext();
+        if (data.eof() && data.rowCount() > 0)
+            data.movePrevious();
+    }
+    main.Text1->setFocus();
+}
+
+void moveFirst(frmMain& main) {
+    engine::DataSource& data = *main.Data1;
+    if (data.isOpen() && !data.bof()) {
+        main.StoreDisplayName();
+        if (!writeOrReport(main, [&] { data.moveFirst(); }))
+            return;
+    }
+    main.ShowContactStatus();
+}
+
+void moveUp(frmMain& main) {
+    engine::DataSource& data = *main.Data1;
+    if (noRows(data))
+        return;
+    if (data.absolutePosition() == 0) {
+        tell(main, QStringLiteral("You are at the FIRST record!"));
+        return;
+    }
+    main.StoreDisplayName();
+    if (!writeOrReport(main, [&] { data.movePrevious(); }))
+        return;
+    main.ShowContactStatus();
+}
+
+void moveDown(frmMain& main) {
+    engine::DataSource& data = *main.Data1;
+    if (noRows(data))
+        return;
+    if (!writeOrReport(main, [&] { data.moveNext(); }))
+        return;
+    if (main.PositionLBL->text() == QLatin1String("0")) {
+        tell(main, QStringLiteral("You are at the LAST record!"));
+        data.movePrevious();
+        main.StoreDisplayName();
+    }
+    main.ShowContactStatus();
+}
+
+void moveLast(frmMain& main) {
+    engine::DataSource& data = *main.Data1;
+    if (data.isOpen() && !data.eof()) {
+        main.StoreDisplayName();
+        if (!writeOrReport(main, [&] { data.moveLast(); }))
+            return;
+    }
+    main.ShowContactStatus();
+}
+
+void openView(frmMain& main, const QString& recordSource, const QString& panelText) {
+    engine::DataSource& data = *main.Data1;
+    // Typing not yet written would be dropped by the re-query; it is written first.
+    if (data.isOpen() && (data.hasPendingEdits() || data.isAdding())) {
+        if (!writeOrReport(main, [&] { data.update(); }))
+            return;
+    }
+    data.setRecordSource(recordSource);
+    data.refresh();
+    main.StatusBar1->setPanelText(StatusPanels::View, panelText);
+    main.ShowContactStatus();
+}
+
+void showPersonal(frmMain& main) {
+    openView(main, contact::source::PersonalContacts, QStringLiteral("Personal Contacts"));
+}
+
+void showBusiness(frmMain& main) {
+    openView(main, contact::source::BusinessContacts, QStringLiteral("Business Contacts"));
+}
+
+void showAll(frmMain& main) {
+    openView(main, contact::source::AllContacts, QStringLiteral("All Contacts"));
+}
+
+void jumpToLetter(frmMain& main, QChar letter) {
+    engine::DataSource& data = *main.Data1;
+    if (data.isOpen() && !writeOrReport(main, [&] { data.findFirst(contact::letterCriterion(letter)); }))
+        return;
+    main.ShowContactStatus();
+}
+
+void moveToRow(frmMain& main, int row) {
+    engine::DataSource& data = *main.Data1;
+    if (!data.isOpen() || row < 0 || row >= data.rowCount() || row == data.absolutePosition())
+        return;
+    writeOrReport(main, [&] { data.moveTo(row); });
+}
+
+} // namespace quillory::navigation
