@@ -2,12 +2,14 @@
 
 #include "browse/BrowseCommands.h"
 #include "core/CoreCommands.h"
+#include "search/frmsrch.h"
 
 namespace quillory {
 
 void registerAllCommands(AppContext& app) {
     registerCoreCommands(app);
     registerBrowseCommands(app);
+    registerSearchCommands(app);
 }
 
 } // namespace quillory

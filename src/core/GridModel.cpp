@@ -8,8 +8,21 @@
 
 namespace quillory {
 
+namespace {
+QVector<GridModel::Column> contactColumns() {
+    QVector<GridModel::Column> columns;
+    for (const auto& column : contact::gridColumns())
+        columns.append({QString::fromLatin1(column.caption), QString::fromLatin1(column.field)});
+    return columns;
+}
+} // namespace
+
 GridModel::GridModel(engine::DataSource& source, QObject* parent)
-    : QAbstractTableModel(parent), m_source(source) {
+    : GridModel(source, contactColumns(), parent) {}
+
+GridModel::GridModel(engine::DataSource& source, QVector<Column> columns, QObject* parent)
+    : QAbstractTableModel(parent), m_source(source), m_columns(std::move(columns)) {
+    m_rows = m_source.isOpen() ? m_source.rowCount() : 0;
     connect(&m_source, &engine::DataSource::rowsReset, this, [this] {
         beginResetModel();
         m_rows = m_source.isOpen() ? m_source.rowCount() : 0;
@@ -24,13 +37,14 @@ GridModel::GridModel(engine::DataSource& source, QObject* parent)
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+    const Qt::ItemFlags shown = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    return m_editable ? shown | Qt::ItemIsEditable : shown;
 }
 
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::EditRole || index.row() >= m_rows)
+    if (!m_editable || !index.isValid() || role != Qt::EditRole || index.row() >= m_rows)
         return false;
-    const QString field = QString::fromLatin1(contact::gridColumns()[size_t(index.column())].field);
+    const QString field = m_columns[index.column()].field;
     try {
         if (m_source.absolutePosition() != index.row())
             m_source.moveTo(index.row());
@@ -47,7 +61,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
 int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
 
 int GridModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(contact::gridColumns().size());
+    return parent.isValid() ? 0 : int(m_columns.size());
 }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
@@ -55,8 +69,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         return {};
     if (index.row() >= m_source.rowCount())
         return {};
-    const auto& column = contact::gridColumns()[size_t(index.column())];
-    const QString field = QString::fromLatin1(column.field);
+    const QString& field = m_columns[index.column()].field;
     // The current row shows its pending edits too, as the card does.
     if (index.row() == m_source.absolutePosition())
         return m_source.value(field);
@@ -66,9 +79,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole)
         return {};
-    if (orientation == Qt::Horizontal && section >= 0 &&
-        section < int(contact::gridColumns().size()))
-        return QString::fromLatin1(contact::gridColumns()[size_t(section)].caption);
+    if (orientation == Qt::Horizontal && section >= 0 && section < int(m_columns.size()))
+        return m_columns[section].caption;
     if (orientation == Qt::Vertical)
         return section + 1;
     return {};

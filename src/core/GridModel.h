@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QVector>
 
 namespace quillory {
 
@@ -13,7 +14,15 @@ class DataSource;
 class GridModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // A column: its header and the field it shows.
+    struct Column {
+        QString caption;
+        QString field;
+    };
+
+    // The main window's grid: the 24 columns of the contact.
     explicit GridModel(engine::DataSource& source, QObject* parent = nullptr);
+    GridModel(engine::DataSource& source, QVector<Column> columns, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -21,6 +30,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // A grid that only shows rows (the search dialog's list) takes no edits.
+    void setEditable(bool editable) { m_editable = editable; }
     // An edited cell makes its row the current row and becomes a pending edit of that row,
     // written when the data source moves, as the card's edits are.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
@@ -31,7 +42,9 @@ Q_SIGNALS:
 
 private:
     engine::DataSource& m_source;
+    QVector<Column> m_columns;
     int m_rows = 0;
+    bool m_editable = true;
 };
 
 } // namespace quillory

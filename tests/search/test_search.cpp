@@ -1,0 +1,345 @@
+// The search dialog through its controls, on real book files.
+
+#include "BookFiller.h"
+#include "TestSupport.h"
+#include "app/Registration.h"
+#include "core/AppContext.h"
+#include "core/CommandToolbar.h"
+#include "core/StatusPanels.h"
+#include "core/frmMain.h"
+#include "platform/engine/DataSource.h"
+#include "search/frmsrch.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTest>
+
+#include <memory>
+
+using namespace quillory;
+using test::ScriptedMessageBoxes;
+using test::TempProgramFolder;
+
+namespace {
+
+QVariantMap person(const QString& last, const QString& first, const QString& city,
+                   const QString& zip = QStringLiteral("10001")) {
+    return {{QStringLiteral("name"), last},
+            {QStringLiteral("namef"), first},
+            {QStringLiteral("city"), city},
+            {QStringLiteral("zip"), zip},
+            {QStringLiteral("address1"), QStringLiteral("1 Main St")},
+            {QStringLiteral("email"), first.toLower() + QStringLiteral("@example.org")},
+            {QStringLiteral("extra8"), first + QLatin1Char(' ') + last}};
+}
+
+// Stored order differs from name order on purpose.
+QList<QVariantMap> book() {
+    QVariantMap twinA = person(QStringLiteral("Jones"), QStringLiteral("Mary"), QStringLiteral("Austin"));
+    QVariantMap twinB = person(QStringLiteral("Jones"), QStringLiteral("Mary"), QStringLiteral("Boston"));
+    return {person(QStringLiteral("Smithers"), QStringLiteral("Wayland"), QStringLiteral("Springfield")),
+            twinA,
+            person(QStringLiteral("O'Brien"), QStringLiteral("Pat"), QStringLiteral("Dublin"), QStringLiteral("D02")),
+            person(QStringLiteral("Adams"), QStringLiteral("Ann"), QStringLiteral("Albany"), QStringLiteral("12201")),
+            person(QStringLiteral("smith"), QStringLiteral("john"), QStringLiteral("Chicago"), QStringLiteral("60601")),
+            twinB};
+}
+
+struct Program {
+    Program() {
+        test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), book());
+        context = std::make_unique<AppContext>(ProgramFolder(folder.path()));
+        registerAllCommands(*context);
+        main = &context->mainWindow();
+        dialog = std::make_unique<frmsrch>(*context, main);
+        dialog->Form_Load();
+    }
+    QString card() const { return main->Text12->text() + QLatin1Char(' ') + main->Text1->text(); }
+    // Searches as a user does: the field, the operator picked from the list, the string.
+    void find(int option, const QString& op, const QString& text) {
+        dialog->opt[size_t(option)]->setChecked(true);
+        const int at = dialog->cboOpList->findText(op);
+        QVERIFY(at >= 0);
+        dialog->cboOpList->setCurrentIndex(at);
+        Q_EMIT dialog->cboOpList->activated(at);
+        dialog->Text1->setText(text);
+        dialog->Command1->click();
+    }
+    int rows() const { return main->Data1->rowCount(); }
+
+    TempProgramFolder folder;
+    ScriptedMessageBoxes boxes;
+    std::unique_ptr<AppContext> context;
+    frmMain* main = nullptr;
+    std::unique_ptr<frmsrch> dialog;
+};
+
+const QString NoMatch = QStringLiteral(
+    "No match could be found. Try using the 'Like' operator! If you have used the 'Like' "
+    "operator, then try to shorten the search string. It will match the first few characters in "
+    "the string.");
+
+} // namespace
+
+class TestSearch : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void opensInStoredOrderWithLikePicked();
+    void dialogTexts();
+    void likeIsPrefixWithoutLetterCase();
+    void equalsAfterLikeClearsWildcard();
+    void emptyStringWithLikeFindsFirstNamed();
+    void noMatchKeepsPanelHidden();
+    void everyOperator_data();
+    void everyOperator();
+    void otherFields_data();
+    void otherFields();
+    void apostropheIsFound();
+    void quotesCannotBreakOut_data();
+    void quotesCannotBreakOut();
+    void noOperatorIsRefused();
+    void gridPickFollowsFirstOfTwins();
+    void confirmationButtons();
+    void closingLeavesStoredOrderAndReleasesFile();
+    void criteriaAreBuiltAsDesigned();
+};
+
+void TestSearch::opensInStoredOrderWithLikePicked() {
+    Program p;
+    QCOMPARE(p.main->Data1->recordSource(), QStringLiteral("SELECT * FROM PhoneBK"));
+    QCOMPARE(p.card(), QStringLiteral("Wayland Smithers"));
+    QCOMPARE(p.dialog->cboOpList->currentText(), QStringLiteral("Like"));
+    QCOMPARE(p.dialog->Text2->text(), QStringLiteral("*"));
+    QVERIFY(p.dialog->opt[0]->isChecked());
+    QVERIFY(p.dialog->Frame2->isHidden());
+    QCOMPARE(p.dialog->Data1->connect(), QStringLiteral("Access 2000;"));
+    QCOMPARE(p.dialog->DBGrid1->model()->rowCount(), 6);
+    QCOMPARE(p.dialog->DBGrid1->model()->index(1, 0).data().toString(), QStringLiteral("Jones"));
+}
+
+void TestSearch::dialogTexts() {
+    Program p;
+    QCOMPARE(p.dialog->windowTitle(), QStringLiteral("Search"));
+    QCOMPARE(p.dialog->Frame1->title(), QStringLiteral("Where"));
+    const QStringList captions = {QStringLiteral("Last Name"), QStringLiteral("First Name"),
+                                  QStringLiteral("Street Address"), QStringLiteral("City"),
+                                  QStringLiteral("Zip Code"), QStringLiteral("Email")};
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(p.dialog->opt[size_t(i)]->text(), captions[i]);
+    QStringList ops;
+    for (int i = 0; i < p.dialog->cboOpList->count(); ++i)
+        ops.append(p.dialog->cboOpList->itemText(i));
+    QCOMPARE(ops, (QStringList{QStringLiteral("Like"), QStringLiteral("="), QStringLiteral("<>"),
+                               QStringLiteral("<"), QStringLiteral(">"), QStringLiteral("=>"),
+                               QStringLiteral("<=")}));
+    QCOMPARE(p.dialog->Command1->text(), QStringLiteral("&Find it"));
+    QCOMPARE(p.dialog->Command2->text(), QStringLiteral("&Close"));
+    QCOMPARE(p.dialog->Command3->text(), QStringLiteral("YES, this is the one!"));
+    QCOMPARE(p.dialog->Command4->text(), QStringLiteral("NO, I need to search again!"));
+    QCOMPARE(p.dialog->DBGrid1->toolTip(),
+             QStringLiteral("Click on the Name you would like to jump to in the book."));
+    QVERIFY(p.dialog->lblInstructions->text().contains(
+        QStringLiteral("drop down list.  Type in the STRING")));
+    QCOMPARE(p.dialog->DBGrid1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Last Name"));
+    QCOMPARE(p.dialog->DBGrid1->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("First Name"));
+}
+
+void TestSearch::likeIsPrefixWithoutLetterCase() {
+    Program p;
+    p.find(0, QStringLiteral("Like"), QStringLiteral("Smi"));
+    QCOMPARE(p.dialog->criterion(), QStringLiteral("[name] Like 'Smi*'"));
+    QCOMPARE(p.card(), QStringLiteral("Wayland Smithers"));
+    QVERIFY(!p.dialog->Frame2->isHidden());
+    QCOMPARE(p.dialog->lblName->text(), QStringLiteral("Wayland Smithers"));
+    p.dialog->Command4->click();
+    p.find(0, QStringLiteral("Like"), QStringLiteral("SMITH"));
+    QCOMPARE(p.card(), QStringLiteral("Wayland Smithers")); // first in stored order
+    QVERIFY(p.boxes.asked().isEmpty());
+}
+
+void TestSearch::equalsAfterLikeClearsWildcard() {
+    Program p;
+    p.find(0, QStringLiteral("Like"), QStringLiteral("smith"));
+    p.dialog->Command4->click();
+    p.find(0, QStringLiteral("="), QStringLiteral("smith"));
+    QCOMPARE(p.dialog->Text2->text(), QString());
+    QCOMPARE(p.dialog->txtWhere->text(), QStringLiteral("[name] = 'smith'"));
+    QCOMPARE(p.card(), QStringLiteral("john smith"));
+}
+
+void TestSearch::emptyStringWithLikeFindsFirstNamed() {
+    Program p;
+    p.main->Data1->moveLast();
+    p.find(0, QStringLiteral("Like"), QString());
+    QCOMPARE(p.dialog->criterion(), QStringLiteral("[name] Like '*'"));
+    QCOMPARE(p.card(), QStringLiteral("Wayland Smithers"));
+}
+
+void TestSearch::noMatchKeepsPanelHidden() {
+    Program p;
+    p.find(0, QStringLiteral("Like"), QStringLiteral("Zz"));
+    QCOMPARE(p.boxes.texts(), QStringList{NoMatch});
+    QVERIFY(p.dialog->Frame2->isHidden());
+    QCOMPARE(p.card(), QStringLiteral("Wayland Smithers"));
+}
+
+void TestSearch::everyOperator_data() {
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("found");
+    // Stored order: Smithers, Jones, O'Brien, Adams, smith, Jones.
+    QTest::newRow("Like") << "Like" << "ad" << "Ann Adams";
+    QTest::newRow("=") << "=" << "ADAMS" << "Ann Adams";
+    QTest::newRow("<>") << "<>" << "Smithers" << "Mary Jones";
+    QTest::newRow("<") << "<" << "B" << "Ann Adams";
+    QTest::newRow(">") << ">" << "P" << "Wayland Smithers";
+    QTest::newRow("=>") << "=>" << "O" << "Wayland Smithers";
+    QTest::newRow("<=") << "<=" << "Jones" << "Mary Jones";
+}
+
+void TestSearch::everyOperator() {
+    QFETCH(QString, op);
+    QFETCH(QString, text);
+    QFETCH(QString, found);
+    Program p;
+    p.find(0, op, text);
+    QCOMPARE(p.card(), found);
+    QVERIFY2(p.boxes.asked().isEmpty(), qPrintable(p.boxes.texts().join(QLatin1Char('|'))));
+}
+
+void TestSearch::otherFields_data() {
+    QTest::addColumn<int>("option");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("first name") << 1 << "Pa" << "Pat O'Brien";
+    QTest::newRow("street") << 2 << "1 Main" << "Wayland Smithers";
+    QTest::newRow("city") << 3 << "chi" << "john smith";
+    QTest::newRow("zip") << 4 << "122" << "Ann Adams";
+    QTest::newRow("email") << 5 << "pat@" << "Pat O'Brien";
+}
+
+void TestSearch::otherFields() {
+    QFETCH(int, option);
+    QFETCH(QString, text);
+    QFETCH(QString, found);
+    Program p;
+    p.find(option, QStringLiteral("Like"), text);
+    QCOMPARE(p.card(), found);
+}
+
+void TestSearch::apostropheIsFound() {
+    Program p;
+    p.find(0, QStringLiteral("="), QStringLiteral("O'Brien"));
+    QVERIFY(p.boxes.asked().isEmpty());
+    QCOMPARE(p.card(), QStringLiteral("Pat O'Brien"));
+    // The full name carries the apostrophe too, and the main window still follows it.
+    QCOMPARE(p.dialog->criterion(), QStringLiteral("[extra8] = 'Pat O''Brien'"));
+    p.dialog->DBGrid1_RowClick(0);
+    QCOMPARE(p.card(), QStringLiteral("Wayland Smithers"));
+    p.dialog->DBGrid1_RowClick(2);
+    QCOMPARE(p.card(), QStringLiteral("Pat O'Brien"));
+}
+
+void TestSearch::quotesCannotBreakOut_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("always true") << "x' OR '1'='1";
+    QTest::newRow("trailing statement") << "'; DELETE FROM PhoneBK; --";
+    QTest::newRow("comment") << "x' --";
+    QTest::newRow("subquery") << "' OR (SELECT count(*) FROM PhoneBK) > 0 OR '";
+}
+
+void TestSearch::quotesCannotBreakOut() {
+    QFETCH(QString, text);
+    Program p;
+    const QByteArray before = p.folder.read(QStringLiteral("Corvanel.MDB"));
+    p.main->Data1->moveLast();
+    const QString card = p.card();
+    p.find(0, QStringLiteral("="), text);
+    QCOMPARE(p.boxes.texts(), QStringList{NoMatch});
+    QCOMPARE(p.card(), card);
+    p.dialog.reset();
+    QCOMPARE(p.rows(), 6);
+    QCOMPARE(test::bookNames(p.folder.file(QStringLiteral("Corvanel.MDB"))).size(), 6);
+    QCOMPARE(p.folder.read(QStringLiteral("Corvanel.MDB")), before);
+}
+
+void TestSearch::noOperatorIsRefused() {
+    Program p;
+    p.dialog->cboOpList->setCurrentIndex(-1);
+    p.dialog->Text1->setText(QStringLiteral("Adams"));
+    p.dialog->Command1->click();
+    QCOMPARE(p.boxes.texts(),
+             QStringList{QStringLiteral("You must first enter an 'operator' and a 'search string'.")});
+    QCOMPARE(p.card(), QStringLiteral("Wayland Smithers"));
+    QVERIFY(p.dialog->Frame2->isHidden());
+}
+
+void TestSearch::gridPickFollowsFirstOfTwins() {
+    Program p;
+    p.dialog->DBGrid1_RowClick(5); // the second Mary Jones, in Boston
+    QVERIFY(!p.dialog->Frame2->isHidden());
+    QCOMPARE(p.dialog->confirmBoxes[3]->text(), QStringLiteral("Boston"));
+    QCOMPARE(p.card(), QStringLiteral("Mary Jones"));
+    QCOMPARE(p.main->Text4->text(), QStringLiteral("Austin")); // the first of them in stored order
+    QCOMPARE(p.dialog->criterion(), QStringLiteral("[extra8] = 'Mary Jones'"));
+}
+
+void TestSearch::confirmationButtons() {
+    Program p;
+    p.find(0, QStringLiteral("Like"), QStringLiteral("ad"));
+    QVERIFY(!p.dialog->Frame2->isHidden());
+    p.dialog->Command4->click();
+    QVERIFY(p.dialog->Frame2->isHidden());
+    QVERIFY(p.dialog->isVisible() || !p.dialog->result());
+    p.find(0, QStringLiteral("Like"), QStringLiteral("ad"));
+    p.dialog->Command3->click();
+    QCOMPARE(p.dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(p.card(), QStringLiteral("Ann Adams"));
+}
+
+void TestSearch::closingLeavesStoredOrderAndReleasesFile() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), book());
+    ScriptedMessageBoxes boxes;
+    AppContext context(ProgramFolder(folder.path()));
+    registerAllCommands(context);
+    frmMain& main = context.mainWindow();
+    QCOMPARE(main.Text1->text(), QStringLiteral("Adams"));
+    engine::DataSource* dialogSource = nullptr;
+    test::ModalScript script([&](QDialog& dialog) {
+        auto& search = static_cast<frmsrch&>(dialog);
+        dialogSource = search.Data1;
+        QVERIFY(dialogSource->isOpen());
+        search.opt[3]->setChecked(true);
+        search.Text1->setText(QStringLiteral("dub"));
+        search.Command1->click();
+        search.Command3->click();
+    });
+    main.Toolbar2->clickButton(15); // "search"
+    QCOMPARE(script.shown(), 1);
+    QCOMPARE(main.Text1->text(), QStringLiteral("O'Brien"));
+    QCOMPARE(main.Data1->recordSource(), QStringLiteral("SELECT * FROM PhoneBK"));
+    QCOMPARE(main.StatusBar1->panelText(StatusPanels::Contact), QStringLiteral("Data for Pat O'Brien"));
+    main.Data1->moveFirst();
+    QCOMPARE(main.Text1->text(), QStringLiteral("Smithers")); // stored order, not sorted
+}
+
+void TestSearch::criteriaAreBuiltAsDesigned() {
+    QCOMPARE(frmsrch::findCriterion(QStringLiteral("name"), QStringLiteral("Like"), QStringLiteral("smi"),
+                                    QStringLiteral("*")),
+             QStringLiteral("[name] Like 'smi*'"));
+    QCOMPARE(frmsrch::findCriterion(QStringLiteral("city"), QString(), QStringLiteral("x"), QString()),
+             QStringLiteral("[city]  'x'"));
+    QCOMPARE(frmsrch::followCriterion(QStringLiteral("  Mary Jones ")), QStringLiteral("[extra8] = 'Mary Jones'"));
+    QCOMPARE(frmsrch::followCriterion(QStringLiteral(" Ng")), QStringLiteral("[extra8] = 'Ng'"));
+}
+
+QTEST_MAIN(TestSearch)
+#include "test_search.moc"
