@@ -1,6 +1,8 @@
 #include "browse/BrowseCommands.h"
 
+#include "browse/MainLayout.h"
 #include "browse/Navigation.h"
+#include "browse/Photos.h"
 #include "core/AppContext.h"
 #include "core/CommandToolbar.h"
 #include "core/StatusPanels.h"
@@ -175,6 +177,9 @@ void registerBrowseCommands(AppContext& app) {
     });
 
     app.onMainWindowCreated(&connectCard);
+    app.onMainWindowCreated(&installLayout);
+    registerPhotoCommands(app);
+    app.onMainWindowCreated([&app](frmMain& window) { installPhotos(app, window); });
 }
 
 } // namespace quillory

@@ -1,0 +1,779 @@
+// The card's photo as a user meets it: the chooser, the display's shapes, deleting, the viewer,
+// and what reaches the book, on real book files.
+
+#include "app/Registration.h"
+#include "BookFiller.h"
+#include "browse/Form1.h"
+#include "browse/ImageCodec.h"
+#include "browse/Photos.h"
+#include "browse/PicLoad.h"
+#include "core/AppContext.h"
+#include "core/frmMain.h"
+#include "platform/engine/Database.h"
+#include "platform/engine/DataSource.h"
+#include "platform/ui/FileSystemLists.h"
+#include "platform/ui/Geometry.h"
+#include "TestSupport.h"
+
+#include <functional>
+#include <memory>
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QtEndian>
+#include <QTest>
+
+using namespace quillory;
+using quillory::test::ModalScript;
+using quillory::test::ScriptedMessageBoxes;
+using quillory::test::TempProgramFolder;
+
+namespace {
+
+struct Program {
+    explicit Program(const TempProgramFolder& folder)
+        : context(std::make_unique<AppContext>(ProgramFolder(folder.path()))) {
+        registerAllCommands(*context);
+        registerPhotoCommands(*context);
+        context->onMainWindowCreated([this](frmMain& window) { installPhotos(*context, window); });
+        main = &context->mainWindow();
+    }
+    std::unique_ptr<AppContext> context;
+    frmMain* main;
+};
+
+QString bookPath(const TempProgramFolder& folder) {
+    return folder.file(QStringLiteral("Corvanel.MDB"));
+}
+
+QImage picture(int width, int height, QColor colour = QColor(40, 90, 160)) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// A GIF of one colour (Qt reads GIF but does not write it). The picture codes are sent
+// uncompressed: a clear code before every two pixels keeps every code three bits wide.
+QByteArray solidGif(int width, int height, QColor colour) {
+    QByteArray gif("GIF89a");
+    auto word = [&gif](int value) {
+        gif.append(char(value & 0xff));
+        gif.append(char((value >> 8) & 0xff));
+    };
+    word(width);
+    word(height);
+    gif.append(char(0x80)).append(char(0)).append(char(0)); // a global table of two colours
+    gif.append(char(colour.red())).append(char(colour.green())).append(char(colour.blue()));
+    gif.append(3, char(0));
+    gif.append(char(0x2C));
+    word(0);
+    word(0);
+    word(width);
+    word(height);
+    gif.append(char(0));
+    gif.append(char(2)); // minimum code size: clear is 4, end is 5
+
+    QByteArray codes;
+    quint32 bits = 0;
+    int used = 0;
+    auto put = [&](int code) {
+        bits |= quint32(code) << used;
+        used += 3;
+        while (used >= 8) {
+            codes.append(char(bits & 0xff));
+            bits >>= 8;
+            used -= 8;
+        }
+    };
+    for (int pixel = 0; pixel < width * height; ++pixel) {
+        if (pixel % 2 == 0)
+            put(4);
+        put(0);
+    }
+    put(5);
+    if (used > 0)
+        codes.append(char(bits & 0xff));
+    for (int at = 0; at < codes.size(); at += 255) {
+        const QByteArray block = codes.mid(at, 255);
+        gif.append(char(block.size())).append(block);
+    }
+    gif.append(char(0)).append(char(0x3B));
+    return gif;
+}
+
+// Writes a picture file into `dir` and returns its path.
+QString writePicture(const QString& dir, const QString& name, const QImage& image,
+                     const char* format) {
+    const QString path = QDir(dir).filePath(name);
+    if (qstrcmp(format, "GIF") == 0) {
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly) ||
+            out.write(solidGif(image.width(), image.height(), image.pixelColor(0, 0))) < 0)
+            qFatal("cannot write test picture");
+        return path;
+    }
+    if (!image.save(path, format))
+        qFatal("cannot write test picture");
+    return path;
+}
+
+// A small Windows metafile, written record by record: a placeable header for a drawing one
+// inch by two thirds of an inch, and a red filled rectangle.
+QByteArray smallMetafile() {
+    QByteArray records;
+    auto word = [](QByteArray& out, quint16 value) {
+        out.append(char(value & 0xff));
+        out.append(char(value >> 8));
+    };
+    auto dword = [&word](QByteArray& out, quint32 value) {
+        word(out, quint16(value & 0xffff));
+        word(out, quint16(value >> 16));
+    };
+    auto record = [&](quint16 function, std::initializer_list<quint16> params) {
+        dword(records, quint32(3 + params.size()));
+        word(records, function);
+        for (quint16 p : params)
+            word(records, p);
+    };
+    record(0x020B, {0, 0});      // window origin
+    record(0x020C, {960, 1440}); // window extent: height, width
+    dword(records, 7);           // solid red brush
+    word(records, 0x02FC);
+    word(records, 0);
+    dword(records, 0x002828C8);
+    word(records, 0);
+    record(0x012D, {0});                   // select it
+    record(0x041B, {900, 1300, 100, 100}); // rectangle: bottom, right, top, left
+    record(0x0000, {});                    // end
+
+    QByteArray header;
+    word(header, 1);
+    word(header, 9);
+    word(header, 0x0300);
+    dword(header, quint32(9 + records.size() / 2));
+    word(header, 1);
+    dword(header, 7);
+    word(header, 0);
+
+    QByteArray placeable;
+    dword(placeable, 0x9AC6CDD7);
+    for (quint16 w : {0, 0, 0, 1440, 960, 1440})
+        word(placeable, w);
+    dword(placeable, 0);
+    quint16 checksum = 0;
+    for (int i = 0; i < 20; i += 2)
+        checksum ^= qFromLittleEndian<quint16>(placeable.constData() + i);
+    word(placeable, checksum);
+    return placeable + header + records;
+}
+
+QVariant storedPhoto(const TempProgramFolder& folder, const QString& lastName) {
+    auto db = engine::Database::open(bookPath(folder), engine::Database::Mode::ReadOnly);
+    engine::Statement query(*db, QStringLiteral("SELECT bitmap FROM PhoneBK WHERE name = ?"));
+    query.bind(1, lastName);
+    return query.step() ? query.column(0) : QVariant();
+}
+
+QVariantMap withPhoto(QVariantMap contact, const QImage& image) {
+    contact.insert(QStringLiteral("bitmap"), images::encodeStored(image));
+    return contact;
+}
+
+// Clicks a file of the chooser's file list as a user does.
+void clickFile(PicLoad& chooser, const QString& name, bool twice = false) {
+    const QList<QListWidgetItem*> items = chooser.File1->findItems(name, Qt::MatchExactly);
+    QVERIFY2(!items.isEmpty(), qPrintable(name));
+    // A list that was just filled lays its items out on the next turn of the event loop.
+    QCoreApplication::processEvents();
+    const QRect rect = chooser.File1->visualItemRect(items.first());
+    QVERIFY(!rect.isEmpty());
+    const QPoint at = rect.center();
+    // A double click reaches a widget as a click followed by the double click itself.
+    QTest::mouseClick(chooser.File1->viewport(), Qt::LeftButton, {}, at);
+    if (twice)
+        QTest::mouseDClick(chooser.File1->viewport(), Qt::LeftButton, {}, at);
+}
+
+// Runs `act` on the chooser that "Add Photo" opens.
+int withChooser(frmMain& main, const std::function<void(PicLoad&)>& act) {
+    ModalScript script([&](QDialog& dialog) {
+        auto* chooser = qobject_cast<PicLoad*>(&dialog);
+        QVERIFY(chooser != nullptr);
+        act(*chooser);
+    });
+    main.Command5->click();
+    return script.shown();
+}
+
+// The current folder of the process for one test.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const QString& path) : m_before(QDir::currentPath()) {
+        QDir::setCurrent(path);
+    }
+    ~CurrentFolder() { QDir::setCurrent(m_before); }
+
+private:
+    QString m_before;
+};
+
+QRectF displayTwips(const frmMain& main) {
+    return photo::twipsGeometry(*main.pic);
+}
+
+} // namespace
+
+class TestPhotos : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void fitPhotoShapes_data();
+    void fitPhotoShapes();
+    void fitPhotoKeepsShapeWithoutPicture();
+    void tallDisplayStaysAboveTheButtons();
+    void chooserAsDesigned();
+    void photoRoundTripThroughTheBook();
+    void doubleClickLoadsAndCancelKeepsLabel();
+    void loadWithoutClickClearsPhoto();
+    void metafileIsLoaded();
+    void unreadablePictureChangesNothing();
+    void deleteAnsweredNo();
+    void deleteAnsweredYes();
+    void deleteOnCardWithoutPhotoEmptiesLabel();
+    void emptyBookTakesNoPhoto();
+    void viewerSmallPictureNaturalAndCentred();
+    void viewerLargePictureMaximisedAndStretched();
+    void storedBytesKeepPixelSize_data();
+    void storedBytesKeepPixelSize();
+};
+
+void TestPhotos::fitPhotoShapes_data() {
+    QTest::addColumn<QSize>("photo");
+    QTest::addColumn<double>("widthBefore");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("height");
+    // Landscape: the height is taken from the width before the call.
+    QTest::newRow("landscape from 3615") << QSize(640, 480) << 3615.0 << 3615.0 << 2892.0;
+    QTest::newRow("landscape from 3000") << QSize(640, 480) << 3000.0 << 3615.0 << 2400.0;
+    QTest::newRow("portrait") << QSize(480, 640) << 3000.0 << 3615.0 << 4518.75;
+    QTest::newRow("square keeps width") << QSize(500, 500) << 3000.0 << 3000.0 << 3750.0;
+}
+
+void TestPhotos::fitPhotoShapes() {
+    QFETCH(QSize, photo);
+    QFETCH(double, widthBefore);
+    QFETCH(double, width);
+    QFETCH(double, height);
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"))});
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+    photo::setTwipsGeometry(*main.Frame1, QRectF(5040, 120, 3765, 5295));
+    photo::loadPhoto(main, picture(photo.width(), photo.height()));
+
+    photo::setTwipsGeometry(*main.pic, QRectF(60, 150, widthBefore, 1000));
+    main.FitPhoto();
+
+    const QRectF display = displayTwips(main);
+    QCOMPARE(display.width(), width);
+    QCOMPARE(display.height(), height);
+    QCOMPARE(display.topLeft(), QPointF(60, 150));
+    QCOMPARE(main.pic->geometry(), ui::twipsToPixels(display));
+    QVERIFY(!main.pic->isHidden());
+    // pix1 sizes itself to the picture.
+    QCOMPARE(main.pix1->size(), photo);
+    QVERIFY(main.pix1->isHidden());
+}
+
+void TestPhotos::fitPhotoKeepsShapeWithoutPicture() {
+    TempProgramFolder folder;
+    QVariantMap garbled = test::contactNamed(QStringLiteral("Zeller"), QStringLiteral("Bo"));
+    garbled.insert(QStringLiteral("bitmap"), QByteArray("not a picture").repeated(10));
+    test::writeBook(bookPath(folder),
+                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
+                               picture(48, 64)),
+                     test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna")), garbled});
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+    // The first card's portrait photo shaped the display.
+    QCOMPARE(photo::naturalPhoto(main).size(), QSize(48, 64));
+    const QRectF portrait = displayTwips(main);
+    QCOMPARE(portrait.height(), 1.25 * portrait.width());
+
+    // A card without a photo keeps that shape and shows a note instead.
+    main.Data1->moveNext();
+    QVERIFY(photo::naturalPhoto(main).isNull());
+    QVERIFY(main.pic->pixmap().isNull());
+    QVERIFY(!main.pic->text().isEmpty());
+    QVERIFY(!main.pic->isHidden());
+    QCOMPARE(displayTwips(main), portrait);
+
+    // A stored value that is not a picture is a note too, not an error, and is left stored.
+    main.Data1->moveNext();
+    QCOMPARE(main.Text1->text(), QStringLiteral("Zeller"));
+    QVERIFY(main.pic->pixmap().isNull());
+    QVERIFY(!main.pic->text().isEmpty());
+    QCOMPARE(displayTwips(main), portrait);
+    QVERIFY(!main.Data1->hasPendingEdits());
+    QVERIFY(boxes.asked().isEmpty());
+
+    // Arithmetic at the edges: a frame squeezed below 150 twips leaves the width alone.
+    QCOMPARE(photo::fittedDisplaySize(QSizeF(4, 3), QSizeF(100, 500), QSizeF(2000, 50)),
+             QSizeF(2000, 1600));
+}
+
+void TestPhotos::tallDisplayStaysAboveTheButtons() {
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"))});
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+    // A wide, low frame, as in a maximised window on a wide screen.
+    photo::setTwipsGeometry(*main.Frame1, QRectF(9000, 120, 8525, 6000));
+
+    // Portrait: the rule gives 8375 x 10468.75; only 5400 are free above the buttons, so it is
+    // shown at 4320 x 5400, its shape kept, centred in the frame.
+    photo::loadPhoto(main, picture(480, 640));
+    QCOMPARE(displayTwips(main), QRectF(2102.5, 150, 4320, 5400));
+    // The buttons stand at the frame's height less 375.
+    QVERIFY(displayTwips(main).bottom() < 6000 - 375);
+
+    // A landscape photo next is shaped from the size the rule gave (8375 wide), not from the
+    // smaller one shown: 8375 x 6700, shown at 6750 x 5400.
+    photo::loadPhoto(main, picture(640, 480));
+    QCOMPARE(displayTwips(main), QRectF(887.5, 150, 6750, 5400));
+
+    // The window made smaller: the layout sizes the frame and the display by pixels, then fits
+    // the photo, which stands at its designed place again, with room enough.
+    main.Frame1->setGeometry(ui::twipsToPixels(QRectF(5040, 120, 3765, 5295)));
+    main.pic->setGeometry(ui::twipsToPixels(QRectF(60, 150, 3615, 4695)));
+    main.FitPhoto();
+    QCOMPARE(displayTwips(main), QRectF(60, 150, 3615, 2892));
+}
+
+void TestPhotos::chooserAsDesigned() {
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"))});
+    QTemporaryDir pictures;
+    writePicture(pictures.path(), QStringLiteral("PHOTO.JPG"), picture(32, 24), "JPG");
+    for (const char* name : {"a.bmp", "b.Gif", "c.png", "d.wmf", "notes.txt"})
+        QFile(QDir(pictures.path()).filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+    CurrentFolder here(pictures.path());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+
+    // The settings are read afresh when the chooser opens.
+    folder.write(QStringLiteral("Corvanel.hig"), "[User Prefs]\nBUdrive=/media/stick\n");
+
+    const int shown = withChooser(main, [&](PicLoad& chooser) {
+        QCOMPARE(program.context->settings().lastBackupLocation, QStringLiteral("/media/stick"));
+        QCOMPARE(chooser.windowTitle(), QStringLiteral("Load Photo"));
+        // The lists open in the process's current folder; the pattern ignores letter case.
+        QCOMPARE(chooser.Dir1->path(), QDir(pictures.path()).canonicalPath());
+        QCOMPARE(chooser.File1->pattern(), QStringLiteral("*.bmp;*.jpg;*.gif;*.wmf"));
+        QCOMPARE(chooser.File1->files(),
+                 QStringList({QStringLiteral("a.bmp"), QStringLiteral("b.Gif"),
+                              QStringLiteral("d.wmf"), QStringLiteral("PHOTO.JPG")}));
+
+        // A click names the file in Label2 and previews it.
+        clickFile(chooser, QStringLiteral("PHOTO.JPG"));
+        QCOMPARE(main.Label2->text(),
+                 QDir(pictures.path()).canonicalPath() + QStringLiteral("/PHOTO.JPG"));
+        QCOMPARE(chooser.Image1->pixmap().size(), QSize(32, 24));
+        // Centred on the screen.
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QVERIFY(qAbs(chooser.frameGeometry().center().x() - screen.center().x()) <= 1);
+        QVERIFY(qAbs(chooser.frameGeometry().center().y() - screen.center().y()) <= 1);
+        chooser.Command6->click();
+    });
+    QCOMPARE(shown, 1);
+
+    // One separator between folder and name, none added at the root.
+    QCOMPARE(PicLoad::joinPath(QStringLiteral("/"), QStringLiteral("x.jpg")),
+             QStringLiteral("/x.jpg"));
+    QCOMPARE(PicLoad::joinPath(QStringLiteral("/home/pat"), QStringLiteral("x.jpg")),
+             QStringLiteral("/home/pat/x.jpg"));
+}
+
+void TestPhotos::photoRoundTripThroughTheBook() {
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
+                     test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna"))});
+    QTemporaryDir pictures;
+    const QImage image = picture(64, 48, QColor(200, 30, 30));
+    const QString path = writePicture(pictures.path(), QStringLiteral("carl.bmp"), image, "BMP");
+    CurrentFolder here(pictures.path());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+
+    withChooser(main, [&](PicLoad& chooser) {
+        clickFile(chooser, QStringLiteral("carl.bmp"));
+        chooser.Command5->click();
+        QCOMPARE(chooser.result(), int(QDialog::Accepted));
+    });
+    QCOMPARE(main.pic->pixmap().size(), QSize(64, 48));
+    QCOMPARE(photo::naturalPhoto(main).size(), QSize(64, 48));
+    QCOMPARE(displayTwips(main).width(), photo::twipsGeometry(*main.Frame1).width() - 150);
+    // Pending, like a typed field, until the card is left.
+    QVERIFY(main.Data1->hasPendingEdits());
+    QVERIFY(!storedPhoto(folder, QStringLiteral("Brown")).isValid());
+
+    main.Data1->moveNext();
+    QVERIFY(main.pic->pixmap().isNull());
+    const QByteArray stored = storedPhoto(folder, QStringLiteral("Brown")).toByteArray();
+    QVERIFY(stored.startsWith("\x89PNG"));
+    QCOMPARE(images::decodeStored(stored).size(), QSize(64, 48));
+    QVERIFY(!storedPhoto(folder, QStringLiteral("Smith")).isValid());
+
+    main.Data1->movePrevious();
+    QCOMPARE(photo::displayedPhoto(main).size(), QSize(64, 48));
+    QCOMPARE(photo::displayedPhoto(main).pixelColor(10, 10), QColor(200, 30, 30));
+    // Label2 keeps the chosen path across cards.
+    QCOMPARE(main.Label2->text(),
+             QDir(pictures.path()).canonicalPath() + QStringLiteral("/carl.bmp"));
+    QVERIFY(QFileInfo(path).exists());
+    QVERIFY(boxes.asked().isEmpty());
+}
+
+void TestPhotos::doubleClickLoadsAndCancelKeepsLabel() {
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"))});
+    QTemporaryDir pictures;
+    QDir(pictures.path()).mkdir(QStringLiteral("older"));
+    const QString olderFolder = QDir(pictures.path()).filePath(QStringLiteral("older"));
+    writePicture(olderFolder, QStringLiteral("wide.gif"), picture(90, 30), "GIF");
+    writePicture(pictures.path(), QStringLiteral("tall.jpg"), picture(30, 90), "JPG");
+    CurrentFolder here(pictures.path());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+
+    // Cancel after a click: the path stays in Label2, the photo is not loaded.
+    withChooser(main, [&](PicLoad& chooser) {
+        QVERIFY(chooser.Dir1->setPath(olderFolder));
+        clickFile(chooser, QStringLiteral("wide.gif"));
+        chooser.Command6->click();
+        QCOMPARE(chooser.result(), int(QDialog::Rejected));
+    });
+    const QString widePath = QDir(olderFolder).canonicalPath() + QStringLiteral("/wide.gif");
+    QCOMPARE(main.Label2->text(), widePath);
+    QVERIFY(main.pic->pixmap().isNull());
+    QVERIFY(!main.Data1->hasPendingEdits());
+
+    // The next chooser opens where that file is, with it selected; a double click on another
+    // file loads that one at once.
+    withChooser(main, [&](PicLoad& chooser) {
+        QCOMPARE(chooser.File1->path(), QDir(olderFolder).canonicalPath());
+        QCOMPARE(chooser.File1->fileName(), QStringLiteral("wide.gif"));
+        QVERIFY(chooser.Dir1->setPath(pictures.path()));
+        clickFile(chooser, QStringLiteral("tall.jpg"), true);
+        QCOMPARE(chooser.result(), int(QDialog::Accepted));
+    });
+    QCOMPARE(main.Label2->text(),
+             QDir(pictures.path()).canonicalPath() + QStringLiteral("/tall.jpg"));
+    QCOMPARE(photo::naturalPhoto(main).size(), QSize(30, 90));
+    QVERIFY(main.Data1->hasPendingEdits());
+}
+
+void TestPhotos::loadWithoutClickClearsPhoto() {
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
+                               picture(40, 30)),
+                     test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna"))});
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+    QCOMPARE(main.pic->pixmap().size(), QSize(40, 30));
+    QVERIFY(main.Label2->text().isEmpty());
+
+    withChooser(main, [](PicLoad& chooser) { chooser.Command5->click(); });
+
+    QVERIFY(main.pic->pixmap().isNull());
+    QVERIFY(photo::naturalPhoto(main).isNull());
+    QVERIFY(boxes.asked().isEmpty());
+    main.Data1->moveNext();
+    QVERIFY(!storedPhoto(folder, QStringLiteral("Brown")).isValid());
+}
+
+void TestPhotos::metafileIsLoaded() {
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
+                     test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna"))});
+    QTemporaryDir pictures;
+    QFile wmf(QDir(pictures.path()).filePath(QStringLiteral("Logo.WMF")));
+    QVERIFY(wmf.open(QIODevice::WriteOnly));
+    wmf.write(smallMetafile());
+    wmf.close();
+    CurrentFolder here(pictures.path());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+
+    withChooser(main, [&](PicLoad& chooser) {
+        clickFile(chooser, QStringLiteral("Logo.WMF"));
+        QVERIFY(!chooser.Image1->pixmap().isNull());
+        chooser.Command5->click();
+    });
+    QVERIFY(boxes.asked().isEmpty());
+    const QImage shown = photo::displayedPhoto(main);
+    QVERIFY(shown.width() > 0 && shown.height() > 0);
+    // One inch by two thirds: landscape, and the rectangle is red in the middle.
+    QVERIFY(shown.width() > shown.height());
+    const QColor middle = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+    QVERIFY2(middle.red() > 150 && middle.green() < 100, qPrintable(middle.name()));
+
+    main.Data1->moveNext();
+    const QByteArray stored = storedPhoto(folder, QStringLiteral("Brown")).toByteArray();
+    QVERIFY(stored.startsWith("\x89PNG"));
+    QCOMPARE(images::decodeStored(stored).size(), shown.size());
+}
+
+void TestPhotos::unreadablePictureChangesNothing() {
+    TempProgramFolder folder;
+    const QImage before = picture(40, 30, QColor(10, 120, 10));
+    test::writeBook(
+        bookPath(folder),
+        {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")), before)});
+    const QByteArray bookBefore = folder.read(QStringLiteral("Corvanel.MDB"));
+    QTemporaryDir pictures;
+    QFile broken(QDir(pictures.path()).filePath(QStringLiteral("broken.jpg")));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray("This is no picture at all.\n").repeated(40));
+    broken.close();
+    CurrentFolder here(pictures.path());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+    const QRectF displayBefore = displayTwips(main);
+
+    withChooser(main, [&](PicLoad& chooser) {
+        clickFile(chooser, QStringLiteral("broken.jpg"));
+        QVERIFY(chooser.Image1->pixmap().isNull());
+        QVERIFY(boxes.asked().isEmpty()); // the preview only says it cannot show it
+        chooser.Command5->click();
+        // The chooser stays open for another choice.
+        QVERIFY(chooser.isVisible());
+        QCOMPARE(chooser.result(), int(QDialog::Rejected));
+        chooser.Command6->click();
+    });
+    QCOMPARE(boxes.asked().size(), 1);
+    const QString text = boxes.asked().first().text;
+    QVERIFY2(text.contains(QDir(pictures.path()).canonicalPath() + QStringLiteral("/broken.jpg")),
+             qPrintable(text));
+    QCOMPARE(photo::displayedPhoto(main).pixelColor(5, 5), QColor(10, 120, 10));
+    QCOMPARE(displayTwips(main), displayBefore);
+    QVERIFY(!main.Data1->hasPendingEdits());
+    QCOMPARE(folder.read(QStringLiteral("Corvanel.MDB")), bookBefore);
+}
+
+void TestPhotos::deleteAnsweredNo() {
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
+                               picture(40, 30))});
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+    main.Label2->setText(QStringLiteral("/photos/carl.jpg"));
+
+    boxes.answer(ui::Answer::No);
+    main.Command4->click();
+
+    QCOMPARE(boxes.asked().size(), 1);
+    const ui::MessageRequest& asked = boxes.asked().first();
+    QCOMPARE(asked.text, QStringLiteral("Are you sure you want to DELETE current photo?"));
+    QCOMPARE(asked.buttons, ui::Buttons::YesNo);
+    QCOMPARE(asked.icon, ui::Icon::Question);
+    QCOMPARE(asked.defaultButton, 1);
+    QCOMPARE(asked.caption, QStringLiteral("Quillory"));
+    QCOMPARE(main.Label2->text(), QStringLiteral("/photos/carl.jpg"));
+    QCOMPARE(main.pic->pixmap().size(), QSize(40, 30));
+    QVERIFY(!main.Data1->hasPendingEdits());
+}
+
+void TestPhotos::deleteAnsweredYes() {
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
+                               picture(40, 30)),
+                     test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna"))});
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+    main.Label2->setText(QStringLiteral("/photos/carl.jpg"));
+    // A shape FitPhoto would not give, so that a run of it would show.
+    photo::setTwipsGeometry(*main.pic, QRectF(60, 150, 2000, 1000));
+
+    boxes.answer(ui::Answer::Yes);
+    main.Command4->click();
+
+    QVERIFY(main.Label2->text().isEmpty());
+    QVERIFY(main.pic->pixmap().isNull());
+    QCOMPARE(photo::naturalPhoto(main).size(), QSize(40, 30)); // pix1 keeps its picture
+    QCOMPARE(displayTwips(main), QRectF(60, 150, 2000, 1000)); // FitPhoto did not run
+    QVERIFY(main.Data1->hasPendingEdits());
+
+    // The viewer shows what the display shows: nothing.
+    ModalScript viewer([](QDialog& dialog) {
+        auto* form = qobject_cast<Form1*>(&dialog);
+        QVERIFY(form != nullptr);
+        QVERIFY(form->Image1->pixmap().isNull());
+        QVERIFY(form->width() > 0);
+    });
+    main.mnuVeiw->trigger();
+    QCOMPARE(viewer.shown(), 1);
+
+    main.Data1->moveNext();
+    QVERIFY(!storedPhoto(folder, QStringLiteral("Brown")).isValid());
+}
+
+void TestPhotos::deleteOnCardWithoutPhotoEmptiesLabel() {
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"))});
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+    main.Label2->setText(QStringLiteral("/photos/carl.jpg"));
+
+    boxes.answer(ui::Answer::Yes);
+    main.Command4->click();
+
+    QCOMPARE(boxes.asked().size(), 1);
+    QVERIFY(main.Label2->text().isEmpty());
+    QVERIFY(main.pic->pixmap().isNull());
+    QVERIFY(!main.Data1->hasPendingEdits()); // NULL was already stored
+}
+
+void TestPhotos::emptyBookTakesNoPhoto() {
+    TempProgramFolder folder;
+    QTemporaryDir pictures;
+    writePicture(pictures.path(), QStringLiteral("a.jpg"), picture(20, 10), "JPG");
+    CurrentFolder here(pictures.path());
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+    QVERIFY(main.Data1->bof() && main.Data1->eof());
+
+    withChooser(main, [&](PicLoad& chooser) {
+        clickFile(chooser, QStringLiteral("a.jpg"));
+        chooser.Command5->click();
+    });
+    boxes.answer(ui::Answer::Yes);
+    main.Command4->click();
+    QVERIFY(main.Label2->text().isEmpty());
+
+    QVERIFY(!main.Data1->hasPendingEdits());
+    QVERIFY(test::bookNames(bookPath(folder)).isEmpty());
+    QCOMPARE(boxes.asked().size(), 1); // only the question, no error
+}
+
+void TestPhotos::viewerSmallPictureNaturalAndCentred() {
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
+                               picture(240, 180))});
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+
+    QRect windowGeometry;
+    QRect frame;
+    QSize imageSize;
+    int imageTop = -1;
+    bool maximised = true;
+    ModalScript viewer([&](QDialog& dialog) {
+        auto& form = dynamic_cast<Form1&>(dialog);
+        windowGeometry = form.geometry();
+        frame = form.frameGeometry();
+        imageSize = form.Image1->size();
+        imageTop = form.Image1->y();
+        maximised = form.isMaximized();
+        QVERIFY(form.Command1->x() < 20 && form.Command1->y() < 20);
+        form.Command1->click();
+    });
+    // The menu item, the toolbar key and a double click on the display all open it.
+    main.mnuVeiw->trigger();
+    QVERIFY(program.context->commands().run(QStringLiteral("prevpic"), CommandOrigin::Toolbar1));
+    QTest::mouseDClick(main.pic, Qt::LeftButton);
+    QCOMPARE(viewer.shown(), 3);
+
+    QVERIFY(!maximised);
+    QCOMPARE(imageSize, QSize(240, 180));
+    QCOMPARE(imageTop, ui::twipsToPixels(420));
+    QCOMPARE(windowGeometry.size(), QSize(240, 180 + ui::twipsToPixels(800)));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QCOMPARE(frame.x(), (screen.width() - frame.width()) / 2);
+    QCOMPARE(frame.y(), (screen.height() - frame.height()) / 2);
+}
+
+void TestPhotos::viewerLargePictureMaximisedAndStretched() {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    TempProgramFolder folder;
+    test::writeBook(bookPath(folder),
+                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
+                               picture(screen.width() + 200, screen.height() / 2))});
+    ScriptedMessageBoxes boxes;
+    Program program(folder);
+    frmMain& main = *program.main;
+
+    ModalScript viewer([&](QDialog& dialog) {
+        auto& form = dynamic_cast<Form1&>(dialog);
+        QTRY_VERIFY(form.isMaximized());
+        QTRY_COMPARE(form.frameGeometry(), screen);
+        // Stretched over the window, the aspect ratio not kept.
+        QCOMPARE(form.Image1->size(), QSize(form.width(), form.height() - ui::twipsToPixels(800)));
+        QVERIFY(form.Image1->hasScaledContents());
+        form.Command1->click();
+    });
+    main.runMenuCommand(QStringLiteral("prevpic"));
+    QCOMPARE(viewer.shown(), 1);
+}
+
+void TestPhotos::storedBytesKeepPixelSize_data() {
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("bitmap") << QByteArray("BMP");
+    QTest::newRow("jpeg") << QByteArray("JPG");
+    QTest::newRow("gif") << QByteArray("GIF");
+}
+
+void TestPhotos::storedBytesKeepPixelSize() {
+    QFETCH(QByteArray, format);
+    QTemporaryDir pictures;
+    // The name says nothing: the contents decide.
+    const QString path = writePicture(pictures.path(), QStringLiteral("photo.bin"),
+                                      picture(123, 45), format.constData());
+    const images::ReadResult read = images::readPictureFile(path);
+    QVERIFY2(read.ok(), qPrintable(read.error));
+    QCOMPARE(read.image.size(), QSize(123, 45));
+    const QByteArray stored = images::encodeStored(read.image);
+    QVERIFY(stored.startsWith("\x89PNG"));
+    QCOMPARE(images::decodeStored(stored).size(), QSize(123, 45));
+
+    // An empty path is an empty picture; a missing file is an error naming it.
+    QVERIFY(images::readPictureFile(QString()).ok());
+    QVERIFY(images::readPictureFile(QString()).image.isNull());
+    const images::ReadResult missing = images::readPictureFile(path + QStringLiteral(".gone"));
+    QVERIFY(!missing.ok());
+    QVERIFY(missing.error.contains(path + QStringLiteral(".gone")));
+}
+
+QTEST_MAIN(TestPhotos)
+#include "test_photos.moc"
