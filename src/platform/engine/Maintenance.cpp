@@ -299,7 +299,7 @@ void CompactDatabase(const QString& source, const QString& destination) {
         vacuum.bind(1, QFileInfo(destination).absoluteFilePath());
         vacuum.step();
         db.reset();
-        // VACUUM INTO does not sync what it wrote.
+        // VACUUM INTO syncs its own journal; one more fsync makes the finished copy durable.
         makeDurable(destination);
     } catch (const PlatformError&) {
         db.reset();
