@@ -54,7 +54,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (parser.isSet(helpOption)) {
-        std::printf("%s", qPrintable(parser.helpText()));
+        // The parser runs before the application object exists, so it cannot name the program.
+        QString help = parser.helpText();
+        help.replace(QStringLiteral("<executable_name>"), QStringLiteral("quillory"));
+        std::printf("%s", qPrintable(help));
         return 0;
     }
     if (parser.isSet(versionOption)) {
