@@ -326,12 +326,17 @@ void frmMain::buildCard() {
     Frame1->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
     Frame1->setAutoFillBackground(true);
     placeTwips(Frame1, 5040, 720, 3765, 5295);
+    // The frame's caption line: small enough to sit above the photo like a frame title.
+    QFont captionFont = font();
+    captionFont.setPixelSize(9);
     auto* photoCaption = new QLabel(QStringLiteral("PHOTO:"), Frame1);
     photoCaption->setObjectName(QStringLiteral("lblPhoto"));
-    photoCaption->setGeometry(ui::twipsToPixels(QRectF(60, 0, 700, 150)).adjusted(0, 0, 0, 4));
+    photoCaption->setFont(captionFont);
+    photoCaption->setGeometry(4, 0, ui::twipsToPixels(700), ui::twipsToPixels(150));
     Label2 = new QLabel(Frame1);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(ui::twipsToPixels(QRectF(760, 0, 2900, 150)).adjusted(0, 0, 0, 4));
+    Label2->setFont(captionFont);
+    Label2->setGeometry(ui::twipsToPixels(760), 0, ui::twipsToPixels(2900), ui::twipsToPixels(150));
     pic = new QLabel(Frame1);
     pic->setObjectName(QStringLiteral("pic"));
     pic->setScaledContents(true);
