@@ -330,6 +330,8 @@ QString schemaSql() {
                           "CREATE INDEX %3_name ON %3 (name, namef);"
                           // The views filter on the contact type and sort by name.
                           "CREATE INDEX %3_extra4 ON %3 (extra4, name, namef);"
+                          // The search dialog finds the main window's card by the full name.
+                          "CREATE INDEX %3_extra8 ON %3 (extra8);"
                           "COMMIT;")
         .arg(applicationId)
         .arg(schemaVersion)

@@ -104,7 +104,8 @@ void EngineTest::createdBookHasTheLayout() {
                  QVariant(QStringLiteral("Ab")));
         const auto indexes =
             raw.rows(QStringLiteral("SELECT name FROM pragma_index_list('PhoneBK') ORDER BY name"));
-        QCOMPARE(indexes.size(), 2);
+        QCOMPARE(indexes.size(), 3);
+        QCOMPARE(indexes[1][0].toString(), QStringLiteral("PhoneBK_extra8"));
     }
     QVERIFY(Database::open(path)->isBook());
     QCOMPARE(errorOf([&] { book::create(path); }), ErrorNumber::EngineAlreadyExists);
