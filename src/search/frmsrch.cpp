@@ -275,6 +275,8 @@ void frmsrch::Form_Load() {
         Data1->refresh();
     });
     ui::CenterForm(*this);
+    // The user types the search string first.
+    Text1->setFocus();
 }
 
 void frmsrch::cboOpList_Click(int index) {
