@@ -2,7 +2,9 @@
 
 #include "platform/ui/KeyboardLocks.h"
 
+#include <QApplication>
 #include <QDateTime>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QTimer>
@@ -41,6 +43,8 @@ StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent), m_clock(new QT
         else
             addPermanentWidget(panel);
     }
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
     connect(m_clock, &QTimer::timeout, this, &StatusPanels::refreshIndicators);
     m_clock->start(1000);
     refreshIndicators();
@@ -55,6 +59,27 @@ QString StatusPanels::panelText(int panel) const {
 void StatusPanels::setPanelText(int panel, const QString& text) {
     if (panel >= 1 && panel <= PanelCount)
         label(panel)->setText(text);
+}
+
+bool StatusPanels::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        !static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Insert:
+            // A key press reaches the filter once for each widget it travels through.
+            if (watched == QApplication::focusWidget())
+                toggleInsertMode();
+            break;
+        case Qt::Key_CapsLock:
+        case Qt::Key_NumLock:
+        case Qt::Key_ScrollLock:
+            QTimer::singleShot(50, this, &StatusPanels::refreshIndicators);
+            break;
+        default:
+            break;
+        }
+    }
+    return QStatusBar::eventFilter(watched, event);
 }
 
 void StatusPanels::toggleInsertMode() {

@@ -27,6 +27,11 @@ public:
     void toggleInsertMode();
     void refreshIndicators();
 
+protected:
+    // Watches the keyboard of the whole program: Insert flips the insert indicator, the lock
+    // keys are read again at once instead of on the next tick of the clock.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QLabel* label(int panel) const { return m_labels[size_t(panel - 1)]; }
     std::array<QLabel*, PanelCount> m_labels{};

@@ -361,6 +361,17 @@ void TestMainWindow::statusBarPanels() {
     QCOMPARE(bar->panelText(StatusPanels::Insert), QStringLiteral("INS"));
     QVERIFY(!bar->panelText(StatusPanels::Time).isEmpty());
     QVERIFY(!bar->panelText(StatusPanels::Date).isEmpty());
+
+    // Insert flips the insert indicator wherever the caret is.
+    program.main->show();
+    QVERIFY(QTest::qWaitForWindowActive(program.main));
+    program.main->Text4->setFocus();
+    QVERIFY(bar->insertMode());
+    QTest::keyClick(program.main->Text4, Qt::Key_Insert);
+    QVERIFY(!bar->insertMode());
+    QVERIFY(!bar->findChild<QLabel*>(QStringLiteral("StatusBar1_insert"))->isEnabled());
+    QTest::keyClick(program.main->Text4, Qt::Key_Insert);
+    QVERIFY(bar->insertMode());
 }
 
 void TestMainWindow::cardBoxesLimitsAndFocusOrder() {
