@@ -2,6 +2,7 @@
 
 #include "browse/BrowseCommands.h"
 #include "core/CoreCommands.h"
+#include "maintenance/Maintenance.h"
 #include "search/frmsrch.h"
 
 namespace quillory {
@@ -10,6 +11,7 @@ void registerAllCommands(AppContext& app) {
     registerCoreCommands(app);
     registerBrowseCommands(app);
     registerSearchCommands(app);
+    registerMaintenanceCommands(app);
 }
 
 } // namespace quillory

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <QString>
 
 namespace quillory {
@@ -14,23 +15,76 @@ class DataSource;
 namespace bookfiles {
 
 // Creates an empty book, and the stand-by database beside it, when either is missing, so a
-// first run just works. Never writes over a file that exists.
+// first run just works. Never writes over a file that exists. A book that was kept aside by a
+// restore cut short is put back rather than replaced by an empty one.
 void ensureBookFiles(const ProgramFolder& folder);
 
-// Points the data source at the stand-by database so the book file is not held open.
+// Lets go of the book file: the card's pending edits are written first (a failure to write
+// them throws, and the book stays open with the edits kept), then the data source is pointed
+// at the stand-by database, which is created again when it is missing. When the stand-by
+// cannot be opened the data source is left closed; either way the book is no longer held.
 void ReleaseBook(engine::DataSource& data, const ProgramFolder& folder);
 // Points it back at the book; the record source is kept and the first row becomes current.
 void ReopenBook(engine::DataSource& data, const ProgramFolder& folder);
 
+// The names beside a file that is being replaced: its successor while it is written, and the
+// file itself, kept aside until its successor is in place. Found without regard to letter case.
+QString beingWrittenName(const QString& path);
+QString keptAsideName(const QString& path);
+
+// A file kept aside while `path` is missing is put back. Throws PlatformError when that fails.
+void recoverKeptAside(const QString& path);
+// Keeps `path` aside under keptAsideName(path) until its successor is in place: as a second
+// name of the same file where the file system allows it (the file then stays in place too),
+// else by moving it. A file kept aside by an earlier run is recovered first when `path` is
+// missing (a kept-aside file is never deleted while `path` is missing), and deleted as out of
+// date when `path` is there. A missing `path` throws 53 (76 when its folder is missing), a
+// refusal 75, as a file delete would.
+void keepAside(const QString& path);
+// Puts the kept-aside file back at `path`, over whatever is there now.
+void putBack(const QString& path);
+// Deletes the kept-aside file once its successor is in place; a failure is passed over (the
+// next keepAside or recovery settles it).
+void dropKeptAside(const QString& path);
+
+// Writes a compacted copy of `source` under `temporary`: a leftover of that name from an
+// interrupted run is deleted first (never promoted), and the copy is checked to be a book
+// with as many contacts as the source, and made durable. Throws PlatformError when any step
+// fails; `temporary` is then gone and `source` untouched.
+void prepareCompactedCopy(const QString& source, const QString& temporary);
+
 // Writes a compacted copy of `source` to `target` without ever losing what `target` held:
-// the copy is written under a temporary name beside the target, checked, and only then
-// swapped in. A previous file at `target` stays until the swap has succeeded. Throws
-// PlatformError when any step fails; `target` is then as it was.
+// the copy is prepared under `temporary` (beingWrittenName(target) when not given) and only
+// then renamed over the target. A previous file at `target` stays until the swap has
+// succeeded. Throws PlatformError when any step fails; `target` is then as it was. `source`
+// and `target` may be the same file.
 void writeCompactedCopy(const QString& source, const QString& target);
+void writeCompactedCopy(const QString& source, const QString& target, const QString& temporary);
 
 // The silent back-up made when the program closes: the book is compacted into the back-up
 // file in the program folder. Failures are passed over without a message.
 void AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder);
+
+// The steps of the whole-file sequences. An observer is told of each step, with the file it
+// works on, just before the step runs; tests use it to bring about a real failure (a full
+// disk, a read-only folder, a file in the way) at a chosen moment.
+enum class Step {
+    ReleaseBook,
+    KeepAside,
+    ClearLeftover,
+    Compact,
+    CheckCopy,
+    Swap,
+    PutBack,
+    Repair,
+    ReopenBook,
+    DropKeptAside,
+};
+using StepObserver = std::function<void(Step, const QString& path)>;
+// Installs the observer; an empty one removes it.
+void setStepObserver(StepObserver observer);
+// Tells the observer, if there is one, that `step` is about to run on `path`.
+void reportStep(Step step, const QString& path);
 
 } // namespace bookfiles
 } // namespace quillory

@@ -51,6 +51,24 @@ void replaceFile(const QString& from, const QString& to) {
     syncFolder(QFileInfo(to).absolutePath());
 }
 
+bool linkFile(const QString& existing, const QString& newName) {
+    if (::link(native(existing).constData(), native(newName).constData()) == 0) {
+        syncFolder(QFileInfo(newName).absolutePath());
+        return true;
+    }
+    const int err = errno;
+    switch (err) {
+    case EPERM:
+    case EOPNOTSUPP:
+    case EXDEV:
+    case EMLINK:
+    case ENOSYS:
+        return false;
+    default:
+        fail(err, existing, QStringLiteral("Cannot keep"));
+    }
+}
+
 void syncFile(const QString& path) {
     const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)

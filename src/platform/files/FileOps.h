@@ -17,6 +17,11 @@ void renameFile(const QString& from, const QString& to);
 // folder's entry durable.
 void replaceFile(const QString& from, const QString& to);
 
+// Gives the file `existing` a second name `newName` (a hard link), so that it stays where it
+// is under both. Returns false when the file system has no such names (FAT sticks, some
+// network shares); other failures throw, a missing file as 53 (76 when its folder is missing).
+bool linkFile(const QString& existing, const QString& newName);
+
 // Flushes a file's contents, and the folder that lists it, to the disk.
 void syncFile(const QString& path);
 void syncFolder(const QString& folder);

@@ -1,0 +1,311 @@
+// Compacting and repairing the book from the main window, on real files, with faults brought
+// about at each step.
+
+#include "BookFiller.h"
+#include "core/AppContext.h"
+#include "core/frmMain.h"
+#include "MaintenanceTestKit.h"
+#include "platform/engine/Database.h"
+#include "platform/engine/DataSource.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace quillory;
+using bookfiles::Step;
+using test::Program;
+using test::ScriptedMessageBoxes;
+using test::StepScript;
+using test::TempProgramFolder;
+
+namespace {
+
+const QString Book = QStringLiteral("Corvanel.MDB");
+const QString Compacted = QStringLiteral("The Database has been Compacted.");
+const QString Repaired = QStringLiteral("The Database has been repaired.");
+
+} // namespace
+
+class TestCompactRepair : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void compactPacksTheBookKeepingEveryContact();
+    void commandsArriveFromMenusAndToolbarMenus();
+    void compactWorksWithoutUsableStandBy_data();
+    void compactWorksWithoutUsableStandBy();
+    void staleTemporaryIsClearedNeverPromoted();
+    void failedCompactionLeavesBookAsItWas_data();
+    void failedCompactionLeavesBookAsItWas();
+    void compactionOnFullDiskLeavesBookAsItWas();
+    void pendingCardEditsAreWrittenBeforeTheBookIsLetGo();
+    void repairLeavesHealthyBookByteForByte();
+    void repairKeepsEveryReadableContactOfDamagedBook();
+    void failedRepairSaysSoAndLeavesBook();
+};
+
+void TestCompactRepair::compactPacksTheBookKeepingEveryContact() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(60));
+    test::deleteEveryOther(folder.file(Book));
+    const auto before = test::bookRows(folder.file(Book));
+    const qint64 sizeBefore = QFileInfo(folder.file(Book)).size();
+    ScriptedMessageBoxes boxes;
+    Program program(folder.path());
+    program.main->Data1->moveLast(); // the command puts the view back on its first contact
+
+    program.main->mnuComDB->trigger();
+
+    QCOMPARE(boxes.texts(), QStringList{Compacted});
+    QCOMPARE(boxes.asked().first().icon, ui::Icon::None);
+    QCOMPARE(boxes.asked().first().buttons, ui::Buttons::Ok);
+    QCOMPARE(boxes.asked().first().caption, QStringLiteral("Quillory"));
+    QCOMPARE(test::bookRows(folder.file(Book)), before);
+    QVERIFY2(QFileInfo(folder.file(Book)).size() < sizeBefore,
+             "the free pages were not given back");
+    QVERIFY(test::isHealthy(folder.file(Book)));
+    QCOMPARE(test::leftovers(folder.path()), QStringList());
+    test::verifyBackOnBook(folder.path(), program);
+}
+
+void TestCompactRepair::commandsArriveFromMenusAndToolbarMenus() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(5));
+    ScriptedMessageBoxes boxes;
+    Program program(folder.path());
+
+    program.main->Toolbar1_ButtonMenuClick(QStringLiteral("CD"));
+    program.main->Toolbar2_ButtonMenuClick(QStringLiteral("RD"));
+    program.main->mnuRepDB->trigger();
+
+    QCOMPARE(boxes.texts(), (QStringList{Compacted, Repaired, Repaired}));
+    for (const char* key : {"CD", "RD", "BD", "RsD"})
+        QVERIFY2(program.context->commands().contains(QString::fromLatin1(key)), key);
+}
+
+void TestCompactRepair::compactWorksWithoutUsableStandBy_data() {
+    QTest::addColumn<QByteArray>("standBy"); // empty: the file is missing
+    QTest::newRow("missing") << QByteArray();
+    QTest::newRow("not a database") << QByteArray("no database here\n").repeated(300);
+}
+
+void TestCompactRepair::compactWorksWithoutUsableStandBy() {
+    QFETCH(QByteArray, standBy);
+    TempProgramFolder folder;
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(20));
+    const auto before = test::bookRows(folder.file(Book));
+    ScriptedMessageBoxes boxes;
+    Program program(folder.path());
+    QFile::remove(folder.file(QStringLiteral("db.MDB")));
+    if (!standBy.isEmpty())
+        folder.write(QStringLiteral("db.MDB"), standBy);
+
+    program.main->mnuComDB->trigger();
+
+    QCOMPARE(boxes.texts(), QStringList{Compacted});
+    QCOMPARE(test::bookRows(folder.file(Book)), before);
+    if (standBy.isEmpty()) // a missing stand-by is made again; another file is left alone
+        QVERIFY(engine::Database::open(folder.file(QStringLiteral("db.MDB")))->isBook());
+    else
+        QCOMPARE(folder.read(QStringLiteral("db.MDB")), standBy);
+    test::verifyBackOnBook(folder.path(), program);
+}
+
+void TestCompactRepair::staleTemporaryIsClearedNeverPromoted() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(12));
+    // A complete-looking copy from an interrupted run, with a journal, holding other contacts.
+    test::writeBook(folder.file(QStringLiteral("Corvan1.MDB")),
+                    {test::contactNamed(QStringLiteral("Stale"), QStringLiteral("Copy"))});
+    folder.write(QStringLiteral("Corvan1.MDB-journal"), QByteArray(600, 'j'));
+    const auto before = test::bookRows(folder.file(Book));
+    ScriptedMessageBoxes boxes;
+    Program program(folder.path());
+
+    program.main->mnuComDB->trigger();
+
+    QCOMPARE(boxes.texts(), QStringList{Compacted});
+    QCOMPARE(test::bookRows(folder.file(Book)), before);
+    QCOMPARE(test::leftovers(folder.path()), QStringList());
+}
+
+void TestCompactRepair::failedCompactionLeavesBookAsItWas_data() {
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("book held open by another data source")
+        << int(Step::Compact) << QStringLiteral("held");
+    QTest::newRow("copy misses a contact") << int(Step::CheckCopy) << QStringLiteral("short");
+    QTest::newRow("rename refused") << int(Step::Swap) << QStringLiteral("read-only");
+    QTest::newRow("folder read-only from the start")
+        << int(Step::ReleaseBook) << QStringLiteral("read-only");
+}
+
+void TestCompactRepair::failedCompactionLeavesBookAsItWas() {
+    QFETCH(int, step);
+    QFETCH(QString, fault);
+    TempProgramFolder folder;
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(30));
+    test::deleteEveryOther(folder.file(Book));
+    const QByteArray bookBytes = folder.read(Book);
+    test::ReadOnlyFolder readOnly(folder.path());
+    ScriptedMessageBoxes boxes;
+    Program program(folder.path());
+    engine::DataSource other;
+    StepScript script;
+    QString skipReason;
+    script.at(Step(step), [&](const QString& path) {
+        if (fault == QLatin1String("held")) {
+            other.setDatabaseName(folder.file(Book));
+            other.setRecordSource(QStringLiteral("PhoneBK"));
+            other.refresh();
+        } else if (fault == QLatin1String("short")) {
+            auto copy = engine::Database::open(path);
+            copy->exec(QStringLiteral("DELETE FROM PhoneBK WHERE id = 1"));
+        } else if (!readOnly.apply(&skipReason)) {
+            skipReason.prepend(QStringLiteral("cannot make the folder read-only: "));
+        }
+    });
+
+    program.main->mnuComDB->trigger();
+    if (!skipReason.isEmpty())
+        QSKIP(qPrintable(skipReason));
+
+    QCOMPARE(boxes.asked().size(), 1);
+    const QString text = boxes.texts().first();
+    QVERIFY2(text.startsWith(QStringLiteral("The Database could not be compacted.")),
+             qPrintable(text));
+    QVERIFY2(text.endsWith(QStringLiteral("The book is unchanged.")), qPrintable(text));
+    QCOMPARE(boxes.asked().first().icon, ui::Icon::Exclamation);
+    QCOMPARE(folder.read(Book), bookBytes);
+    QVERIFY(!folder.exists(QStringLiteral("Corvanel.BAK")));
+    test::verifyBackOnBook(folder.path(), program);
+
+    // Once the cause is gone, the next compaction clears whatever the failed one could not.
+    other.close();
+    readOnly.undo();
+    boxes.clear();
+    program.main->mnuComDB->trigger();
+    QCOMPARE(boxes.texts(), QStringList{Compacted});
+    QCOMPARE(test::leftovers(folder.path()), QStringList());
+}
+
+void TestCompactRepair::compactionOnFullDiskLeavesBookAsItWas() {
+    TempProgramFolder folder;
+    test::SmallDisk disk(folder.path(), "256k");
+    if (!disk.mounted())
+        QSKIP(qPrintable(disk.whyNot()));
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(9));
+    const QByteArray bookBytes = folder.read(Book);
+    ScriptedMessageBoxes boxes;
+    {
+        Program program(folder.path());
+        StepScript script;
+        script.at(Step::Compact, [&](const QString&) { disk.fill(); });
+
+        program.main->mnuComDB->trigger();
+
+        QCOMPARE(boxes.asked().size(), 1);
+        const QString text = boxes.texts().first();
+        QVERIFY2(text.startsWith(QStringLiteral("The Database could not be compacted.")),
+                 qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("full"), Qt::CaseInsensitive), qPrintable(text));
+        QCOMPARE(folder.read(Book), bookBytes);
+        QCOMPARE(test::leftovers(folder.path()), QStringList());
+        test::verifyBackOnBook(folder.path(), program);
+    }
+}
+
+void TestCompactRepair::pendingCardEditsAreWrittenBeforeTheBookIsLetGo() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(6));
+    ScriptedMessageBoxes boxes;
+    Program program(folder.path());
+    program.main->Data1->moveNext();
+    const QString name = program.main->Data1->value(QStringLiteral("name")).toString();
+    program.main->Data1->setValue(QStringLiteral("city"), QStringLiteral("Typed but not saved"));
+
+    program.main->mnuComDB->trigger();
+
+    QCOMPARE(boxes.texts(), QStringList{Compacted});
+    auto db = engine::Database::open(folder.file(Book), engine::Database::Mode::ReadOnly);
+    QCOMPARE(
+        db->scalar(QStringLiteral("SELECT city FROM PhoneBK WHERE name = ?"), {name}).toString(),
+        QStringLiteral("Typed but not saved"));
+}
+
+void TestCompactRepair::repairLeavesHealthyBookByteForByte() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(15));
+    const QByteArray bookBytes = folder.read(Book);
+    ScriptedMessageBoxes boxes;
+    Program program(folder.path());
+
+    program.main->mnuRepDB->trigger();
+
+    QCOMPARE(boxes.texts(), QStringList{Repaired});
+    QCOMPARE(boxes.asked().first().icon, ui::Icon::None);
+    QCOMPARE(folder.read(Book), bookBytes);
+    test::verifyBackOnBook(folder.path(), program);
+}
+
+void TestCompactRepair::repairKeepsEveryReadableContactOfDamagedBook() {
+    TempProgramFolder folder;
+    const int count = 400;
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(count));
+    const auto original = test::bookRows(folder.file(Book));
+    test::damageMiddleOfTable(folder.file(Book));
+    const auto readable = test::readableRows(folder.file(Book), count);
+    QVERIFY2(readable.size() < count, "the damage must cost some contacts for this test");
+    QVERIFY(readable.size() > count / 2);
+    ScriptedMessageBoxes boxes;
+    Program program(folder.path());
+    boxes.clear(); // what the start-up said about the damaged book
+
+    program.main->mnuRepDB->trigger();
+
+    QCOMPARE(boxes.texts(), QStringList{Repaired});
+    QVERIFY(test::isHealthy(folder.file(Book)));
+    const auto repaired = test::bookRows(folder.file(Book));
+    for (const QVariantList& row : readable)
+        QVERIFY2(repaired.contains(row), qPrintable(row.value(1).toString()));
+    for (const QVariantList& row : repaired) // nothing made up: each row is an original's
+        QVERIFY(std::any_of(original.begin(), original.end(), [&](const QVariantList& o) {
+            return o.first() == row.first() && o.value(1) == row.value(1);
+        }));
+    QCOMPARE(test::leftovers(folder.path()), QStringList());
+    QVERIFY(program.main->Data1->isOpen());
+    QCOMPARE(program.main->Data1->recordCount(), repaired.size());
+}
+
+void TestCompactRepair::failedRepairSaysSoAndLeavesBook() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(200));
+    test::damageMiddleOfTable(folder.file(Book));
+    const QByteArray damaged = folder.read(Book);
+    test::ReadOnlyFolder readOnly(folder.path());
+    ScriptedMessageBoxes boxes;
+    Program program(folder.path());
+    boxes.clear();
+    QString why;
+    StepScript script;
+    script.at(Step::Repair, [&](const QString&) { readOnly.apply(&why); });
+
+    program.main->mnuRepDB->trigger();
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+
+    QCOMPARE(boxes.asked().size(), 1);
+    const QString text = boxes.texts().first();
+    QVERIFY2(text.startsWith(QStringLiteral("The Database could not be repaired.")),
+             qPrintable(text));
+    QVERIFY2(text.endsWith(QStringLiteral("The book is unchanged.")), qPrintable(text));
+    QCOMPARE(folder.read(Book), damaged);
+    QCOMPARE(QFileInfo(program.main->Data1->databaseName()).fileName(), Book);
+}
+
+QTEST_MAIN(TestCompactRepair)
+#include "test_compact_repair.moc"
