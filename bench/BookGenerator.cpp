@@ -421,7 +421,7 @@ QVector<QByteArray> makePhotos(int count, quint64 seed, int targetBytes) {
     return photos;
 }
 
-BookReport generateBook(const QString& path, const BookSpec& spec) {
+BookReport generateBook(const QString& path, const BookSpec& plan) {
     QElapsedTimer timer;
     timer.start();
     if (QFileInfo::exists(path))
@@ -433,7 +433,7 @@ BookReport generateBook(const QString& path, const BookSpec& spec) {
 
     BookReport report;
     const QVector<QByteArray> photos =
-        spec.photos ? makePhotos(16, spec.seed, spec.photoBytes) : QVector<QByteArray>();
+        plan.photos ? makePhotos(16, plan.seed, plan.photoBytes) : QVector<QByteArray>();
     engine::book::create(partial);
     {
         std::unique_ptr<engine::Database> db = engine::Database::open(partial);
@@ -445,9 +445,9 @@ BookReport generateBook(const QString& path, const BookSpec& spec) {
                      .arg(fields.join(QStringLiteral(", ")), placeholders(fields.size())));
         const qsizetype photoColumn = fields.indexOf(QStringLiteral("bitmap"));
         QVariantList row(fields.size());
-        ContactMaker maker(spec.seed);
+        ContactMaker maker(plan.seed);
         db->exec(QStringLiteral("BEGIN"));
-        for (int i = 0; i < spec.contacts; ++i) {
+        for (int i = 0; i < plan.contacts; ++i) {
             const QHash<QString, QVariant> contact = maker.next();
             for (qsizetype f = 0; f < fields.size(); ++f)
                 row[f] = contact.value(fields[f]);

@@ -31,6 +31,6 @@ QVector<QByteArray> makePhotos(int count, quint64 seed, int targetBytes);
 // temporary name beside `path` and renamed into place only when it is complete, so a cut-off
 // run never leaves a half-filled book under the final name. Fails (PlatformError) when `path`
 // exists.
-BookReport generateBook(const QString& path, const BookSpec& spec);
+BookReport generateBook(const QString& path, const BookSpec& plan);
 
 } // namespace quillory::bench

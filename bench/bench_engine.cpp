@@ -125,10 +125,10 @@ void ensureBook(const QString& path, int contacts, bool photos) {
     QFile::remove(path);
     QFile::remove(path + QStringLiteral("-journal"));
     std::fprintf(stderr, "Generating %s ...\n", qPrintable(path));
-    quillory::bench::BookSpec spec;
-    spec.contacts = contacts;
-    spec.photos = photos;
-    const quillory::bench::BookReport report = quillory::bench::generateBook(path, spec);
+    quillory::bench::BookSpec plan;
+    plan.contacts = contacts;
+    plan.photos = photos;
+    const quillory::bench::BookReport report = quillory::bench::generateBook(path, plan);
     std::fprintf(stderr, "  %d contacts, %.1f MB, %.2f s\n", contacts,
                  double(report.fileBytes) / 1e6, report.seconds);
 }

@@ -42,10 +42,10 @@ bool openWindow() {
     const QString source = QDir(folder).filePath(QStringLiteral("book-100000-photos.mdb"));
     if (!QFile::exists(source)) {
         std::fprintf(stderr, "Generating %s ...\n", qPrintable(source));
-        bench::BookSpec spec;
-        spec.contacts = 100000;
-        spec.photos = true;
-        bench::generateBook(source, spec);
+        bench::BookSpec plan;
+        plan.contacts = 100000;
+        plan.photos = true;
+        bench::generateBook(source, plan);
     }
     window = new Window;
     QFile::copy(source, window->home.filePath(QStringLiteral("Corvanel.MDB")));

@@ -37,24 +37,24 @@ int main(int argc, char** argv) {
     bool contactsOk = false;
     bool seedOk = false;
     bool bytesOk = false;
-    quillory::bench::BookSpec spec;
-    spec.contacts = parser.value(contactsOption).toInt(&contactsOk);
-    spec.seed = parser.value(seedOption).toULongLong(&seedOk);
-    spec.photoBytes = parser.value(photoBytesOption).toInt(&bytesOk);
-    spec.photos = parser.isSet(photosOption);
+    quillory::bench::BookSpec plan;
+    plan.contacts = parser.value(contactsOption).toInt(&contactsOk);
+    plan.seed = parser.value(seedOption).toULongLong(&seedOk);
+    plan.photoBytes = parser.value(photoBytesOption).toInt(&bytesOk);
+    plan.photos = parser.isSet(photosOption);
     const QString out = parser.value(outOption);
-    if (out.isEmpty() || !contactsOk || spec.contacts < 0 || !seedOk || !bytesOk ||
-        spec.photoBytes <= 0) {
+    if (out.isEmpty() || !contactsOk || plan.contacts < 0 || !seedOk || !bytesOk ||
+        plan.photoBytes <= 0) {
         std::fprintf(stderr, "usage: quillory-genbook --out PATH --contacts N [--photos] "
                              "[--seed S] [--photo-bytes BYTES]\n");
         return 2;
     }
 
     try {
-        const quillory::bench::BookReport report = quillory::bench::generateBook(out, spec);
+        const quillory::bench::BookReport report = quillory::bench::generateBook(out, plan);
         std::printf(
-            "%s: %d contacts%s, %.1f MB, written in %.2f s\n", qPrintable(out), spec.contacts,
-            spec.photos ? qPrintable(QStringLiteral(" with photos (%1 MB of PNG)")
+            "%s: %d contacts%s, %.1f MB, written in %.2f s\n", qPrintable(out), plan.contacts,
+            plan.photos ? qPrintable(QStringLiteral(" with photos (%1 MB of PNG)")
                                          .arg(double(report.photoBytesTotal) / 1e6, 0, 'f', 1))
                         : "",
             double(report.fileBytes) / 1e6, report.seconds);
