@@ -30,28 +30,28 @@ CommandToolbar::CommandToolbar(const QString& objectName, Size size, QWidget* pa
         addButton(i + 1, specs[size_t(i)]);
 }
 
-void CommandToolbar::addButton(int index, const ToolbarButtonSpec& spec) {
+void CommandToolbar::addButton(int index, const ToolbarButtonSpec& design) {
     using Style = ToolbarButtonSpec::Style;
-    if (spec.style == Style::Separator) {
+    if (design.style == Style::Separator) {
         addSeparator();
         return;
     }
     const bool small = m_size == Size::SmallWithCaptions;
     auto* button = new QToolButton(this);
     button->setObjectName(QStringLiteral("%1_%2").arg(objectName()).arg(index));
-    button->setIcon(picture(m_size, small ? spec.pictureSmall : spec.pictureLarge));
-    button->setText(small ? QString::fromUtf8(spec.caption) : QString());
-    button->setToolTip(QString::fromUtf8(small ? spec.toolTipSmall : spec.toolTipLarge));
+    button->setIcon(picture(m_size, small ? design.pictureSmall : design.pictureLarge));
+    button->setText(small ? QString::fromUtf8(design.caption) : QString());
+    button->setToolTip(QString::fromUtf8(small ? design.toolTipSmall : design.toolTipLarge));
     button->setToolButtonStyle(toolButtonStyle());
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
     if (small)
         button->setMinimumWidth(42);
-    const QString key = QString::fromUtf8(spec.key);
+    const QString key = QString::fromUtf8(design.key);
     button->setProperty("key", key);
-    if (spec.style == Style::Check)
+    if (design.style == Style::Check)
         button->setCheckable(true);
-    if (spec.style == Style::DropDown) {
+    if (design.style == Style::DropDown) {
         auto* menu = new QMenu(button);
         auto addItems = [&](const auto& items) {
             for (const ToolbarMenuItemSpec& item : items) {

@@ -37,7 +37,7 @@ Q_SIGNALS:
     void buttonMenuClicked(const QString& key);
 
 private:
-    void addButton(int index, const ToolbarButtonSpec& spec);
+    void addButton(int index, const ToolbarButtonSpec& design);
     std::array<QToolButton*, toolbar::ButtonCount> m_buttons{};
     Size m_size;
 };

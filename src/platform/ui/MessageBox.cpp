@@ -67,22 +67,22 @@ Answer MessageBoxService::show(const MessageRequest& request, QWidget* parent) {
     box.setWindowTitle(effective.caption);
     box.setText(effective.text);
     box.setIcon(iconFor(effective.icon));
-    const QList<ButtonSpec> specs = buttonsFor(effective.buttons);
-    for (const ButtonSpec& spec : specs)
-        box.addButton(spec.button);
-    const int defaultIndex = qBound(0, effective.defaultButton, int(specs.size()) - 1);
-    box.setDefaultButton(specs[defaultIndex].button);
+    const QList<ButtonSpec> choices = buttonsFor(effective.buttons);
+    for (const ButtonSpec& choice : choices)
+        box.addButton(choice.button);
+    const int defaultIndex = qBound(0, effective.defaultButton, int(choices.size()) - 1);
+    box.setDefaultButton(choices[defaultIndex].button);
     if (effective.buttons == Buttons::Ok || effective.buttons == Buttons::OkCancel ||
         effective.buttons == Buttons::YesNoCancel || effective.buttons == Buttons::RetryCancel)
-        box.setEscapeButton(specs.last().button);
+        box.setEscapeButton(choices.last().button);
     box.exec();
     const auto clicked = box.standardButton(box.clickedButton());
-    for (const ButtonSpec& spec : specs) {
-        if (spec.button == clicked)
-            return spec.answer;
+    for (const ButtonSpec& choice : choices) {
+        if (choice.button == clicked)
+            return choice.answer;
     }
     // Closed without a button: the answer a closed box gives is its cancelling one.
-    return effective.buttons == Buttons::YesNo ? Answer::No : specs.last().answer;
+    return effective.buttons == Buttons::YesNo ? Answer::No : choices.last().answer;
 }
 
 void MessageBoxService::inform(const QString& text, const QString& caption, Icon icon,
