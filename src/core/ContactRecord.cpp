@@ -27,14 +27,18 @@ const std::array<CardField, 17>& cardFields() {
 
 const std::array<GridColumn, 24>& gridColumns() {
     static const std::array<GridColumn, 24> columns = {{
-        {"Contact Type", "extra4"}, {"Last Name", "name"},   {"First Name", "namef"},
-        {"Address1", "address1"},   {"Address2", "address2"}, {"City", "city"},
-        {"State", "state"},         {"Zip Code", "zip"},      {"Home Phone", "phone"},
-        {"Work Phone", "phone2"},   {"Pager #", "pager"},     {"Other Phone", "phone3"},
-        {"Home Fax", "fax"},        {"Work Fax", "fax2"},     {"Email", "email"},
-        {"Birthday", "Birthday"},   {"Remarks", "remarks"},   {"extra1", "extra1"},
-        {"extra2", "extra2"},       {"extra3", "extra3"},     {"extra5", "extra5"},
-        {"extra6", "extra6"},       {"extra7", "extra7"},     {"extra8", "extra8"},
+        {"Contact Type", "extra4", 1700}, {"Last Name", "name", 1500},
+        {"First Name", "namef", 1300},    {"Address1", "address1", 2100},
+        {"Address2", "address2", 1500},   {"City", "city", 1500},
+        {"State", "state", 700},          {"Zip Code", "zip", 1000},
+        {"Home Phone", "phone", 1500},    {"Work Phone", "phone2", 1500},
+        {"Pager #", "pager", 1500},       {"Other Phone", "phone3", 1500},
+        {"Home Fax", "fax", 1500},        {"Work Fax", "fax2", 1500},
+        {"Email", "email", 2600},         {"Birthday", "Birthday", 1100},
+        {"Remarks", "remarks", 2800},     {"extra1", "extra1", 1000},
+        {"extra2", "extra2", 1000},       {"extra3", "extra3", 1000},
+        {"extra5", "extra5", 1000},       {"extra6", "extra6", 2400},
+        {"extra7", "extra7", 800},        {"extra8", "extra8", 2200},
     }};
     return columns;
 }

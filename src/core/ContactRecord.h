@@ -23,6 +23,7 @@ const std::array<CardField, 17>& cardFields();
 struct GridColumn {
     const char* caption;
     const char* field;
+    int width; // the grid's own initial width, in twips, until the settings give one
 };
 const std::array<GridColumn, 24>& gridColumns();
 

@@ -407,7 +407,9 @@ void frmMain::buildGrid() {
     DBGrid2->setAlternatingRowColors(true);
     DBGrid2->verticalHeader()->setDefaultSectionSize(DBGrid2->fontMetrics().height() + 6);
     DBGrid2->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    DBGrid2->horizontalHeader()->setDefaultSectionSize(ui::twipsToPixels(1500));
+    const auto& columns = contact::gridColumns();
+    for (size_t column = 0; column < columns.size(); ++column)
+        DBGrid2->setColumnWidth(int(column), ui::twipsToPixels(columns[column].width));
     DBGrid2->hide();
 }
 
