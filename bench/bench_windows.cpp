@@ -2,13 +2,16 @@
 // search dialog, a find, a letter jump, a view switch and a move onto a card with a photo.
 // The book comes from bench_engine's cache ($QUILLORY_BENCH_DIR, generated when missing).
 
-#include "BookGenerator.h"
 #include "app/Registration.h"
+#include "BookGenerator.h"
 #include "core/AppContext.h"
 #include "core/frmMain.h"
 #include "platform/engine/DataSource.h"
 #include "search/frmsrch.h"
 
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <memory>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -17,11 +20,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-
-#include <benchmark/benchmark.h>
-
-#include <cstdio>
-#include <memory>
 
 using namespace quillory;
 

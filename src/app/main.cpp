@@ -5,13 +5,12 @@
 #include "core/frmSplash.h"
 #include "platform/files/ProgramFolder.h"
 
+#include <cstdio>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QFont>
 #include <QTimer>
-
-#include <cstdio>
 
 namespace {
 
@@ -21,7 +20,8 @@ bool haveDisplay() {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (!platform.isEmpty())
         return true;
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 QStringList argumentList(int argc, char** argv) {
@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
                                            QStringLiteral("Show the version and exit."));
     const QCommandLineOption homeOption(
         QStringLiteral("home"),
-        QStringLiteral("Keep the book, the settings and the back-ups in DIR."), QStringLiteral("DIR"));
+        QStringLiteral("Keep the book, the settings and the back-ups in DIR."),
+        QStringLiteral("DIR"));
     const QCommandLineOption exitOption(
         QStringLiteral("exit-after-start"),
         QStringLiteral("Start as usual and exit once the first card is shown (for timing)."));

@@ -5,8 +5,8 @@
 #include "browse/Photos.h"
 #include "core/AppContext.h"
 #include "core/CommandToolbar.h"
-#include "core/StatusPanels.h"
 #include "core/frmMain.h"
+#include "core/StatusPanels.h"
 #include "platform/engine/DataSource.h"
 #include "platform/ui/MessageBox.h"
 
@@ -77,9 +77,9 @@ private:
         if (rows.isEmpty() || !data.isOpen())
             return;
         const ui::Answer answer = ui::MessageBoxService::show(
-            {rows.size() == 1
-                 ? QStringLiteral("Do you really want to DELETE this Entry?")
-                 : QStringLiteral("Do you really want to DELETE these %1 entries?").arg(rows.size()),
+            {rows.size() == 1 ? QStringLiteral("Do you really want to DELETE this Entry?")
+                              : QStringLiteral("Do you really want to DELETE these %1 entries?")
+                                    .arg(rows.size()),
              ui::Buttons::YesNo, ui::Icon::None, 1, QStringLiteral(" Delete!")},
             &m_main);
         if (answer != ui::Answer::Yes)
@@ -101,9 +101,8 @@ private:
 
 void connectCard(frmMain& main) {
     for (int k = 0; k < 26; ++k) {
-        QObject::connect(main.Command2[size_t(k)], &QPushButton::clicked, &main, [&main, k] {
-            navigation::jumpToLetter(main, QChar(u'A' + k));
-        });
+        QObject::connect(main.Command2[size_t(k)], &QPushButton::clicked, &main,
+                         [&main, k] { navigation::jumpToLetter(main, QChar(u'A' + k)); });
     }
     // A row click moves the card; the grid's cursor follows the card's moves.
     QTableView* grid = main.DBGrid2;
@@ -116,11 +115,12 @@ void connectCard(frmMain& main) {
         const int row = main.Data1->absolutePosition();
         if (row < 0 || !grid->model() || row >= grid->model()->rowCount())
             return;
-        const QModelIndex index = grid->model()->index(row, std::max(0, grid->currentIndex().column()));
+        const QModelIndex index =
+            grid->model()->index(row, std::max(0, grid->currentIndex().column()));
         if (grid->currentIndex().row() != row) {
             QSignalBlocker block(grid->selectionModel());
-            grid->selectionModel()->setCurrentIndex(
-                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
             grid->viewport()->update();
         }
     });
@@ -152,8 +152,10 @@ void registerBrowseCommands(AppContext& app) {
     commands.add(QStringLiteral("down"), move(&navigation::moveDown));
     commands.add(QStringLiteral("eof"), move(&navigation::moveLast));
 
-    commands.add(QStringLiteral("pers"), [main](CommandOrigin) { navigation::showPersonal(main()); });
-    commands.add(QStringLiteral("bus"), [main](CommandOrigin) { navigation::showBusiness(main()); });
+    commands.add(QStringLiteral("pers"),
+                 [main](CommandOrigin) { navigation::showPersonal(main()); });
+    commands.add(QStringLiteral("bus"),
+                 [main](CommandOrigin) { navigation::showBusiness(main()); });
     commands.add(QStringLiteral("all"), [main](CommandOrigin) { navigation::showAll(main()); });
     // The face of "Type" shows all contacts; its arrow offers the three views.
     commands.add(QStringLiteral("type"), [main](CommandOrigin) { navigation::showAll(main()); });
@@ -172,7 +174,10 @@ void registerBrowseCommands(AppContext& app) {
     commands.add(QStringLiteral("utils"), [main](CommandOrigin) {
         ui::MessageBoxService::show(
             {QStringLiteral("Select drop-down arrow at right to select database tools."),
-             ui::Buttons::Ok, ui::Icon::None, 0, {}},
+             ui::Buttons::Ok,
+             ui::Icon::None,
+             0,
+             {}},
             &main());
     });
 

@@ -4,6 +4,9 @@
 #include "core/frmMain.h"
 #include "platform/ui/Geometry.h"
 
+#include <cmath>
+#include <initializer_list>
+#include <memory>
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
@@ -12,10 +15,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
-
-#include <cmath>
-#include <initializer_list>
-#include <memory>
 
 namespace quillory {
 

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QRectF>
-#include <QSizeF>
-
 #include <array>
 #include <optional>
+#include <QRectF>
+#include <QSizeF>
 
 namespace quillory {
 

@@ -1,11 +1,11 @@
 #include "browse/Navigation.h"
 
+#include "core/CardMessages.h"
 #include "core/ContactRecord.h"
-#include "core/StatusPanels.h"
 #include "core/frmMain.h"
+#include "core/StatusPanels.h"
 #include "platform/engine/DataSource.h"
 #include "platform/files/PlatformError.h"
-#include "core/CardMessages.h"
 #include "platform/ui/MessageBox.h"
 
 #include <QComboBox>
@@ -179,7 +179,8 @@ void showAll(frmMain& main) {
 
 void jumpToLetter(frmMain& main, QChar letter) {
     engine::DataSource& data = *main.Data1;
-    if (data.isOpen() && !writeOrReport(main, [&] { data.findFirst(contact::letterCriterion(letter)); }))
+    if (data.isOpen() &&
+        !writeOrReport(main, [&] { data.findFirst(contact::letterCriterion(letter)); }))
         return;
     main.ShowContactStatus();
 }

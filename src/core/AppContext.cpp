@@ -1,7 +1,7 @@
 #include "core/AppContext.h"
 
-#include "core/SettingsStore.h"
 #include "core/frmMain.h"
+#include "core/SettingsStore.h"
 
 namespace quillory {
 
@@ -9,7 +9,9 @@ AppContext::AppContext(ProgramFolder folder, QObject* parent)
     : QObject(parent), m_folder(std::move(folder)),
       m_store(std::make_unique<SettingsStore>(m_folder.path())) {}
 
-AppContext::~AppContext() { delete m_main; }
+AppContext::~AppContext() {
+    delete m_main;
+}
 
 frmMain& AppContext::mainWindow() {
     if (!m_main) {

@@ -9,7 +9,10 @@ void reportUnsavedCard(const QString& reason, QWidget* parent) {
         {QStringLiteral("The changes to this card could not be saved.\n\n%1\n\nYour typing is "
                         "kept on the card; try again once the problem is solved.")
              .arg(reason),
-         ui::Buttons::Ok, ui::Icon::Exclamation, 0, {}},
+         ui::Buttons::Ok,
+         ui::Icon::Exclamation,
+         0,
+         {}},
         parent);
 }
 

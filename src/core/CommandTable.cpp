@@ -2,7 +2,9 @@
 
 namespace quillory {
 
-void CommandTable::add(const QString& key, Action action) { m_actions.insert(key, std::move(action)); }
+void CommandTable::add(const QString& key, Action action) {
+    m_actions.insert(key, std::move(action));
+}
 
 bool CommandTable::run(const QString& key, CommandOrigin origin) const {
     const auto found = m_actions.constFind(key);

@@ -1,9 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <QHash>
 #include <QString>
-
-#include <functional>
 
 namespace quillory {
 

@@ -2,9 +2,8 @@
 
 #include "core/ToolbarSpec.h"
 
-#include <QToolBar>
-
 #include <array>
+#include <QToolBar>
 
 class QToolButton;
 

@@ -47,7 +47,9 @@ QStringList contactTypes() {
     return {QStringLiteral("Personal Contact"), QStringLiteral("Business Contact")};
 }
 
-QString contactTypePrompt() { return QStringLiteral("Select Contact-type"); }
+QString contactTypePrompt() {
+    return QStringLiteral("Select Contact-type");
+}
 
 QString letterCriterion(QChar letter) {
     return QStringLiteral("[name]Like'") + letter + QStringLiteral("*") + QStringLiteral("'");

@@ -1,9 +1,8 @@
 #pragma once
 
+#include <array>
 #include <QString>
 #include <QStringList>
-
-#include <array>
 
 namespace quillory::contact {
 

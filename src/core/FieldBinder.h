@@ -1,10 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <QObject>
 #include <QString>
 #include <QVector>
-
-#include <functional>
 
 class QComboBox;
 class QLabel;

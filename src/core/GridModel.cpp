@@ -1,9 +1,9 @@
 #include "core/GridModel.h"
 
+#include "core/CardMessages.h"
 #include "core/ContactRecord.h"
 #include "platform/engine/DataSource.h"
 #include "platform/files/PlatformError.h"
-#include "core/CardMessages.h"
 #include "platform/ui/MessageBox.h"
 
 namespace quillory {
@@ -58,7 +58,9 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     return true;
 }
 
-int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+int GridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_rows;
+}
 
 int GridModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_columns.size());

@@ -20,15 +20,20 @@ void setIndicator(QLabel* label, bool on) {
 StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent), m_clock(new QTimer(this)) {
     setObjectName(QStringLiteral("StatusBar1"));
     setSizeGripEnabled(true);
-    const std::array<QString, PanelCount> initial = {
-        QStringLiteral("All Contacts"), QString(),          QStringLiteral("CAPS"),
-        QStringLiteral("NUM"),          QStringLiteral("SCRL"), QStringLiteral("INS"),
-        QString(),                      QString()};
+    const std::array<QString, PanelCount> initial = {QStringLiteral("All Contacts"),
+                                                     QString(),
+                                                     QStringLiteral("CAPS"),
+                                                     QStringLiteral("NUM"),
+                                                     QStringLiteral("SCRL"),
+                                                     QStringLiteral("INS"),
+                                                     QString(),
+                                                     QString()};
     const std::array<const char*, PanelCount> names = {"view",   "status", "caps", "num",
                                                        "scroll", "insert", "time", "date"};
     for (int i = 0; i < PanelCount; ++i) {
         auto* panel = new QLabel(initial[size_t(i)], this);
-        panel->setObjectName(QStringLiteral("StatusBar1_%1").arg(QString::fromLatin1(names[size_t(i)])));
+        panel->setObjectName(
+            QStringLiteral("StatusBar1_%1").arg(QString::fromLatin1(names[size_t(i)])));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setContentsMargins(4, 0, 4, 0);
         if (i == 0)

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QStatusBar>
-
 #include <array>
+#include <QStatusBar>
 
 class QLabel;
 class QTimer;

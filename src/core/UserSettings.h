@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QString>
-
 #include <array>
 #include <optional>
+#include <QString>
 
 namespace quillory {
 
@@ -17,22 +16,22 @@ struct UserSettings {
 
     static constexpr int StoredGridColumns = 17;
 
-    bool boldPressed = false;                      // "fontType": button 12 of both toolbars
-    QString lastBackupLocation = QStringLiteral("Unknown"); // "BUdrive"
-    QString userName;                              // "USERName"
-    QString userAddress1;                          // "USERAddress1"
-    QString userAddress2;                          // "USERAddress2"
-    QString userCity;                              // "USERCity"
-    QString userState;                             // "USERState"
-    QString userZip;                               // "USERZip"
-    int commPort = 0;                              // "CommPort1".."CommPort4"; 0: none
-    QString wordProcessorPath;                     // "WordProc"
-    WordProcessor wordProcessor = WordProcessor::WordPad; // "WordPad" / "WordOther"
-    EnvelopeFeed envelopeFeed = EnvelopeFeed::None; // "EnvLeft" / "EnvRight" / "EnvMan"
-    int labelStock = 0;                            // "5267", "5160", ...; 0: none
+    bool boldPressed = false; // "fontType": button 12 of both toolbars
+    QString lastBackupLocation = QStringLiteral("Unknown");    // "BUdrive"
+    QString userName;                                          // "USERName"
+    QString userAddress1;                                      // "USERAddress1"
+    QString userAddress2;                                      // "USERAddress2"
+    QString userCity;                                          // "USERCity"
+    QString userState;                                         // "USERState"
+    QString userZip;                                           // "USERZip"
+    int commPort = 0;                                          // "CommPort1".."CommPort4"; 0: none
+    QString wordProcessorPath;                                 // "WordProc"
+    WordProcessor wordProcessor = WordProcessor::WordPad;      // "WordPad" / "WordOther"
+    EnvelopeFeed envelopeFeed = EnvelopeFeed::None;            // "EnvLeft" / "EnvRight" / "EnvMan"
+    int labelStock = 0;                                        // "5267", "5160", ...; 0: none
     ToolbarStyle toolbarStyle = ToolbarStyle::LargeImagesOnly; // "IO" / "TI"
-    int showTips = 1;                              // "TIP"
-    int autoBackup = 1;                            // "BUdata"
+    int showTips = 1;                                          // "TIP"
+    int autoBackup = 1;                                        // "BUdata"
     // "Grid0".."Grid16" in twips; empty: the grid's own initial width.
     std::array<std::optional<double>, StoredGridColumns> gridWidths{};
 

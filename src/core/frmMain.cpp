@@ -14,6 +14,7 @@
 #include "platform/ui/Geometry.h"
 #include "platform/ui/MessageBox.h"
 
+#include <cmath>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -28,8 +29,6 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 namespace quillory {
 
@@ -130,51 +129,64 @@ void frmMain::buildMenus() {
     };
 
     mnuFile = menu("mnuFile", QStringLiteral("&File"));
-    mnuAdd = addMenuItem(mnuFile, "mnuAdd", QStringLiteral("Add &new record"), QStringLiteral("add"));
+    mnuAdd =
+        addMenuItem(mnuFile, "mnuAdd", QStringLiteral("Add &new record"), QStringLiteral("add"));
     mnuSave = addMenuItem(mnuFile, "mnuSave", QStringLiteral("&Save current record"),
                           QStringLiteral("save"));
     mnuDel = addMenuItem(mnuFile, "mnuDel", QStringLiteral("&Delete current record"),
                          QStringLiteral("delete"));
     mnusep1 = separator(mnuFile, "mnusep1");
-    mnuUser = addMenuItem(mnuFile, "mnuUser", QStringLiteral("&User settings"), QStringLiteral("user"));
+    mnuUser =
+        addMenuItem(mnuFile, "mnuUser", QStringLiteral("&User settings"), QStringLiteral("user"));
     sep2 = separator(mnuFile, "sep2");
     mnuExit = addMenuItem(mnuFile, "mnuExit", QStringLiteral("&Exit "), QStringLiteral("exit"));
 
     mnuData = menu("mnuData", QStringLiteral("&Data"));
     mnuCon = mnuData->addMenu(QStringLiteral("&Contacts"));
     mnuCon->setObjectName(QStringLiteral("mnuCon"));
-    mnuPer = addMenuItem(mnuCon, "mnuPer", QStringLiteral("&Personal contacts"), QStringLiteral("pers"));
-    mnuBus = addMenuItem(mnuCon, "mnuBus", QStringLiteral("&Business contacts"), QStringLiteral("bus"));
+    mnuPer =
+        addMenuItem(mnuCon, "mnuPer", QStringLiteral("&Personal contacts"), QStringLiteral("pers"));
+    mnuBus =
+        addMenuItem(mnuCon, "mnuBus", QStringLiteral("&Business contacts"), QStringLiteral("bus"));
     mnuAll = addMenuItem(mnuCon, "mnuAll", QStringLiteral("&All contacts"), QStringLiteral("all"));
-    mnuBOF = addMenuItem(mnuData, "mnuBOF", QStringLiteral("Move to &first record"), QStringLiteral("bof"));
-    mnuUp = addMenuItem(mnuData, "mnuUp", QStringLiteral("Move &up one record"), QStringLiteral("up"));
+    mnuBOF = addMenuItem(mnuData, "mnuBOF", QStringLiteral("Move to &first record"),
+                         QStringLiteral("bof"));
+    mnuUp =
+        addMenuItem(mnuData, "mnuUp", QStringLiteral("Move &up one record"), QStringLiteral("up"));
     mnuDown = addMenuItem(mnuData, "mnuDown", QStringLiteral("Move &down one record"),
                           QStringLiteral("down"));
-    mnuEOF = addMenuItem(mnuData, "mnuEOF", QStringLiteral("Move to &last record"), QStringLiteral("eof"));
+    mnuEOF = addMenuItem(mnuData, "mnuEOF", QStringLiteral("Move to &last record"),
+                         QStringLiteral("eof"));
 
     mnuUtil = menu("mnuUtil", QStringLiteral("&Utilities"));
     mnuBold = addMenuItem(mnuUtil, "mnuBold", QStringLiteral("&Bold font"), QStringLiteral("font"));
     mnuEmail = addMenuItem(mnuUtil, "mnuEmail", QStringLiteral("S&end Email or go to Web Page"),
                            QStringLiteral("Send"));
-    mnuDial = addMenuItem(mnuUtil, "mnuDial", QStringLiteral("&Dial a number"), QStringLiteral("dial"));
+    mnuDial =
+        addMenuItem(mnuUtil, "mnuDial", QStringLiteral("&Dial a number"), QStringLiteral("dial"));
     mnuPrint = addMenuItem(mnuUtil, "mnuPrint", QStringLiteral("&Printing options"),
                            QStringLiteral("print"));
     mnuSearch = addMenuItem(mnuUtil, "mnuSearch", QStringLiteral("&Search for an individual"),
                             QStringLiteral("search"));
-    mnuWrite = addMenuItem(mnuUtil, "mnuWrite", QStringLiteral("&Word processor"), QStringLiteral("write"));
+    mnuWrite = addMenuItem(mnuUtil, "mnuWrite", QStringLiteral("&Word processor"),
+                           QStringLiteral("write"));
     sep5 = separator(mnuUtil, "sep5");
     mnuDBU = mnuUtil->addMenu(QStringLiteral("Database U&tilities"));
     mnuDBU->setObjectName(QStringLiteral("mnuDBU"));
-    mnuComDB = addMenuItem(mnuDBU, "mnuComDB", QStringLiteral("&Compact Database"), QStringLiteral("CD"));
-    mnuRepDB = addMenuItem(mnuDBU, "mnuRepDB", QStringLiteral("&Repair Database"), QStringLiteral("RD"));
-    mnuBUDB = addMenuItem(mnuDBU, "mnuBUDB", QStringLiteral("&Back-up Database"), QStringLiteral("BD"));
+    mnuComDB =
+        addMenuItem(mnuDBU, "mnuComDB", QStringLiteral("&Compact Database"), QStringLiteral("CD"));
+    mnuRepDB =
+        addMenuItem(mnuDBU, "mnuRepDB", QStringLiteral("&Repair Database"), QStringLiteral("RD"));
+    mnuBUDB =
+        addMenuItem(mnuDBU, "mnuBUDB", QStringLiteral("&Back-up Database"), QStringLiteral("BD"));
     mnuResDB = addMenuItem(mnuDBU, "mnuResDB", QStringLiteral("Res&tore Database from Back-up"),
                            QStringLiteral("RsD"));
 
     // "View Photo" is an item of the menu bar itself and acts at once.
     mnuVeiw = menuBar()->addAction(QStringLiteral("&View Photo"));
     mnuVeiw->setObjectName(QStringLiteral("mnuVeiw"));
-    connect(mnuVeiw, &QAction::triggered, this, [this] { runMenuCommand(QStringLiteral("prevpic")); });
+    connect(mnuVeiw, &QAction::triggered, this,
+            [this] { runMenuCommand(QStringLiteral("prevpic")); });
 
     mnuHelp = menu("mnuHelp", QStringLiteral("&Help"));
     mnuHelpfile = addMenuItem(mnuHelp, "mnuHelpfile", QStringLiteral("Help &contents"),
@@ -190,8 +202,10 @@ void frmMain::buildMenus() {
     // The popup menu of the card; never shown in the menu bar.
     mnuDataHid = new QMenu(QStringLiteral("Data Options"), this);
     mnuDataHid->setObjectName(QStringLiteral("mnuDataHid"));
-    mnuAddHid = addMenuItem(mnuDataHid, "mnuAddHid", QStringLiteral("Add New Entry"), QStringLiteral("add"));
-    mnuSaveHid = addMenuItem(mnuDataHid, "mnuSaveHid", QStringLiteral("Save Entry"), QStringLiteral("save"));
+    mnuAddHid = addMenuItem(mnuDataHid, "mnuAddHid", QStringLiteral("Add New Entry"),
+                            QStringLiteral("add"));
+    mnuSaveHid =
+        addMenuItem(mnuDataHid, "mnuSaveHid", QStringLiteral("Save Entry"), QStringLiteral("save"));
     mnuDelHid = addMenuItem(mnuDataHid, "mnuDelHid", QStringLiteral("Delete current entry"),
                             QStringLiteral("delete"));
 }
@@ -199,8 +213,8 @@ void frmMain::buildMenus() {
 void frmMain::buildToolbars() {
     Toolbar1 = new CommandToolbar(QStringLiteral("Toolbar1"),
                                   CommandToolbar::Size::SmallWithCaptions, this);
-    Toolbar2 = new CommandToolbar(QStringLiteral("Toolbar2"),
-                                  CommandToolbar::Size::LargeImagesOnly, this);
+    Toolbar2 =
+        new CommandToolbar(QStringLiteral("Toolbar2"), CommandToolbar::Size::LargeImagesOnly, this);
     addToolBar(Qt::TopToolBarArea, Toolbar1);
     addToolBar(Qt::TopToolBarArea, Toolbar2);
     Toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -252,14 +266,14 @@ void frmMain::buildCard() {
         return l;
     };
     QLabel* contactLabel = label(QStringLiteral("lblContact"), QStringLiteral("Contact:"));
-    placeTwips(contactLabel, LabelLeft, comboRect->top + 30,
-               comboRect->left - LabelGap - LabelLeft, 255);
+    placeTwips(contactLabel, LabelLeft, comboRect->top + 30, comboRect->left - LabelGap - LabelLeft,
+               255);
     fieldLabels.insert(QStringLiteral("CboContact"), contactLabel);
 
     QWidget* previous = CboContact;
-    std::array<QLineEdit**, 17> boxes = {&Text1,  &Text12, &Text2, &Text3,  &Text4,  &Text5,
+    std::array<QLineEdit**, 17> boxes = {&Text1,  &Text12, &Text2,  &Text3,  &Text4,  &Text5,
                                          &Text6,  &Text7,  &Text13, &Text14, &Text16, &Text8,
-                                         &Text15, &Text10, &Text9, &Text18, nullptr};
+                                         &Text15, &Text10, &Text9,  &Text18, nullptr};
     const auto& fields = contact::cardFields();
     for (size_t i = 0; i < fields.size(); ++i) {
         const contact::CardField& field = fields[i];
@@ -286,9 +300,10 @@ void frmMain::buildCard() {
         previous = box;
 
         const QString caption = QString::fromUtf8(field.caption);
-        QLabel* fieldLabel = label(control == QLatin1String("Text12") ? QStringLiteral("Label1_0")
-                                                                      : QStringLiteral("lbl") + control,
-                                   caption);
+        QLabel* fieldLabel =
+            label(control == QLatin1String("Text12") ? QStringLiteral("Label1_0")
+                                                     : QStringLiteral("lbl") + control,
+                  caption);
         if (control == QLatin1String("Text12")) {
             fieldLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
             placeTwips(fieldLabel, 2850, 1110 - 45, 405, 285);
@@ -385,7 +400,8 @@ void frmMain::buildCard() {
     QFont noticeFont = buLine1->font();
     noticeFont.setBold(true);
     buLine1->setFont(noticeFont);
-    auto* buLine2 = new QLabel(QStringLiteral("This dialog will close automatically when finished."), frmBU);
+    auto* buLine2 =
+        new QLabel(QStringLiteral("This dialog will close automatically when finished."), frmBU);
     buLine2->setObjectName(QStringLiteral("lblBU2"));
     buLine2->setWordWrap(true);
     for (QLabel* line : {buLine1, buLine2}) {
@@ -478,10 +494,15 @@ void frmMain::openBook() {
         Data1->refresh();
     } catch (const std::exception& error) {
         // The program stays usable without a book; nothing is written over the file.
-        ui::MessageBoxService::show({QStringLiteral("The address book \"%1\" cannot be opened.\n\n%2")
-                                         .arg(QDir::toNativeSeparators(bookPath), errorText(error)),
-                                     ui::Buttons::Ok, ui::Icon::Exclamation, 0, {}},
-                                    this);
+        ui::MessageBoxService::show(
+            {QStringLiteral("The address book \"%1\" cannot be opened.\n\n%2\n\nThe file has been "
+                            "left as it is.")
+                 .arg(QDir::toNativeSeparators(bookPath), errorText(error)),
+             ui::Buttons::Ok,
+             ui::Icon::Exclamation,
+             0,
+             {}},
+            this);
     }
 }
 
@@ -489,12 +510,13 @@ void frmMain::updatePosition() {
     PositionLBL->setText(QString::number(Data1->absolutePosition() + 1));
 }
 
-void frmMain::StoreDisplayName() { Text17->setText(contact::displayName(Text12->text(), Text1->text())); }
+void frmMain::StoreDisplayName() {
+    Text17->setText(contact::displayName(Text12->text(), Text1->text()));
+}
 
 void frmMain::ShowContactStatus() {
-    StatusBar1->setPanelText(StatusPanels::Contact,
-                             QStringLiteral("Data for ") + Text12->text() + QStringLiteral(" ") +
-                                 Text1->text());
+    StatusBar1->setPanelText(StatusPanels::Contact, QStringLiteral("Data for ") + Text12->text() +
+                                                        QStringLiteral(" ") + Text1->text());
 }
 
 void frmMain::ApplyBoldFont() {
@@ -550,8 +572,8 @@ void frmMain::runMenuCommand(const QString& key) {
     try {
         m_app.commands().run(key, CommandOrigin::Menu);
     } catch (const std::exception& error) {
-        ui::MessageBoxService::show({errorText(error), ui::Buttons::Ok, ui::Icon::Exclamation, 0, {}},
-                                    this);
+        ui::MessageBoxService::show(
+            {errorText(error), ui::Buttons::Ok, ui::Icon::Exclamation, 0, {}}, this);
     }
 }
 
@@ -560,13 +582,21 @@ void frmMain::toolbarClick(CommandOrigin origin, const QString& key) {
     passOver([&] { m_app.commands().run(key, origin); });
 }
 
-void frmMain::Toolbar1_ButtonClick(int, const QString& key) { toolbarClick(CommandOrigin::Toolbar1, key); }
+void frmMain::Toolbar1_ButtonClick(int, const QString& key) {
+    toolbarClick(CommandOrigin::Toolbar1, key);
+}
 
-void frmMain::Toolbar2_ButtonClick(int, const QString& key) { toolbarClick(CommandOrigin::Toolbar2, key); }
+void frmMain::Toolbar2_ButtonClick(int, const QString& key) {
+    toolbarClick(CommandOrigin::Toolbar2, key);
+}
 
-void frmMain::Toolbar1_ButtonMenuClick(const QString& key) { runMenuCommand(key); }
+void frmMain::Toolbar1_ButtonMenuClick(const QString& key) {
+    runMenuCommand(key);
+}
 
-void frmMain::Toolbar2_ButtonMenuClick(const QString& key) { runMenuCommand(key); }
+void frmMain::Toolbar2_ButtonMenuClick(const QString& key) {
+    runMenuCommand(key);
+}
 
 void frmMain::Image1_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint position) {
     if (button == Qt::RightButton)
@@ -586,8 +616,8 @@ void frmMain::closeEvent(QCloseEvent* event) {
     m_app.SaveSettings();
     // 3.-4.
     const ui::Answer answer = ui::MessageBoxService::show(
-        {QStringLiteral("Are you sure you want to QUIT!"), ui::Buttons::YesNo, ui::Icon::Question, 1,
-         QStringLiteral("Quillory")},
+        {QStringLiteral("Are you sure you want to QUIT!"), ui::Buttons::YesNo, ui::Icon::Question,
+         1, QStringLiteral("Quillory")},
         this);
     if (answer != ui::Answer::Yes) {
         event->ignore();

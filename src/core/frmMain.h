@@ -3,10 +3,9 @@
 #include "core/CommandTable.h"
 #include "core/UserSettings.h"
 
-#include <QMainWindow>
-
 #include <array>
 #include <functional>
+#include <QMainWindow>
 
 class QAction;
 class QComboBox;
@@ -136,8 +135,7 @@ private:
     void buildToolbars();
     void buildCard();
     void buildGrid();
-    QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption,
-                         const QString& key);
+    QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QString& key);
     void toolbarClick(CommandOrigin origin, const QString& key);
     void openBook();
 

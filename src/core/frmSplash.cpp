@@ -18,7 +18,8 @@ frmSplash::frmSplash(AppContext& app, QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), m_app(app) {
     setObjectName(QStringLiteral("frmSplash"));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setStyleSheet(QStringLiteral("QWidget#frmSplash { background: #fdfcf7; border: 2px solid #2f6fb3; }"));
+    setStyleSheet(
+        QStringLiteral("QWidget#frmSplash { background: #fdfcf7; border: 2px solid #2f6fb3; }"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(24, 24, 32, 24);
     row->setSpacing(24);

@@ -3,9 +3,9 @@
 #include "core/AppContext.h"
 #include "core/ContactRecord.h"
 #include "core/FieldBinder.h"
+#include "core/frmMain.h"
 #include "core/GridModel.h"
 #include "core/StatusPanels.h"
-#include "core/frmMain.h"
 #include "platform/engine/DataSource.h"
 #include "platform/files/PlatformError.h"
 #include "platform/ui/Geometry.h"
@@ -45,10 +45,9 @@ constexpr std::array<SearchField, 6> SearchFields = {{{"Last Name", "name"},
                                                       {"Email", "email"}}};
 
 const QStringList& operators() {
-    static const QStringList list = {QStringLiteral("Like"), QStringLiteral("="),
-                                     QStringLiteral("<>"),   QStringLiteral("<"),
-                                     QStringLiteral(">"),    QStringLiteral("=>"),
-                                     QStringLiteral("<=")};
+    static const QStringList list = {
+        QStringLiteral("Like"), QStringLiteral("="),  QStringLiteral("<>"), QStringLiteral("<"),
+        QStringLiteral(">"),    QStringLiteral("=>"), QStringLiteral("<=")};
     return list;
 }
 
@@ -63,7 +62,9 @@ template <typename Step> void passOver(Step step) {
     }
 }
 
-QString quoted(QString text) { return text.replace(QLatin1Char('\''), QStringLiteral("''")); }
+QString quoted(QString text) {
+    return text.replace(QLatin1Char('\''), QStringLiteral("''"));
+}
 
 } // namespace
 
@@ -94,7 +95,8 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
     Frame1->setObjectName(QStringLiteral("Frame1"));
     auto* whereLayout = new QGridLayout(Frame1);
     for (int i = 0; i < int(SearchFields.size()); ++i) {
-        auto* option = new QRadioButton(QString::fromLatin1(SearchFields[size_t(i)].caption), Frame1);
+        auto* option =
+            new QRadioButton(QString::fromLatin1(SearchFields[size_t(i)].caption), Frame1);
         option->setObjectName(QStringLiteral("opt_%1").arg(i));
         opt[size_t(i)] = option;
         whereLayout->addWidget(option, i % 3, i / 3);
@@ -118,10 +120,11 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
     Command2->setObjectName(QStringLiteral("Command2"));
 
     lblInstructions = new QLabel(
-        QStringLiteral("Select the item you want to search for in the \"Where\" box and then select "
-                       "the operator in the drop down list.  Type in the STRING you want to find and "
-                       "click on \"Find it\".  If it finds a match it will show that record in the "
-                       "Grid to the right. Scroll down and select the Name you would like to open."),
+        QStringLiteral(
+            "Select the item you want to search for in the \"Where\" box and then select "
+            "the operator in the drop down list.  Type in the STRING you want to find and "
+            "click on \"Find it\".  If it finds a match it will show that record in the "
+            "Grid to the right. Scroll down and select the Name you would like to open."),
         this);
     lblInstructions->setObjectName(QStringLiteral("lblInstructions"));
     lblInstructions->setWordWrap(true);
@@ -175,7 +178,8 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
     Frame2->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Frame2->setAutoFillBackground(true);
     auto* confirm = new QVBoxLayout(Frame2);
-    auto* question = new QLabel(QStringLiteral("Are you looking for the following individual?"), Frame2);
+    auto* question =
+        new QLabel(QStringLiteral("Are you looking for the following individual?"), Frame2);
     QFont questionFont = question->font();
     questionFont.setBold(true);
     questionFont.setPointSizeF(questionFont.pointSizeF() * 1.2);
@@ -251,9 +255,13 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
     resize(ui::twipsToPixels(6105) + 160, ui::twipsToPixels(4290) + 40);
 }
 
-frmsrch::~frmsrch() { Form_Unload(); }
+frmsrch::~frmsrch() {
+    Form_Unload();
+}
 
-frmMain& frmsrch::main() const { return m_app.mainWindow(); }
+frmMain& frmsrch::main() const {
+    return m_app.mainWindow();
+}
 
 void frmsrch::Form_Load() {
     engine::DataSource& book = *main().Data1;
@@ -310,9 +318,10 @@ void frmsrch::Command1_Click() {
     }
     passOver([&] { Data1->findFirst(m_criterion); });
     if (!book.isOpen() || book.noMatch()) {
-        tell(this, QStringLiteral("No match could be found. Try using the 'Like' operator! If you have "
-                                  "used the 'Like' operator, then try to shorten the search string. "
-                                  "It will match the first few characters in the string."));
+        tell(this,
+             QStringLiteral("No match could be found. Try using the 'Like' operator! If you have "
+                            "used the 'Like' operator, then try to shorten the search string. "
+                            "It will match the first few characters in the string."));
         return;
     }
     showConfirmation();
@@ -341,9 +350,13 @@ void frmsrch::showConfirmation() {
     Command3->setFocus();
 }
 
-void frmsrch::Command3_Click() { accept(); }
+void frmsrch::Command3_Click() {
+    accept();
+}
 
-void frmsrch::Command2_Click() { reject(); }
+void frmsrch::Command2_Click() {
+    reject();
+}
 
 void frmsrch::Command4_Click() {
     Frame2->hide();

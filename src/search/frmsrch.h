@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QDialog>
-
 #include <array>
+#include <QDialog>
 
 class QComboBox;
 class QFrame;
@@ -65,10 +64,10 @@ public:
     std::array<QLineEdit*, 6> confirmBoxes{};
     QPushButton* Command3;
     QPushButton* Command4;
-    QLineEdit* Text2;     // wildcard holder
-    QLabel* lbloplist;    // operator holder
-    QLineEdit* txtWhere;  // criterion text
-    QLabel* lblWhere;     // criterion label
+    QLineEdit* Text2;    // wildcard holder
+    QLabel* lbloplist;   // operator holder
+    QLineEdit* txtWhere; // criterion text
+    QLabel* lblWhere;    // criterion label
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

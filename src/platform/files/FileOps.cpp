@@ -2,19 +2,20 @@
 
 #include "platform/files/PlatformError.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <QDir>
+#include <QFileInfo>
 #include <unistd.h>
 
 namespace quillory::files {
 
 namespace {
 
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
 
 [[noreturn]] void fail(int err, const QString& path, const QString& what) {
     throw PlatformError(errorNumberFor(err, path),

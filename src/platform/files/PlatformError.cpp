@@ -6,8 +6,7 @@
 namespace quillory {
 
 PlatformError::PlatformError(int number, const QString& description)
-    : std::runtime_error(description.toStdString()), m_number(number),
-      m_description(description) {}
+    : std::runtime_error(description.toStdString()), m_number(number), m_description(description) {}
 
 int fileErrorNumber(int err) {
     switch (err) {
@@ -42,6 +41,8 @@ int fileErrorNumber(int err) {
     }
 }
 
-QString systemErrorText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+QString systemErrorText(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
 
 } // namespace quillory

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-
 #include <unistd.h>
 
 namespace quillory {
@@ -23,8 +22,8 @@ QString findResourceFolder(const QString& executableFolder) {
     const QString fromEnv = qEnvironmentVariable("QUILLORY_ASSETS");
     if (!fromEnv.isEmpty())
         return fromEnv;
-    const QString installed = QDir(executableFolder).absoluteFilePath(
-        QStringLiteral("../share/quillory"));
+    const QString installed =
+        QDir(executableFolder).absoluteFilePath(QStringLiteral("../share/quillory"));
     if (QFileInfo(installed).isDir())
         return QDir::cleanPath(installed);
     return executableFolder;

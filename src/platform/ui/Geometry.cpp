@@ -1,10 +1,9 @@
 #include "platform/ui/Geometry.h"
 
+#include <cmath>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
-
-#include <cmath>
 
 namespace quillory::ui {
 
@@ -14,9 +13,13 @@ double twipsPerPixel() {
     return 1440.0 / (dpi > 0 ? dpi : 96.0);
 }
 
-int twipsToPixels(double twips) { return int(std::lround(twips / twipsPerPixel())); }
+int twipsToPixels(double twips) {
+    return int(std::lround(twips / twipsPerPixel()));
+}
 
-double pixelsToTwips(int pixels) { return pixels * twipsPerPixel(); }
+double pixelsToTwips(int pixels) {
+    return pixels * twipsPerPixel();
+}
 
 QRect twipsToPixels(const QRectF& twips) {
     return {twipsToPixels(twips.left()), twipsToPixels(twips.top()), twipsToPixels(twips.width()),

@@ -54,7 +54,9 @@ QMessageBox::Icon iconFor(Icon icon) {
 
 } // namespace
 
-QString MessageBoxService::applicationCaption() { return QStringLiteral("Quillory"); }
+QString MessageBoxService::applicationCaption() {
+    return QStringLiteral("Quillory");
+}
 
 Answer MessageBoxService::show(const MessageRequest& request, QWidget* parent) {
     MessageRequest effective = request;

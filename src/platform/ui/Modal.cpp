@@ -23,6 +23,8 @@ int Modal::exec(QDialog& dialog) {
     return dialog.exec();
 }
 
-void Modal::setHook(Hook newHook) { hook() = std::move(newHook); }
+void Modal::setHook(Hook newHook) {
+    hook() = std::move(newHook);
+}
 
 } // namespace quillory::ui
