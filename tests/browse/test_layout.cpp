@@ -1,12 +1,11 @@
 // The card's resize layout: the rule as numbers, and a real main window laid out by it.
 
-#include "app/Registration.h"
 #include "browse/MainLayout.h"
 #include "core/AppContext.h"
 #include "core/CardPicture.h"
 #include "core/frmMain.h"
 #include "platform/ui/Geometry.h"
-#include "TestSupport.h"
+#include "StartedProgram.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -17,14 +16,11 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
-
-#include <memory>
 #include <set>
 
 using namespace quillory;
 using P = CardPart;
-using quillory::test::ScriptedMessageBoxes;
-using quillory::test::TempProgramFolder;
+using quillory::test::StartedProgram;
 
 Q_DECLARE_METATYPE(quillory::WindowShape)
 
@@ -39,16 +35,10 @@ std::set<int> skippedSteps(const CardLayout& layout) {
     return steps;
 }
 
-// A started program whose main window lays its card out with the rule, shown on screen.
-struct Program {
-    explicit Program(const TempProgramFolder& folder)
-        : context(std::make_unique<AppContext>(ProgramFolder(folder.path()))) {
-        registerAllCommands(*context);
-        context->onMainWindowCreated([](frmMain& window) { installLayout(window); });
-        main = &context->mainWindow();
-    }
-    std::unique_ptr<AppContext> context;
-    frmMain* main;
+// A started program: its main window lays its card out with the rule the browsing part
+// installs when the window is created.
+struct Program : StartedProgram {
+    Program() : StartedProgram(test::ProgramSetup{}) {}
 };
 
 // The application's face for one test, restored afterwards.
@@ -261,9 +251,7 @@ void TestLayout::windowCardFollowsTheRule() {
     if (ui::twipsPerPixel() != 15)
         QSKIP("the pixel checks are written for 96 dots per inch");
     QFETCH(QSize, size);
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    Program program;
     frmMain& main = *program.main;
     QVERIFY(showAndWait(main));
     main.resize(size);
@@ -296,9 +284,7 @@ void TestLayout::windowCardFollowsTheRule() {
 void TestLayout::windowCannotGetBelowMinimum() {
     if (ui::twipsPerPixel() != 15)
         QSKIP("the pixel checks are written for 96 dots per inch");
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    Program program;
     frmMain& main = *program.main;
     // Smaller than allowed before it is shown, as a size restored from the settings may be.
     main.resize(300, 200);
@@ -323,9 +309,7 @@ void TestLayout::windowCannotGetBelowMinimum() {
 }
 
 void TestLayout::toolbarOfAnotherHeightRelaysTheCard() {
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    Program program;
     frmMain& main = *program.main;
     QVERIFY(showAndWait(main));
     main.applyToolbarStyle(UserSettings::ToolbarStyle::TextAndImages);
@@ -339,9 +323,7 @@ void TestLayout::toolbarOfAnotherHeightRelaysTheCard() {
 }
 
 void TestLayout::photoIsFittedInTheResizedFrame() {
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    Program program;
     frmMain& main = *program.main;
     int fits = 0;
     int fitsInAStaleFrame = 0;
@@ -376,9 +358,7 @@ void TestLayout::labelsKeepClearOfBoxes_data() {
 void TestLayout::labelsKeepClearOfBoxes() {
     QFETCH(QString, family);
     FaceForTest face(family);
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    Program program;
     frmMain& main = *program.main;
     QVERIFY(showAndWait(main));
 

@@ -2,33 +2,28 @@
 // letter index, the grid and the toolbar's own forms of these commands.
 
 #include "BookFiller.h"
-#include "TestSupport.h"
-#include "app/Registration.h"
 #include "core/AppContext.h"
 #include "core/CardPicture.h"
 #include "core/CommandToolbar.h"
-#include "core/StatusPanels.h"
 #include "core/frmMain.h"
-#include "platform/engine/DataSource.h"
+#include "core/StatusPanels.h"
 #include "platform/engine/Database.h"
+#include "platform/engine/DataSource.h"
+#include "StartedProgram.h"
+#include "TestSupport.h"
 
 #include <QAction>
-#include <QDialog>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
-
 #include <sqlite3.h>
 
-#include <memory>
-
 using namespace quillory;
-using test::ScriptedMessageBoxes;
-using test::TempProgramFolder;
 
 namespace {
 
@@ -40,13 +35,9 @@ QList<QVariantMap> book() {
             test::contactNamed(QStringLiteral("Miller"), QStringLiteral("Max"), QStringLiteral("Business Contact"))};
 }
 
-struct Program {
-    explicit Program(const QList<QVariantMap>& contacts = book()) {
-        test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), contacts);
-        context = std::make_unique<AppContext>(ProgramFolder(folder.path()));
-        registerAllCommands(*context);
-        main = &context->mainWindow();
-    }
+struct Program : test::StartedProgram {
+    explicit Program(const QList<QVariantMap>& contacts = book())
+        : StartedProgram({.contacts = contacts}) {}
     void run(const QString& key, CommandOrigin origin = CommandOrigin::Menu) {
         context->commands().run(key, origin);
     }
@@ -61,11 +52,6 @@ struct Program {
         auto db = engine::Database::open(folder.file(QStringLiteral("Corvanel.MDB")));
         return db->scalar(QStringLiteral("SELECT count(*) FROM PhoneBK")).toInt();
     }
-
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    std::unique_ptr<AppContext> context;
-    frmMain* main = nullptr;
 };
 
 } // namespace

@@ -1,7 +1,6 @@
 // The card's photo as a user meets it: the chooser, the display's shapes, deleting, the viewer,
 // and what reaches the book, on real book files.
 
-#include "app/Registration.h"
 #include "BookFiller.h"
 #include "browse/Form1.h"
 #include "browse/ImageCodec.h"
@@ -13,10 +12,10 @@
 #include "platform/engine/DataSource.h"
 #include "platform/ui/FileSystemLists.h"
 #include "platform/ui/Geometry.h"
+#include "StartedProgram.h"
 #include "TestSupport.h"
 
 #include <functional>
-#include <memory>
 #include <QAction>
 #include <QDialog>
 #include <QDir>
@@ -31,22 +30,19 @@
 
 using namespace quillory;
 using quillory::test::ModalScript;
-using quillory::test::ScriptedMessageBoxes;
+using quillory::test::StartedProgram;
 using quillory::test::TempProgramFolder;
 
 namespace {
 
-struct Program {
-    explicit Program(const TempProgramFolder& folder)
-        : context(std::make_unique<AppContext>(ProgramFolder(folder.path()))) {
-        registerAllCommands(*context);
-        registerPhotoCommands(*context);
-        context->onMainWindowCreated([this](frmMain& window) { installPhotos(*context, window); });
-        main = &context->mainWindow();
-    }
-    std::unique_ptr<AppContext> context;
-    frmMain* main;
-};
+// The contacts most tests keep in their books.
+QVariantMap carl() {
+    return test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"));
+}
+
+QVariantMap anna() {
+    return test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna"));
+}
 
 QString bookPath(const TempProgramFolder& folder) {
     return folder.file(QStringLiteral("Corvanel.MDB"));
@@ -270,11 +266,7 @@ void TestPhotos::fitPhotoShapes() {
     QFETCH(double, widthBefore);
     QFETCH(double, width);
     QFETCH(double, height);
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"))});
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = QList{carl()}});
     frmMain& main = *program.main;
     photo::setTwipsGeometry(*main.Frame1, QRectF(5040, 120, 3765, 5295));
     photo::loadPhoto(main, picture(photo.width(), photo.height()));
@@ -294,15 +286,10 @@ void TestPhotos::fitPhotoShapes() {
 }
 
 void TestPhotos::fitPhotoKeepsShapeWithoutPicture() {
-    TempProgramFolder folder;
     QVariantMap garbled = test::contactNamed(QStringLiteral("Zeller"), QStringLiteral("Bo"));
     garbled.insert(QStringLiteral("bitmap"), QByteArray("not a picture").repeated(10));
-    test::writeBook(bookPath(folder),
-                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
-                               picture(48, 64)),
-                     test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna")), garbled});
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program(
+        {.contacts = QList{withPhoto(carl(), picture(48, 64)), anna(), garbled}});
     frmMain& main = *program.main;
     // The first card's portrait photo shaped the display.
     QCOMPARE(photo::naturalPhoto(main).size(), QSize(48, 64));
@@ -324,7 +311,7 @@ void TestPhotos::fitPhotoKeepsShapeWithoutPicture() {
     QVERIFY(!main.pic->text().isEmpty());
     QCOMPARE(displayTwips(main), portrait);
     QVERIFY(!main.Data1->hasPendingEdits());
-    QVERIFY(boxes.asked().isEmpty());
+    QVERIFY(program.boxes.asked().isEmpty());
 
     // Arithmetic at the edges: a frame squeezed below 150 twips leaves the width alone.
     QCOMPARE(photo::fittedDisplaySize(QSizeF(4, 3), QSizeF(100, 500), QSizeF(2000, 50)),
@@ -332,11 +319,7 @@ void TestPhotos::fitPhotoKeepsShapeWithoutPicture() {
 }
 
 void TestPhotos::tallDisplayStaysAboveTheButtons() {
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"))});
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = QList{carl()}});
     frmMain& main = *program.main;
     // A wide, low frame, as in a maximised window on a wide screen.
     photo::setTwipsGeometry(*main.Frame1, QRectF(9000, 120, 8525, 6000));
@@ -362,20 +345,16 @@ void TestPhotos::tallDisplayStaysAboveTheButtons() {
 }
 
 void TestPhotos::chooserAsDesigned() {
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"))});
     QTemporaryDir pictures;
     writePicture(pictures.path(), QStringLiteral("PHOTO.JPG"), picture(32, 24), "JPG");
     for (const char* name : {"a.bmp", "b.Gif", "c.png", "d.wmf", "notes.txt"})
         QFile(QDir(pictures.path()).filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
     CurrentFolder here(pictures.path());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = QList{carl()}});
     frmMain& main = *program.main;
 
     // The settings are read afresh when the chooser opens.
-    folder.write(QStringLiteral("Corvanel.hig"), "[User Prefs]\nBUdrive=/media/stick\n");
+    test::writeSettings(program.folder, "BUdrive=/media/stick\n");
 
     const int shown = withChooser(main, [&](PicLoad& chooser) {
         QCOMPARE(program.context->settings().lastBackupLocation, QStringLiteral("/media/stick"));
@@ -408,16 +387,11 @@ void TestPhotos::chooserAsDesigned() {
 }
 
 void TestPhotos::photoRoundTripThroughTheBook() {
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
-                     test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna"))});
     QTemporaryDir pictures;
     const QImage image = picture(64, 48, QColor(200, 30, 30));
     const QString path = writePicture(pictures.path(), QStringLiteral("carl.bmp"), image, "BMP");
     CurrentFolder here(pictures.path());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = QList{carl(), anna()}});
     frmMain& main = *program.main;
 
     withChooser(main, [&](PicLoad& chooser) {
@@ -430,14 +404,14 @@ void TestPhotos::photoRoundTripThroughTheBook() {
     QCOMPARE(displayTwips(main).width(), photo::twipsGeometry(*main.Frame1).width() - 150);
     // Pending, like a typed field, until the card is left.
     QVERIFY(main.Data1->hasPendingEdits());
-    QVERIFY(!storedPhoto(folder, QStringLiteral("Brown")).isValid());
+    QVERIFY(!storedPhoto(program.folder, QStringLiteral("Brown")).isValid());
 
     main.Data1->moveNext();
     QVERIFY(main.pic->pixmap().isNull());
-    const QByteArray stored = storedPhoto(folder, QStringLiteral("Brown")).toByteArray();
+    const QByteArray stored = storedPhoto(program.folder, QStringLiteral("Brown")).toByteArray();
     QVERIFY(stored.startsWith("\x89PNG"));
     QCOMPARE(images::decodeStored(stored).size(), QSize(64, 48));
-    QVERIFY(!storedPhoto(folder, QStringLiteral("Smith")).isValid());
+    QVERIFY(!storedPhoto(program.folder, QStringLiteral("Smith")).isValid());
 
     main.Data1->movePrevious();
     QCOMPARE(photo::displayedPhoto(main).size(), QSize(64, 48));
@@ -446,21 +420,17 @@ void TestPhotos::photoRoundTripThroughTheBook() {
     QCOMPARE(main.Label2->text(),
              QDir(pictures.path()).canonicalPath() + QStringLiteral("/carl.bmp"));
     QVERIFY(QFileInfo(path).exists());
-    QVERIFY(boxes.asked().isEmpty());
+    QVERIFY(program.boxes.asked().isEmpty());
 }
 
 void TestPhotos::doubleClickLoadsAndCancelKeepsLabel() {
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"))});
     QTemporaryDir pictures;
     QDir(pictures.path()).mkdir(QStringLiteral("older"));
     const QString olderFolder = QDir(pictures.path()).filePath(QStringLiteral("older"));
     writePicture(olderFolder, QStringLiteral("wide.gif"), picture(90, 30), "GIF");
     writePicture(pictures.path(), QStringLiteral("tall.jpg"), picture(30, 90), "JPG");
     CurrentFolder here(pictures.path());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = QList{carl()}});
     frmMain& main = *program.main;
 
     // Cancel after a click: the path stays in Label2, the photo is not loaded.
@@ -491,13 +461,7 @@ void TestPhotos::doubleClickLoadsAndCancelKeepsLabel() {
 }
 
 void TestPhotos::loadWithoutClickClearsPhoto() {
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
-                               picture(40, 30)),
-                     test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna"))});
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = QList{withPhoto(carl(), picture(40, 30)), anna()}});
     frmMain& main = *program.main;
     QCOMPARE(main.pic->pixmap().size(), QSize(40, 30));
     QVERIFY(main.Label2->text().isEmpty());
@@ -506,24 +470,19 @@ void TestPhotos::loadWithoutClickClearsPhoto() {
 
     QVERIFY(main.pic->pixmap().isNull());
     QVERIFY(photo::naturalPhoto(main).isNull());
-    QVERIFY(boxes.asked().isEmpty());
+    QVERIFY(program.boxes.asked().isEmpty());
     main.Data1->moveNext();
-    QVERIFY(!storedPhoto(folder, QStringLiteral("Brown")).isValid());
+    QVERIFY(!storedPhoto(program.folder, QStringLiteral("Brown")).isValid());
 }
 
 void TestPhotos::metafileIsLoaded() {
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
-                     test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna"))});
     QTemporaryDir pictures;
     QFile wmf(QDir(pictures.path()).filePath(QStringLiteral("Logo.WMF")));
     QVERIFY(wmf.open(QIODevice::WriteOnly));
     wmf.write(smallMetafile());
     wmf.close();
     CurrentFolder here(pictures.path());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = QList{carl(), anna()}});
     frmMain& main = *program.main;
 
     withChooser(main, [&](PicLoad& chooser) {
@@ -531,7 +490,7 @@ void TestPhotos::metafileIsLoaded() {
         QVERIFY(!chooser.Image1->pixmap().isNull());
         chooser.Command5->click();
     });
-    QVERIFY(boxes.asked().isEmpty());
+    QVERIFY(program.boxes.asked().isEmpty());
     const QImage shown = photo::displayedPhoto(main);
     QVERIFY(shown.width() > 0 && shown.height() > 0);
     // One inch by two thirds: landscape, and the rectangle is red in the middle.
@@ -540,7 +499,7 @@ void TestPhotos::metafileIsLoaded() {
     QVERIFY2(middle.red() > 150 && middle.green() < 100, qPrintable(middle.name()));
 
     main.Data1->moveNext();
-    const QByteArray stored = storedPhoto(folder, QStringLiteral("Brown")).toByteArray();
+    const QByteArray stored = storedPhoto(program.folder, QStringLiteral("Brown")).toByteArray();
     QVERIFY(stored.startsWith("\x89PNG"));
     QCOMPARE(images::decodeStored(stored).size(), shown.size());
 }
@@ -548,9 +507,7 @@ void TestPhotos::metafileIsLoaded() {
 void TestPhotos::unreadablePictureChangesNothing() {
     TempProgramFolder folder;
     const QImage before = picture(40, 30, QColor(10, 120, 10));
-    test::writeBook(
-        bookPath(folder),
-        {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")), before)});
+    test::writeBook(bookPath(folder), {withPhoto(carl(), before)});
     const QByteArray bookBefore = folder.read(QStringLiteral("Corvanel.MDB"));
     QTemporaryDir pictures;
     QFile broken(QDir(pictures.path()).filePath(QStringLiteral("broken.jpg")));
@@ -558,23 +515,22 @@ void TestPhotos::unreadablePictureChangesNothing() {
     broken.write(QByteArray("This is no picture at all.\n").repeated(40));
     broken.close();
     CurrentFolder here(pictures.path());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program(folder);
     frmMain& main = *program.main;
     const QRectF displayBefore = displayTwips(main);
 
     withChooser(main, [&](PicLoad& chooser) {
         clickFile(chooser, QStringLiteral("broken.jpg"));
         QVERIFY(chooser.Image1->pixmap().isNull());
-        QVERIFY(boxes.asked().isEmpty()); // the preview only says it cannot show it
+        QVERIFY(program.boxes.asked().isEmpty()); // the preview only says it cannot show it
         chooser.Command5->click();
         // The chooser stays open for another choice.
         QVERIFY(chooser.isVisible());
         QCOMPARE(chooser.result(), int(QDialog::Rejected));
         chooser.Command6->click();
     });
-    QCOMPARE(boxes.asked().size(), 1);
-    const QString text = boxes.asked().first().text;
+    QCOMPARE(program.boxes.asked().size(), 1);
+    const QString text = program.boxes.asked().first().text;
     QVERIFY2(text.contains(QDir(pictures.path()).canonicalPath() + QStringLiteral("/broken.jpg")),
              qPrintable(text));
     QCOMPARE(photo::displayedPhoto(main).pixelColor(5, 5), QColor(10, 120, 10));
@@ -584,44 +540,30 @@ void TestPhotos::unreadablePictureChangesNothing() {
 }
 
 void TestPhotos::deleteAnsweredNo() {
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
-                               picture(40, 30))});
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = QList{withPhoto(carl(), picture(40, 30))}});
     frmMain& main = *program.main;
     main.Label2->setText(QStringLiteral("/photos/carl.jpg"));
 
-    boxes.answer(ui::Answer::No);
+    program.boxes.answer(ui::Answer::No);
     main.Command4->click();
 
-    QCOMPARE(boxes.asked().size(), 1);
-    const ui::MessageRequest& asked = boxes.asked().first();
-    QCOMPARE(asked.text, QStringLiteral("Are you sure you want to DELETE current photo?"));
-    QCOMPARE(asked.buttons, ui::Buttons::YesNo);
-    QCOMPARE(asked.icon, ui::Icon::Question);
-    QCOMPARE(asked.defaultButton, 1);
-    QCOMPARE(asked.caption, QStringLiteral("Quillory"));
+    QCOMPARE(program.boxes.asked().size(), 1);
+    test::verifyQuestion(program.boxes,
+                         QStringLiteral("Are you sure you want to DELETE current photo?"),
+                         QStringLiteral("Quillory"));
     QCOMPARE(main.Label2->text(), QStringLiteral("/photos/carl.jpg"));
     QCOMPARE(main.pic->pixmap().size(), QSize(40, 30));
     QVERIFY(!main.Data1->hasPendingEdits());
 }
 
 void TestPhotos::deleteAnsweredYes() {
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
-                               picture(40, 30)),
-                     test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna"))});
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = QList{withPhoto(carl(), picture(40, 30)), anna()}});
     frmMain& main = *program.main;
     main.Label2->setText(QStringLiteral("/photos/carl.jpg"));
     // A shape FitPhoto would not give, so that a run of it would show.
     photo::setTwipsGeometry(*main.pic, QRectF(60, 150, 2000, 1000));
 
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
     main.Command4->click();
 
     QVERIFY(main.Label2->text().isEmpty());
@@ -641,34 +583,28 @@ void TestPhotos::deleteAnsweredYes() {
     QCOMPARE(viewer.shown(), 1);
 
     main.Data1->moveNext();
-    QVERIFY(!storedPhoto(folder, QStringLiteral("Brown")).isValid());
+    QVERIFY(!storedPhoto(program.folder, QStringLiteral("Brown")).isValid());
 }
 
 void TestPhotos::deleteOnCardWithoutPhotoEmptiesLabel() {
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"))});
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = QList{carl()}});
     frmMain& main = *program.main;
     main.Label2->setText(QStringLiteral("/photos/carl.jpg"));
 
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
     main.Command4->click();
 
-    QCOMPARE(boxes.asked().size(), 1);
+    QCOMPARE(program.boxes.asked().size(), 1);
     QVERIFY(main.Label2->text().isEmpty());
     QVERIFY(main.pic->pixmap().isNull());
     QVERIFY(!main.Data1->hasPendingEdits()); // NULL was already stored
 }
 
 void TestPhotos::emptyBookTakesNoPhoto() {
-    TempProgramFolder folder;
     QTemporaryDir pictures;
     writePicture(pictures.path(), QStringLiteral("a.jpg"), picture(20, 10), "JPG");
     CurrentFolder here(pictures.path());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program;
     frmMain& main = *program.main;
     QVERIFY(main.Data1->bof() && main.Data1->eof());
 
@@ -676,22 +612,17 @@ void TestPhotos::emptyBookTakesNoPhoto() {
         clickFile(chooser, QStringLiteral("a.jpg"));
         chooser.Command5->click();
     });
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
     main.Command4->click();
     QVERIFY(main.Label2->text().isEmpty());
 
     QVERIFY(!main.Data1->hasPendingEdits());
-    QVERIFY(test::bookNames(bookPath(folder)).isEmpty());
-    QCOMPARE(boxes.asked().size(), 1); // only the question, no error
+    QVERIFY(test::bookNames(bookPath(program.folder)).isEmpty());
+    QCOMPARE(program.boxes.asked().size(), 1); // only the question, no error
 }
 
 void TestPhotos::viewerSmallPictureNaturalAndCentred() {
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
-                               picture(240, 180))});
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = QList{withPhoto(carl(), picture(240, 180))}});
     frmMain& main = *program.main;
 
     QRect windowGeometry;
@@ -726,12 +657,8 @@ void TestPhotos::viewerSmallPictureNaturalAndCentred() {
 
 void TestPhotos::viewerLargePictureMaximisedAndStretched() {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    TempProgramFolder folder;
-    test::writeBook(bookPath(folder),
-                    {withPhoto(test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl")),
-                               picture(screen.width() + 200, screen.height() / 2))});
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program(
+        {.contacts = QList{withPhoto(carl(), picture(screen.width() + 200, screen.height() / 2))}});
     frmMain& main = *program.main;
 
     ModalScript viewer([&](QDialog& dialog) {

@@ -1,16 +1,17 @@
 // The main window as a user meets it: its frame, start-up and shutdown, on real book files.
 
 #include "BookFiller.h"
-#include "TestSupport.h"
-#include "app/Registration.h"
 #include "core/AppContext.h"
 #include "core/CommandToolbar.h"
-#include "core/StatusPanels.h"
 #include "core/frmMain.h"
-#include "platform/engine/DataSource.h"
+#include "core/StatusPanels.h"
 #include "platform/engine/Database.h"
+#include "platform/engine/DataSource.h"
 #include "platform/ui/Geometry.h"
+#include "StartedProgram.h"
+#include "TestSupport.h"
 
+#include <functional>
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
@@ -24,28 +25,11 @@
 #include <QTest>
 #include <QToolButton>
 
-#include <memory>
-
 using namespace quillory;
-using quillory::test::ScriptedMessageBoxes;
+using quillory::test::StartedProgram;
 using quillory::test::TempProgramFolder;
 
 namespace {
-
-// A started program on a folder of its own: the context, the commands and the main window.
-struct Program {
-    explicit Program(const TempProgramFolder& folder)
-        : context(std::make_unique<AppContext>(ProgramFolder(folder.path()))) {
-        registerAllCommands(*context);
-        main = &context->mainWindow();
-    }
-    std::unique_ptr<AppContext> context;
-    frmMain* main;
-};
-
-void writeSettings(const TempProgramFolder& folder, const QByteArray& lines) {
-    folder.write(QStringLiteral("Corvanel.hig"), "[User Prefs]\n" + lines);
-}
 
 QList<QVariantMap> threeContacts() {
     return {test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Anna")),
@@ -66,6 +50,18 @@ protected:
         return false;
     }
 };
+
+// Shows the main window and closes it, answering Yes to the question; `whileShown` runs before
+// the close. Returns how often the back-up notice was shown.
+int closeAnsweringYes(StartedProgram& program, const std::function<void()>& whileShown = {}) {
+    program.main->show();
+    ShowSpy notice(program.main->frmBU);
+    if (whileShown)
+        whileShown();
+    program.boxes.answer(ui::Answer::Yes);
+    program.main->close();
+    return notice.shown;
+}
 
 } // namespace
 
@@ -98,10 +94,7 @@ private Q_SLOTS:
 };
 
 void TestMainWindow::startupShowsFirstSortedContact() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = threeContacts()});
     frmMain& main = *program.main;
 
     QCOMPARE(main.windowTitle(), QStringLiteral("Quillory"));
@@ -111,32 +104,29 @@ void TestMainWindow::startupShowsFirstSortedContact() {
     QCOMPARE(main.PositionLBL->text(), QStringLiteral("1"));
     QCOMPARE(main.StatusBar1->panelText(StatusPanels::Contact), QStringLiteral("Data for Carl Brown"));
     QVERIFY(main.DBGrid2->isHidden());
-    QVERIFY(boxes.asked().isEmpty());
+    QVERIFY(program.boxes.asked().isEmpty());
 }
 
 void TestMainWindow::missingBookIsCreatedWithStandBy() {
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program;
 
-    QVERIFY(folder.exists(QStringLiteral("Corvanel.MDB")));
-    QVERIFY(folder.exists(QStringLiteral("db.MDB")));
-    QVERIFY(engine::Database::open(folder.file(QStringLiteral("db.MDB")))->isBook());
+    QVERIFY(program.folder.exists(QStringLiteral("Corvanel.MDB")));
+    QVERIFY(program.folder.exists(QStringLiteral("db.MDB")));
+    QVERIFY(engine::Database::open(program.folder.file(QStringLiteral("db.MDB")))->isBook());
     QVERIFY(program.main->Data1->bof() && program.main->Data1->eof());
     QCOMPARE(program.main->PositionLBL->text(), QStringLiteral("0"));
     QCOMPARE(program.main->StatusBar1->panelText(StatusPanels::Contact), QStringLiteral("Data for  "));
-    QVERIFY(boxes.asked().isEmpty());
+    QVERIFY(program.boxes.asked().isEmpty());
 }
 
 void TestMainWindow::unreadableBookIsReportedAndLeftAlone() {
     TempProgramFolder folder;
     const QByteArray garbage = QByteArray("This is a letter, not an address book.\n").repeated(200);
     folder.write(QStringLiteral("Corvanel.MDB"), garbage);
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program(folder);
 
-    QCOMPARE(boxes.asked().size(), 1);
-    const QString text = boxes.asked().first().text;
+    QCOMPARE(program.boxes.asked().size(), 1);
+    const QString text = program.boxes.asked().first().text;
     QVERIFY2(text.contains(QStringLiteral("Corvanel.MDB")), qPrintable(text));
     QCOMPARE(folder.read(QStringLiteral("Corvanel.MDB")), garbage);
 
@@ -188,9 +178,7 @@ void TestMainWindow::menuTree() {
     QFETCH(QString, name);
     QFETCH(QString, caption);
     QFETCH(QString, parent);
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program;
 
     auto* action = program.main->findChild<QAction*>(name);
     QVERIFY2(action, qPrintable(name));
@@ -203,9 +191,7 @@ void TestMainWindow::menuTree() {
 }
 
 void TestMainWindow::popupMenuItems() {
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program;
     frmMain& main = *program.main;
 
     // The menu bar: five menus and "View Photo" as an item of the bar itself, in this order.
@@ -229,9 +215,7 @@ void TestMainWindow::popupMenuItems() {
 }
 
 void TestMainWindow::toolbarButtons() {
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program;
     frmMain& main = *program.main;
 
     const QStringList keys = {
@@ -275,9 +259,7 @@ void TestMainWindow::toolbarButtons() {
 }
 
 void TestMainWindow::toolbarDropDownItems() {
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program;
     for (CommandToolbar* bar : {program.main->Toolbar1, program.main->Toolbar2}) {
         QStringList type;
         for (QAction* a : bar->button(1)->menu()->actions())
@@ -305,20 +287,13 @@ void TestMainWindow::toolbarStyleFromSettings_data() {
 void TestMainWindow::toolbarStyleFromSettings() {
     QFETCH(QByteArray, settings);
     QFETCH(bool, large);
-    TempProgramFolder folder;
-    if (!settings.isEmpty())
-        writeSettings(folder, settings);
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.settings = settings});
     QCOMPARE(!program.main->Toolbar2->isHidden(), large);
     QCOMPARE(!program.main->Toolbar1->isHidden(), !large);
 }
 
 void TestMainWindow::boldAfterLoad() {
-    TempProgramFolder folder;
-    writeSettings(folder, "fontType=tbrPressed\n");
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.settings = "fontType=tbrPressed\n"});
     frmMain& main = *program.main;
     QVERIFY(main.Toolbar1->value(12));
     QVERIFY(main.Toolbar2->value(12));
@@ -328,29 +303,24 @@ void TestMainWindow::boldAfterLoad() {
 }
 
 void TestMainWindow::boldNotReleasedByUnpressedKey() {
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program;
     frmMain& main = *program.main;
     QVERIFY(!main.Text1->font().bold());
     main.Toolbar1->setValue(12, true);
     main.Toolbar2->setValue(12, true);
     main.ApplyBoldFont();
-    writeSettings(folder, "fontType=tbrUnpressed\n");
+    test::writeSettings(program.folder, "fontType=tbrUnpressed\n");
     program.context->LoadSettings();
     QVERIFY(main.Toolbar2->value(12));
     QVERIFY(main.Text1->font().bold());
     // Only a save records the new state.
     program.context->SaveSettings();
-    QVERIFY(folder.read(QStringLiteral("Corvanel.hig")).contains("fontType=tbrPressed"));
+    QVERIFY(program.folder.read(QStringLiteral("Corvanel.hig")).contains("fontType=tbrPressed"));
 }
 
 void TestMainWindow::statusBarPanels() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")),
-                    {test::contactNamed(QStringLiteral("Ng"), QString())});
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program(
+        {.contacts = QList{test::contactNamed(QStringLiteral("Ng"), QString())}});
     StatusPanels* bar = program.main->StatusBar1;
     QCOMPARE(bar->panelText(StatusPanels::View), QStringLiteral("All Contacts"));
     // An empty first name keeps its blank: "Data for " + "" + " " + "Ng".
@@ -375,9 +345,7 @@ void TestMainWindow::statusBarPanels() {
 }
 
 void TestMainWindow::cardBoxesLimitsAndFocusOrder() {
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program;
     frmMain& main = *program.main;
 
     const QList<QPair<QString, int>> limits = {
@@ -432,10 +400,7 @@ void TestMainWindow::cardBoxesLimitsAndFocusOrder() {
 }
 
 void TestMainWindow::gridHiddenWithItsColumns() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = threeContacts()});
     QTableView* grid = program.main->DBGrid2;
     QVERIFY(grid->isHidden());
     QCOMPARE(grid->model()->columnCount(), 24);
@@ -447,10 +412,7 @@ void TestMainWindow::gridHiddenWithItsColumns() {
 }
 
 void TestMainWindow::gridWidthsComeFromSettings() {
-    TempProgramFolder folder;
-    writeSettings(folder, "Grid0=3000\nGrid16=1035.5\n");
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.settings = "Grid0=3000\nGrid16=1035.5\n"});
     QTableView* grid = program.main->DBGrid2;
     QCOMPARE(grid->columnWidth(0), ui::twipsToPixels(3000));
     QCOMPARE(grid->columnWidth(16), ui::twipsToPixels(1035.5));
@@ -460,102 +422,73 @@ void TestMainWindow::gridWidthsComeFromSettings() {
     QCOMPARE(grid->columnWidth(0), ui::twipsToPixels(3000));
     // An unchanged fractional width is written back as it was.
     program.context->SaveSettings();
-    QVERIFY(folder.read(QStringLiteral("Corvanel.hig")).contains("Grid16=1035.5"));
+    QVERIFY(program.folder.read(QStringLiteral("Corvanel.hig")).contains("Grid16=1035.5"));
 }
 
 void TestMainWindow::unknownCommandKeysDoNothing() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = threeContacts()});
     QVERIFY(!program.context->commands().run(QStringLiteral("EXIT"), CommandOrigin::Menu));
     QVERIFY(!program.context->commands().run(QStringLiteral("nothing"), CommandOrigin::Toolbar1));
     QVERIFY(program.context->commands().contains(QStringLiteral("exit")));
-    QVERIFY(boxes.asked().isEmpty());
+    QVERIFY(program.boxes.asked().isEmpty());
 }
 
 void TestMainWindow::quitAnsweredNoKeepsRunningWithFilesWritten() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
+    StartedProgram program({.contacts = threeContacts()});
     program.main->show();
     QVERIFY(QTest::qWaitForWindowExposed(program.main));
-    boxes.answer(ui::Answer::No);
+    program.boxes.answer(ui::Answer::No);
 
     program.main->Toolbar1->clickButton(24); // "exit"
 
-    QCOMPARE(boxes.asked().size(), 1);
-    const ui::MessageRequest& question = boxes.asked().first();
-    QCOMPARE(question.text, QStringLiteral("Are you sure you want to QUIT!"));
-    QCOMPARE(question.buttons, ui::Buttons::YesNo);
-    QCOMPARE(question.icon, ui::Icon::Question);
-    QCOMPARE(question.defaultButton, 1);
-    QCOMPARE(question.caption, QStringLiteral("Quillory"));
+    QCOMPARE(program.boxes.asked().size(), 1);
+    test::verifyQuestion(program.boxes, QStringLiteral("Are you sure you want to QUIT!"),
+                         QStringLiteral("Quillory"));
     QVERIFY(program.main->isVisible());
-    QVERIFY(folder.exists(QStringLiteral("Corvanel.hig")));
-    QVERIFY(folder.exists(QStringLiteral("Corvanel.win")));
-    const QByteArray geometry = folder.read(QStringLiteral("Corvanel.win"));
+    QVERIFY(program.folder.exists(QStringLiteral("Corvanel.hig")));
+    QVERIFY(program.folder.exists(QStringLiteral("Corvanel.win")));
+    const QByteArray geometry = program.folder.read(QStringLiteral("Corvanel.win"));
     for (const char* key : {"Left=", "Top=", "Width=", "Height="})
         QVERIFY2(geometry.contains(key), key);
-    QVERIFY(!folder.exists(QStringLiteral("Corvanel.MD1")));
+    QVERIFY(!program.folder.exists(QStringLiteral("Corvanel.MD1")));
     QCOMPARE(program.main->Text1->text(), QStringLiteral("Brown"));
 }
 
 void TestMainWindow::quitAnsweredYesMakesBackup() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
-    program.main->show();
-    ShowSpy notice(program.main->frmBU);
-    boxes.answer(ui::Answer::Yes);
+    StartedProgram program({.contacts = threeContacts()});
 
-    program.main->close();
+    const int noticeShown = closeAnsweringYes(program);
 
     QVERIFY(!program.main->isVisible());
-    QCOMPARE(notice.shown, 1);
+    QCOMPARE(noticeShown, 1);
     QVERIFY(program.main->frmBU->isHidden());
-    QVERIFY(folder.exists(QStringLiteral("Corvanel.MD1")));
-    QCOMPARE(test::bookNames(folder.file(QStringLiteral("Corvanel.MD1"))),
-             test::bookNames(folder.file(QStringLiteral("Corvanel.MDB"))));
-    QCOMPARE(test::bookNames(folder.file(QStringLiteral("Corvanel.MD1"))).size(), 3);
-    QVERIFY(!folder.exists(QStringLiteral("Corvanel.MD1.new")));
+    QVERIFY(program.folder.exists(QStringLiteral("Corvanel.MD1")));
+    QCOMPARE(test::bookNames(program.folder.file(QStringLiteral("Corvanel.MD1"))),
+             test::bookNames(program.folder.file(QStringLiteral("Corvanel.MDB"))));
+    QCOMPARE(test::bookNames(program.folder.file(QStringLiteral("Corvanel.MD1"))).size(), 3);
+    QVERIFY(!program.folder.exists(QStringLiteral("Corvanel.MD1.new")));
 }
 
 void TestMainWindow::quitWithoutAutoBackupWritesNone() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
-    writeSettings(folder, "BUdata=0\n");
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
-    program.main->show();
-    ShowSpy notice(program.main->frmBU);
-    boxes.answer(ui::Answer::Yes);
-    program.main->close();
-    QCOMPARE(notice.shown, 0);
-    QVERIFY(!folder.exists(QStringLiteral("Corvanel.MD1")));
+    StartedProgram program({.contacts = threeContacts(), .settings = "BUdata=0\n"});
+    QCOMPARE(closeAnsweringYes(program), 0);
+    QVERIFY(!program.folder.exists(QStringLiteral("Corvanel.MD1")));
 }
 
 void TestMainWindow::failedAutoBackupKeepsPreviousBackup() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), threeContacts());
-    ScriptedMessageBoxes boxes;
-    Program program(folder);
-    test::writeBook(folder.file(QStringLiteral("Corvanel.MD1")),
+    StartedProgram program({.contacts = threeContacts()});
+    test::writeBook(program.folder.file(QStringLiteral("Corvanel.MD1")),
                     {test::contactNamed(QStringLiteral("Old"), QStringLiteral("Backup"))});
-    const QByteArray previous = folder.read(QStringLiteral("Corvanel.MD1"));
+    const QByteArray previous = program.folder.read(QStringLiteral("Corvanel.MD1"));
     // The book turns unreadable while the program runs: the new back-up cannot be made.
-    program.main->show();
-    QFile::remove(folder.file(QStringLiteral("Corvanel.MDB")));
-    folder.write(QStringLiteral("Corvanel.MDB"), QByteArray(8192, 'x'));
-    boxes.answer(ui::Answer::Yes);
+    closeAnsweringYes(program, [&program] {
+        QFile::remove(program.folder.file(QStringLiteral("Corvanel.MDB")));
+        program.folder.write(QStringLiteral("Corvanel.MDB"), QByteArray(8192, 'x'));
+    });
 
-    program.main->close();
-
-    QCOMPARE(folder.read(QStringLiteral("Corvanel.MD1")), previous);
-    QVERIFY(!folder.exists(QStringLiteral("Corvanel.MD1.new")));
-    QCOMPARE(boxes.asked().size(), 1); // the question only: the back-up fails silently
+    QCOMPARE(program.folder.read(QStringLiteral("Corvanel.MD1")), previous);
+    QVERIFY(!program.folder.exists(QStringLiteral("Corvanel.MD1.new")));
+    QCOMPARE(program.boxes.asked().size(), 1); // the question only: the back-up fails silently
 }
 
 void TestMainWindow::centerFormAllowsNegativeCoordinates() {

@@ -1,8 +1,6 @@
 #include "MaintenanceTestKit.h"
 
-#include "app/Registration.h"
 #include "BookFiller.h"
-#include "core/AppContext.h"
 #include "core/frmMain.h"
 #include "maintenance/BackupFolderDialog.h"
 #include "maintenance/frmDB.h"
@@ -10,7 +8,6 @@
 #include "maintenance/frmGetDB.h"
 #include "maintenance/frmSaveDB.h"
 #include "maintenance/LocationChoiceDialog.h"
-#include "maintenance/Maintenance.h"
 #include "platform/engine/Database.h"
 #include "platform/engine/DataSource.h"
 #include "platform/ui/DirList.h"
@@ -35,19 +32,8 @@
 
 namespace quillory::test {
 
-Program::Program(const QString& folder)
-    : context(std::make_unique<AppContext>(ProgramFolder(folder))) {
-    registerAllCommands(*context);
-    // Until the application's registration lists the maintenance commands itself.
-    if (!context->commands().contains(QStringLiteral("CD")))
-        registerMaintenanceCommands(*context);
-    main = &context->mainWindow();
-}
-
-Program::~Program() = default;
-
-void verifyBackOnBook(const QString& folder, const Program& program) {
-    const QString book = QDir(folder).filePath(QStringLiteral("Corvanel.MDB"));
+void verifyBackOnBook(const StartedProgram& program) {
+    const QString book = program.folder.file(Book);
     QCOMPARE(program.main->Data1->databaseName(), book);
     QVERIFY(program.main->Data1->isOpen());
     QCOMPARE(program.main->Data1->absolutePosition(), 0);
@@ -56,17 +42,6 @@ void verifyBackOnBook(const QString& folder, const Program& program) {
     QCOMPARE(program.main->Text1->text(),
              db->scalar(QStringLiteral("SELECT name FROM PhoneBK ORDER BY name, namef LIMIT 1"))
                  .toString());
-}
-
-void verifyQuestion(const ScriptedMessageBoxes& boxes, const QString& text,
-                    const QString& caption) {
-    QVERIFY(!boxes.asked().isEmpty());
-    const ui::MessageRequest& question = boxes.asked().first();
-    QCOMPARE(question.text, text);
-    QCOMPARE(question.buttons, ui::Buttons::YesNo);
-    QCOMPARE(question.icon, ui::Icon::Question);
-    QCOMPARE(question.defaultButton, 1);
-    QCOMPARE(question.caption, caption);
 }
 
 MaintenanceDialogs::MaintenanceDialogs(const QString& chosenFolder)
@@ -258,6 +233,37 @@ void SmallDisk::fill() {
     const QByteArray block(4096, 'f');
     while (filler.write(block) == block.size() && filler.flush()) {
     }
+}
+
+// --- Faults --------------------------------------------------------------------------------
+
+Faults::Faults(const TempProgramFolder& folder, ReadOnlyFolder* readOnly, SmallDisk* disk)
+    : m_folder(folder), m_readOnly(readOnly), m_disk(disk) {}
+
+bool Faults::bringAbout(const QString& fault, const QString& path) {
+    if (fault == QLatin1String("read-only") && m_readOnly) {
+        m_readOnly->apply(&m_why);
+    } else if (fault == QLatin1String("full") && m_disk) {
+        m_disk->fill();
+    } else if (fault == QLatin1String("held")) {
+        m_other.setDatabaseName(m_folder.file(Book));
+        m_other.setRecordSource(QStringLiteral("PhoneBK"));
+        m_other.refresh();
+    } else if (fault == QLatin1String("short")) {
+        engine::Database::open(path)->exec(QStringLiteral("DELETE FROM PhoneBK WHERE id = 1"));
+    } else if (fault == QLatin1String("no stand-by")) {
+        QFile::remove(m_folder.file(QStringLiteral("db.MDB")));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void Faults::undo() {
+    if (m_readOnly)
+        m_readOnly->undo();
+    m_other.close();
+    QFile::remove(m_folder.file(QStringLiteral("filler.bin")));
 }
 
 // --- Damage --------------------------------------------------------------------------------

@@ -1,10 +1,12 @@
 #pragma once
 
-// What the maintenance tests share: a started program on a folder of its own, books with
-// photos, whole-row comparisons, and the real faults the sequences are put through (a
-// read-only folder, a full disk, a fault at a chosen step).
+// What the maintenance tests share: the files they work on, books with photos, whole-row
+// comparisons, and the real faults the sequences are put through (a read-only folder, a full
+// disk, a fault at a chosen step).
 
 #include "core/BookFiles.h"
+#include "platform/engine/DataSource.h"
+#include "StartedProgram.h"
 #include "TestSupport.h"
 
 #include <functional>
@@ -14,26 +16,15 @@
 #include <QStringList>
 #include <QVariantList>
 
-namespace quillory {
-class AppContext;
-class frmMain;
-} // namespace quillory
-
 namespace quillory::test {
 
-// A started program: the context, every command and the main window.
-struct Program {
-    explicit Program(const QString& folder);
-    ~Program();
-    std::unique_ptr<AppContext> context;
-    frmMain* main;
-};
+// The book and its back-up, in the program folder or on another drive.
+inline const QString Book = QStringLiteral("Corvanel.MDB");
+inline const QString Backup = QStringLiteral("Corvanel.MD1");
 
-// The main window is open on the book in `folder` again, on the first contact of its view.
-void verifyBackOnBook(const QString& folder, const Program& program);
-
-// The first box asked was the command's question: Yes and No, No the default, `caption`.
-void verifyQuestion(const ScriptedMessageBoxes& boxes, const QString& text, const QString& caption);
+// The main window is open on the book in the program's folder again, on the first contact of
+// its view.
+void verifyBackOnBook(const StartedProgram& program);
 
 // Answers the back-up and restore dialogs as a user would: frmDB and frmDB1 with the program
 // folder or, when `chosenFolder` is given, the other drive; frmSaveDB and frmGetDB by opening
@@ -122,6 +113,32 @@ public:
 private:
     QString m_path;
     bool m_mounted = false;
+    QString m_why;
+};
+
+// Brings about, when a StepScript reaches its step, one of the faults the sequences are put
+// through: "read-only" (a folder made read-only), "full" (a disk filled), "held" (the book
+// opened by another data source), "short" (a contact deleted from the copy being made) and
+// "no stand-by" (the stand-by database deleted).
+class Faults {
+public:
+    // `folder` is the program folder; `readOnly` and `disk` are the folder and the disk the
+    // faults of those names act on, where the test has them.
+    explicit Faults(const TempProgramFolder& folder, ReadOnlyFolder* readOnly = nullptr,
+                    SmallDisk* disk = nullptr);
+    // Brings about `fault`; `path` is the file the step works on. False for a fault of the
+    // test's own.
+    bool bringAbout(const QString& fault, const QString& path);
+    // Why the folder could not be made read-only here; empty when nothing stood in the way.
+    const QString& whyNot() const { return m_why; }
+    // Takes the causes away: the folder writable, the book let go, the disk's filler deleted.
+    void undo();
+
+private:
+    const TempProgramFolder& m_folder;
+    ReadOnlyFolder* m_readOnly;
+    SmallDisk* m_disk;
+    engine::DataSource m_other;
     QString m_why;
 };
 

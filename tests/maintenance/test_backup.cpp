@@ -26,16 +26,11 @@
 #include <QTest>
 
 using namespace quillory;
+using namespace quillory::test;
 using bookfiles::Step;
-using test::Program;
-using test::ScriptedMessageBoxes;
-using test::StepScript;
-using test::TempProgramFolder;
 
 namespace {
 
-const QString Book = QStringLiteral("Corvanel.MDB");
-const QString Backup = QStringLiteral("Corvanel.MD1");
 const QString Question = QStringLiteral(
     "Are you sure you want to continue? This will over write your previous back-up!");
 const QString BackedUp = QStringLiteral("The Database has been Backed up.");
@@ -75,9 +70,7 @@ private Q_SLOTS:
 };
 
 void TestBackup::dialogsCarryTheirTexts() {
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program;
 
     frmDB choice(*program.context);
     choice.Form_Load();
@@ -113,30 +106,28 @@ void TestBackup::dialogsCarryTheirTexts() {
     QCOMPARE(chooser.File2->path(), QDir::currentPath());
     QCOMPARE(chooser.Label2->text(), QDir::currentPath() + QLatin1Char('/'));
     // A folder holding a back-up shows it; the label follows the folder.
-    test::writeBook(folder.file(Backup), olderContacts());
-    QVERIFY(chooser.Dir2->setPath(folder.path()));
+    test::writeBook(program.folder.file(Backup), olderContacts());
+    QVERIFY(chooser.Dir2->setPath(program.folder.path()));
     QCOMPARE(chooser.File2->files(), QStringList{Backup});
-    QCOMPARE(chooser.Label2->text(), folder.path() + QLatin1Char('/'));
-    QVERIFY(boxes.asked().isEmpty());
+    QCOMPARE(chooser.Label2->text(), program.folder.path() + QLatin1Char('/'));
+    QVERIFY(program.boxes.asked().isEmpty());
 }
 
 void TestBackup::firstBackupEverToProgramFolder() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(Book), test::contactsWithPhotos(40));
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program({.contacts = test::contactsWithPhotos(40)});
     program.main->Data1->moveLast();
     test::MaintenanceDialogs dialogs;
 
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
     program.main->mnuBUDB->trigger();
 
-    test::verifyQuestion(boxes, Question, QStringLiteral("Back-up Database"));
-    QCOMPARE(boxes.texts(), (QStringList{Question, BackedUp}));
-    QCOMPARE(boxes.asked().last().icon, ui::Icon::None);
-    QCOMPARE(test::bookRows(folder.file(Backup)), test::bookRows(folder.file(Book)));
-    QCOMPARE(test::leftovers(folder.path()), QStringList());
-    test::verifyBackOnBook(folder.path(), program);
+    test::verifyQuestion(program.boxes, Question, QStringLiteral("Back-up Database"));
+    QCOMPARE(program.boxes.texts(), (QStringList{Question, BackedUp}));
+    QCOMPARE(program.boxes.asked().last().icon, ui::Icon::None);
+    QCOMPARE(test::bookRows(program.folder.file(Backup)),
+             test::bookRows(program.folder.file(Book)));
+    QCOMPARE(test::leftovers(program.folder.path()), QStringList());
+    test::verifyBackOnBook(program);
     QCOMPARE(program.main->lblDrive->text(), QStringLiteral("Unknown"));
 }
 
@@ -144,15 +135,14 @@ void TestBackup::backupReplacesThePreviousOneAndKeepsLocation() {
     TempProgramFolder folder;
     test::writeBook(folder.file(Book), test::contactsWithPhotos(10));
     test::writeBook(folder.file(Backup), olderContacts());
-    folder.write(QStringLiteral("Corvanel.hig"), "[User Prefs]\nBUdrive=/media/stick\n");
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    writeSettings(folder, "BUdrive=/media/stick\n");
+    StartedProgram program(folder);
     test::MaintenanceDialogs dialogs;
 
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
     program.main->Toolbar1_ButtonMenuClick(QStringLiteral("BD"));
 
-    QCOMPARE(boxes.texts(), (QStringList{Question, BackedUp}));
+    QCOMPARE(program.boxes.texts(), (QStringList{Question, BackedUp}));
     QCOMPARE(test::bookRows(folder.file(Backup)), test::bookRows(folder.file(Book)));
     QCOMPARE(test::leftovers(folder.path()), QStringList());
     QCOMPARE(program.main->lblDrive->text(), QStringLiteral("/media/stick"));
@@ -174,15 +164,14 @@ void TestBackup::answeringNoChangesNothing() {
     QFile previousFile(target);
     QVERIFY(previousFile.open(QIODevice::ReadOnly));
     const QByteArray previousBytes = previousFile.readAll();
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
     program.main->Data1->moveNext();
     test::MaintenanceDialogs dialogs(chosen ? elsewhere.path() : QString());
-    boxes.answer(ui::Answer::No);
+    program.boxes.answer(ui::Answer::No);
 
     program.main->mnuBUDB->trigger();
 
-    QCOMPARE(boxes.texts(), QStringList{Question});
+    QCOMPARE(program.boxes.texts(), QStringList{Question});
     QFile after(target);
     QVERIFY(after.open(QIODevice::ReadOnly));
     QCOMPARE(after.readAll(), previousBytes);
@@ -196,15 +185,14 @@ void TestBackup::backupToChosenFolderRemembersItsPlace() {
     test::writeBook(folder.file(Book), test::contactsWithPhotos(25));
     // A back-up already there, named in other letter case: it is the one replaced.
     test::writeBook(stick.filePath(QStringLiteral("corvanel.md1")), olderContacts());
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
     test::MaintenanceDialogs dialogs(stick.path());
 
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
     program.main->mnuBUDB->trigger();
 
     const QString target = stick.filePath(QStringLiteral("corvanel.md1"));
-    QCOMPARE(boxes.texts(), (QStringList{Question, BackedUp}));
+    QCOMPARE(program.boxes.texts(), (QStringList{Question, BackedUp}));
     QCOMPARE(dialogs.label2BeforeOk, stick.path() + QLatin1Char('/'));
     QCOMPARE(dialogs.label2AfterOk, target);
     QCOMPARE(QDir(stick.path()).entryList(QDir::Files),
@@ -213,7 +201,7 @@ void TestBackup::backupToChosenFolderRemembersItsPlace() {
     QCOMPARE(program.main->lblDrive->text(), target);
     QCOMPARE(settingsValue(folder, "BUdrive"), target);
     QVERIFY(!folder.exists(Backup)); // the program folder's back-up is another matter
-    test::verifyBackOnBook(folder.path(), program);
+    test::verifyBackOnBook(program);
 }
 
 void TestBackup::targetHasOneSeparator() {
@@ -224,8 +212,7 @@ void TestBackup::targetHasOneSeparator() {
              dir.path() + QStringLiteral("/Corvanel.MD1"));
 
     TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
     frmSaveDB chooser(*program.context);
     chooser.Form_Load();
     QVERIFY(chooser.Dir2->setPath(QStringLiteral("/")));
@@ -238,7 +225,7 @@ void TestBackup::targetHasOneSeparator() {
     test::writeBook(folder.file(Book), test::contactsWithPhotos(3));
     program.main->Data1->refresh();
     test::MaintenanceDialogs dialogs(dir.path());
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
     program.main->mnuBUDB->trigger();
     QCOMPARE(dialogs.label2AfterOk, dir.path() + QStringLiteral("/Corvanel.MD1"));
     QCOMPARE(test::bookRows(dialogs.label2AfterOk).size(), 3);
@@ -279,40 +266,24 @@ void TestBackup::programFolderFailuresKeepPreviousBackup() {
     const QByteArray bookBytes = folder.read(Book);
     const QByteArray previous = folder.read(Backup);
     test::ReadOnlyFolder readOnly(folder.path());
-    ScriptedMessageBoxes boxes;
-    engine::DataSource other;
+    Faults faults(folder, &readOnly, &disk);
     {
-        Program program(folder.path());
+        StartedProgram program(folder);
         test::MaintenanceDialogs dialogs;
         StepScript script;
-        QString why;
         script.at(Step(step), [&](const QString& path) {
-            if (fault == QLatin1String("read-only")) {
-                readOnly.apply(&why);
-            } else if (fault == QLatin1String("full")) {
-                disk.fill();
-            } else if (fault == QLatin1String("held")) {
-                other.setDatabaseName(folder.file(Book));
-                other.setRecordSource(QStringLiteral("PhoneBK"));
-                other.refresh();
-            } else if (fault == QLatin1String("short")) {
-                engine::Database::open(path)->exec(
-                    QStringLiteral("DELETE FROM PhoneBK WHERE id = 1"));
-            } else if (fault == QLatin1String("stale")) {
+            if (!faults.bringAbout(fault, path) && fault == QLatin1String("stale"))
                 folder.write(QStringLiteral("Corvanel.MD1.new"), QByteArray(9000, 's'));
-            } else if (fault == QLatin1String("no stand-by")) {
-                QFile::remove(folder.file(QStringLiteral("db.MDB")));
-            }
         });
 
-        boxes.answer(ui::Answer::Yes);
+        program.boxes.answer(ui::Answer::Yes);
         program.main->mnuBUDB->trigger();
-        if (!why.isEmpty())
-            QSKIP(qPrintable(why));
+        if (!faults.whyNot().isEmpty())
+            QSKIP(qPrintable(faults.whyNot()));
 
-        QCOMPARE(boxes.texts(), texts);
+        QCOMPARE(program.boxes.texts(), texts);
         QCOMPARE(folder.read(Book), bookBytes);
-        test::verifyBackOnBook(folder.path(), program);
+        test::verifyBackOnBook(program);
         if (texts.last() == BackedUp) {
             QCOMPARE(test::bookRows(folder.file(Backup)), test::bookRows(folder.file(Book)));
             QCOMPARE(test::leftovers(folder.path()), QStringList());
@@ -323,13 +294,11 @@ void TestBackup::programFolderFailuresKeepPreviousBackup() {
             QCOMPARE(test::leftovers(folder.path()), QStringList());
 
         // With the cause gone, the next back-up is made and clears what this one left.
-        readOnly.undo();
-        other.close();
-        QFile::remove(folder.file(QStringLiteral("filler.bin")));
-        boxes.clear();
-        boxes.answer(ui::Answer::Yes);
+        faults.undo();
+        program.boxes.clear();
+        program.boxes.answer(ui::Answer::Yes);
         program.main->mnuBUDB->trigger();
-        QCOMPARE(boxes.texts(), (QStringList{Question, BackedUp}));
+        QCOMPARE(program.boxes.texts(), (QStringList{Question, BackedUp}));
         QCOMPARE(test::bookRows(folder.file(Backup)), test::bookRows(folder.file(Book)));
         QCOMPARE(test::leftovers(folder.path()), QStringList());
     }
@@ -376,33 +345,26 @@ void TestBackup::chosenFolderFailuresKeepPreviousBackup() {
         if (!readOnly.apply(&why))
             QSKIP(qPrintable(why));
     }
-    ScriptedMessageBoxes boxes;
-    engine::DataSource other;
-    Program program(folder.path());
+    Faults faults(folder, nullptr, &disk); // the stick is the disk that fills
+    StartedProgram program(folder);
     test::MaintenanceDialogs dialogs(stick);
     StepScript script;
-    if (fault == QLatin1String("full"))
-        script.at(Step::Compact, [&](const QString&) { disk.fill(); });
+    if (fault == QLatin1String("full") || fault == QLatin1String("held"))
+        script.at(Step::Compact, [&](const QString& path) { faults.bringAbout(fault, path); });
     if (fault == QLatin1String("gone"))
         script.at(Step::ReleaseBook, [&](const QString&) {
             disk.unmount(); // a stick pulled out: the folder is no longer there
             QDir(stick).removeRecursively();
         });
-    if (fault == QLatin1String("held"))
-        script.at(Step::Compact, [&](const QString&) {
-            other.setDatabaseName(folder.file(Book));
-            other.setRecordSource(QStringLiteral("PhoneBK"));
-            other.refresh();
-        });
 
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
     program.main->mnuBUDB->trigger();
 
-    QCOMPARE(boxes.texts(), texts);
+    QCOMPARE(program.boxes.texts(), texts);
     if (fault == QLatin1String("gone")) {
-        QCOMPARE(boxes.asked().last().caption, QStringLiteral("Disk Error"));
-        QCOMPARE(boxes.asked().last().buttons, ui::Buttons::YesNo);
-        QCOMPARE(boxes.asked().last().icon, ui::Icon::Exclamation);
+        QCOMPARE(program.boxes.asked().last().caption, QStringLiteral("Disk Error"));
+        QCOMPARE(program.boxes.asked().last().buttons, ui::Buttons::YesNo);
+        QCOMPARE(program.boxes.asked().last().icon, ui::Icon::Exclamation);
     } else {
         QFile after(target);
         QVERIFY(after.open(QIODevice::ReadOnly));
@@ -412,7 +374,7 @@ void TestBackup::chosenFolderFailuresKeepPreviousBackup() {
     QCOMPARE(folder.read(Book), bookBytes);
     QCOMPARE(program.main->lblDrive->text(), QStringLiteral("Unknown"));
     QCOMPARE(folder.read(QStringLiteral("Corvanel.hig")), settingsBefore);
-    test::verifyBackOnBook(folder.path(), program);
+    test::verifyBackOnBook(program);
 }
 
 void TestBackup::diskErrorMessages_data() {
@@ -432,7 +394,7 @@ void TestBackup::diskErrorMessages() {
     QFETCH(int, number);
     QFETCH(QString, text);
     QFETCH(int, buttons);
-    ScriptedMessageBoxes boxes;
+    test::ScriptedMessageBoxes boxes;
     DiskErrorMessage(number);
     if (text.isEmpty()) {
         QVERIFY(boxes.asked().isEmpty());
@@ -447,14 +409,13 @@ void TestBackup::diskErrorMessages() {
 }
 
 void TestBackup::driveThatCannotBeReadIsReported() {
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program;
     frmSaveDB chooser(*program.context);
     chooser.Form_Load();
     const QString before = chooser.Dir2->path();
     Q_EMIT chooser.Drive2->driveNotReady(QStringLiteral("/media/empty-drive"));
-    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("That device appears unavailable.")});
+    QCOMPARE(program.boxes.texts(),
+             QStringList{QStringLiteral("That device appears unavailable.")});
     QCOMPARE(chooser.Dir2->path(), before);
 }
 

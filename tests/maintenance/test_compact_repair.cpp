@@ -16,15 +16,11 @@
 #include <QTest>
 
 using namespace quillory;
+using namespace quillory::test;
 using bookfiles::Step;
-using test::Program;
-using test::ScriptedMessageBoxes;
-using test::StepScript;
-using test::TempProgramFolder;
 
 namespace {
 
-const QString Book = QStringLiteral("Corvanel.MDB");
 const QString Compacted = QStringLiteral("The Database has been Compacted.");
 const QString Repaired = QStringLiteral("The Database has been repaired.");
 
@@ -54,35 +50,31 @@ void TestCompactRepair::compactPacksTheBookKeepingEveryContact() {
     test::deleteEveryOther(folder.file(Book));
     const auto before = test::bookRows(folder.file(Book));
     const qint64 sizeBefore = QFileInfo(folder.file(Book)).size();
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
     program.main->Data1->moveLast(); // the command puts the view back on its first contact
 
     program.main->mnuComDB->trigger();
 
-    QCOMPARE(boxes.texts(), QStringList{Compacted});
-    QCOMPARE(boxes.asked().first().icon, ui::Icon::None);
-    QCOMPARE(boxes.asked().first().buttons, ui::Buttons::Ok);
-    QCOMPARE(boxes.asked().first().caption, QStringLiteral("Quillory"));
+    QCOMPARE(program.boxes.texts(), QStringList{Compacted});
+    QCOMPARE(program.boxes.asked().first().icon, ui::Icon::None);
+    QCOMPARE(program.boxes.asked().first().buttons, ui::Buttons::Ok);
+    QCOMPARE(program.boxes.asked().first().caption, QStringLiteral("Quillory"));
     QCOMPARE(test::bookRows(folder.file(Book)), before);
     QVERIFY2(QFileInfo(folder.file(Book)).size() < sizeBefore,
              "the free pages were not given back");
     QVERIFY(test::isHealthy(folder.file(Book)));
     QCOMPARE(test::leftovers(folder.path()), QStringList());
-    test::verifyBackOnBook(folder.path(), program);
+    test::verifyBackOnBook(program);
 }
 
 void TestCompactRepair::commandsArriveFromMenusAndToolbarMenus() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(Book), test::contactsWithPhotos(5));
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program({.contacts = test::contactsWithPhotos(5)});
 
     program.main->Toolbar1_ButtonMenuClick(QStringLiteral("CD"));
     program.main->Toolbar2_ButtonMenuClick(QStringLiteral("RD"));
     program.main->mnuRepDB->trigger();
 
-    QCOMPARE(boxes.texts(), (QStringList{Compacted, Repaired, Repaired}));
+    QCOMPARE(program.boxes.texts(), (QStringList{Compacted, Repaired, Repaired}));
     for (const char* key : {"CD", "RD", "BD", "RsD"})
         QVERIFY2(program.context->commands().contains(QString::fromLatin1(key)), key);
 }
@@ -98,21 +90,20 @@ void TestCompactRepair::compactWorksWithoutUsableStandBy() {
     TempProgramFolder folder;
     test::writeBook(folder.file(Book), test::contactsWithPhotos(20));
     const auto before = test::bookRows(folder.file(Book));
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
     QFile::remove(folder.file(QStringLiteral("db.MDB")));
     if (!standBy.isEmpty())
         folder.write(QStringLiteral("db.MDB"), standBy);
 
     program.main->mnuComDB->trigger();
 
-    QCOMPARE(boxes.texts(), QStringList{Compacted});
+    QCOMPARE(program.boxes.texts(), QStringList{Compacted});
     QCOMPARE(test::bookRows(folder.file(Book)), before);
     if (standBy.isEmpty()) // a missing stand-by is made again; another file is left alone
         QVERIFY(engine::Database::open(folder.file(QStringLiteral("db.MDB")))->isBook());
     else
         QCOMPARE(folder.read(QStringLiteral("db.MDB")), standBy);
-    test::verifyBackOnBook(folder.path(), program);
+    test::verifyBackOnBook(program);
 }
 
 void TestCompactRepair::staleTemporaryIsClearedNeverPromoted() {
@@ -123,12 +114,11 @@ void TestCompactRepair::staleTemporaryIsClearedNeverPromoted() {
                     {test::contactNamed(QStringLiteral("Stale"), QStringLiteral("Copy"))});
     folder.write(QStringLiteral("Corvan1.MDB-journal"), QByteArray(600, 'j'));
     const auto before = test::bookRows(folder.file(Book));
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
 
     program.main->mnuComDB->trigger();
 
-    QCOMPARE(boxes.texts(), QStringList{Compacted});
+    QCOMPARE(program.boxes.texts(), QStringList{Compacted});
     QCOMPARE(test::bookRows(folder.file(Book)), before);
     QCOMPARE(test::leftovers(folder.path()), QStringList());
 }
@@ -152,44 +142,30 @@ void TestCompactRepair::failedCompactionLeavesBookAsItWas() {
     test::deleteEveryOther(folder.file(Book));
     const QByteArray bookBytes = folder.read(Book);
     test::ReadOnlyFolder readOnly(folder.path());
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
-    engine::DataSource other;
+    StartedProgram program(folder);
+    Faults faults(folder, &readOnly);
     StepScript script;
-    QString skipReason;
-    script.at(Step(step), [&](const QString& path) {
-        if (fault == QLatin1String("held")) {
-            other.setDatabaseName(folder.file(Book));
-            other.setRecordSource(QStringLiteral("PhoneBK"));
-            other.refresh();
-        } else if (fault == QLatin1String("short")) {
-            auto copy = engine::Database::open(path);
-            copy->exec(QStringLiteral("DELETE FROM PhoneBK WHERE id = 1"));
-        } else if (!readOnly.apply(&skipReason)) {
-            skipReason.prepend(QStringLiteral("cannot make the folder read-only: "));
-        }
-    });
+    script.at(Step(step), [&](const QString& path) { faults.bringAbout(fault, path); });
 
     program.main->mnuComDB->trigger();
-    if (!skipReason.isEmpty())
-        QSKIP(qPrintable(skipReason));
+    if (!faults.whyNot().isEmpty())
+        QSKIP(qPrintable(QStringLiteral("cannot make the folder read-only: ") + faults.whyNot()));
 
-    QCOMPARE(boxes.asked().size(), 1);
-    const QString text = boxes.texts().first();
+    QCOMPARE(program.boxes.asked().size(), 1);
+    const QString text = program.boxes.texts().first();
     QVERIFY2(text.startsWith(QStringLiteral("The Database could not be compacted.")),
              qPrintable(text));
     QVERIFY2(text.endsWith(QStringLiteral("The book is unchanged.")), qPrintable(text));
-    QCOMPARE(boxes.asked().first().icon, ui::Icon::Exclamation);
+    QCOMPARE(program.boxes.asked().first().icon, ui::Icon::Exclamation);
     QCOMPARE(folder.read(Book), bookBytes);
     QVERIFY(!folder.exists(QStringLiteral("Corvanel.BAK")));
-    test::verifyBackOnBook(folder.path(), program);
+    test::verifyBackOnBook(program);
 
     // Once the cause is gone, the next compaction clears whatever the failed one could not.
-    other.close();
-    readOnly.undo();
-    boxes.clear();
+    faults.undo();
+    program.boxes.clear();
     program.main->mnuComDB->trigger();
-    QCOMPARE(boxes.texts(), QStringList{Compacted});
+    QCOMPARE(program.boxes.texts(), QStringList{Compacted});
     QCOMPARE(test::leftovers(folder.path()), QStringList());
 }
 
@@ -200,38 +176,34 @@ void TestCompactRepair::compactionOnFullDiskLeavesBookAsItWas() {
         QSKIP(qPrintable(disk.whyNot()));
     test::writeBook(folder.file(Book), test::contactsWithPhotos(9));
     const QByteArray bookBytes = folder.read(Book);
-    ScriptedMessageBoxes boxes;
     {
-        Program program(folder.path());
+        StartedProgram program(folder);
         StepScript script;
         script.at(Step::Compact, [&](const QString&) { disk.fill(); });
 
         program.main->mnuComDB->trigger();
 
-        QCOMPARE(boxes.asked().size(), 1);
-        const QString text = boxes.texts().first();
+        QCOMPARE(program.boxes.asked().size(), 1);
+        const QString text = program.boxes.texts().first();
         QVERIFY2(text.startsWith(QStringLiteral("The Database could not be compacted.")),
                  qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("full"), Qt::CaseInsensitive), qPrintable(text));
         QCOMPARE(folder.read(Book), bookBytes);
         QCOMPARE(test::leftovers(folder.path()), QStringList());
-        test::verifyBackOnBook(folder.path(), program);
+        test::verifyBackOnBook(program);
     }
 }
 
 void TestCompactRepair::pendingCardEditsAreWrittenBeforeTheBookIsLetGo() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(Book), test::contactsWithPhotos(6));
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program({.contacts = test::contactsWithPhotos(6)});
     program.main->Data1->moveNext();
     const QString name = program.main->Data1->value(QStringLiteral("name")).toString();
     program.main->Data1->setValue(QStringLiteral("city"), QStringLiteral("Typed but not saved"));
 
     program.main->mnuComDB->trigger();
 
-    QCOMPARE(boxes.texts(), QStringList{Compacted});
-    auto db = engine::Database::open(folder.file(Book), engine::Database::Mode::ReadOnly);
+    QCOMPARE(program.boxes.texts(), QStringList{Compacted});
+    auto db = engine::Database::open(program.folder.file(Book), engine::Database::Mode::ReadOnly);
     QCOMPARE(
         db->scalar(QStringLiteral("SELECT city FROM PhoneBK WHERE name = ?"), {name}).toString(),
         QStringLiteral("Typed but not saved"));
@@ -241,15 +213,14 @@ void TestCompactRepair::repairLeavesHealthyBookByteForByte() {
     TempProgramFolder folder;
     test::writeBook(folder.file(Book), test::contactsWithPhotos(15));
     const QByteArray bookBytes = folder.read(Book);
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
 
     program.main->mnuRepDB->trigger();
 
-    QCOMPARE(boxes.texts(), QStringList{Repaired});
-    QCOMPARE(boxes.asked().first().icon, ui::Icon::None);
+    QCOMPARE(program.boxes.texts(), QStringList{Repaired});
+    QCOMPARE(program.boxes.asked().first().icon, ui::Icon::None);
     QCOMPARE(folder.read(Book), bookBytes);
-    test::verifyBackOnBook(folder.path(), program);
+    test::verifyBackOnBook(program);
 }
 
 void TestCompactRepair::repairKeepsEveryReadableContactOfDamagedBook() {
@@ -261,13 +232,12 @@ void TestCompactRepair::repairKeepsEveryReadableContactOfDamagedBook() {
     const auto readable = test::readableRows(folder.file(Book), count);
     QVERIFY2(readable.size() < count, "the damage must cost some contacts for this test");
     QVERIFY(readable.size() > count / 2);
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
-    boxes.clear(); // what the start-up said about the damaged book
+    StartedProgram program(folder);
+    program.boxes.clear(); // what the start-up said about the damaged book
 
     program.main->mnuRepDB->trigger();
 
-    QCOMPARE(boxes.texts(), QStringList{Repaired});
+    QCOMPARE(program.boxes.texts(), QStringList{Repaired});
     QVERIFY(test::isHealthy(folder.file(Book)));
     const auto repaired = test::bookRows(folder.file(Book));
     for (const QVariantList& row : readable)
@@ -287,9 +257,8 @@ void TestCompactRepair::failedRepairSaysSoAndLeavesBook() {
     test::damageMiddleOfTable(folder.file(Book));
     const QByteArray damaged = folder.read(Book);
     test::ReadOnlyFolder readOnly(folder.path());
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
-    boxes.clear();
+    StartedProgram program(folder);
+    program.boxes.clear();
     QString why;
     StepScript script;
     script.at(Step::Repair, [&](const QString&) { readOnly.apply(&why); });
@@ -298,8 +267,8 @@ void TestCompactRepair::failedRepairSaysSoAndLeavesBook() {
     if (!why.isEmpty())
         QSKIP(qPrintable(why));
 
-    QCOMPARE(boxes.asked().size(), 1);
-    const QString text = boxes.texts().first();
+    QCOMPARE(program.boxes.asked().size(), 1);
+    const QString text = program.boxes.texts().first();
     QVERIFY2(text.startsWith(QStringLiteral("The Database could not be repaired.")),
              qPrintable(text));
     QVERIFY2(text.endsWith(QStringLiteral("The book is unchanged.")), qPrintable(text));

@@ -26,16 +26,11 @@
 #include <QTest>
 
 using namespace quillory;
+using namespace quillory::test;
 using bookfiles::Step;
-using test::Program;
-using test::ScriptedMessageBoxes;
-using test::StepScript;
-using test::TempProgramFolder;
 
 namespace {
 
-const QString Book = QStringLiteral("Corvanel.MDB");
-const QString Backup = QStringLiteral("Corvanel.MD1");
 const QString Question = QStringLiteral(
     "Are you sure you want to continue? This will restore your Database from your previous "
     "back-up!");
@@ -105,9 +100,7 @@ private Q_SLOTS:
 };
 
 void TestRestore::dialogsCarryTheirTexts() {
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program;
 
     frmDB1 choice(*program.context);
     choice.Form_Load();
@@ -142,35 +135,32 @@ void TestRestore::dialogsCarryTheirTexts() {
     QCOMPARE(chooser.Command2->text(), QStringLiteral("&Close"));
     QVERIFY(chooser.Dir2->setPath(QStringLiteral("/")));
     QCOMPARE(chooser.Label2->text(), QStringLiteral("/Corvanel.MD1"));
-    QVERIFY(boxes.asked().isEmpty());
+    QVERIFY(program.boxes.asked().isEmpty());
 }
 
 void TestRestore::restoreFromProgramFolderAfterBackup() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(Book), test::contactsWithPhotos(30));
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
-    boxes.answer(ui::Answer::Yes);
+    StartedProgram program({.contacts = test::contactsWithPhotos(30)});
+    program.boxes.answer(ui::Answer::Yes);
     BackupToProgramFolder(*program.context);
-    const auto backedUp = test::bookRows(folder.file(Book));
+    const auto backedUp = test::bookRows(program.folder.file(Book));
     // The book changes after the back-up; the restore takes it back.
     program.main->Data1->deleteCurrent();
     program.main->Data1->moveFirst();
-    QCOMPARE(test::bookRows(folder.file(Book)).size(), backedUp.size() - 1);
-    const QByteArray backupBytes = folder.read(Backup);
-    boxes.clear();
+    QCOMPARE(test::bookRows(program.folder.file(Book)).size(), backedUp.size() - 1);
+    const QByteArray backupBytes = program.folder.read(Backup);
+    program.boxes.clear();
     test::MaintenanceDialogs dialogs;
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
 
     program.main->mnuResDB->trigger();
 
-    test::verifyQuestion(boxes, Question, QStringLiteral("Restore Database"));
-    QCOMPARE(boxes.texts(), (QStringList{Question, Restored}));
-    QCOMPARE(boxes.asked().last().icon, ui::Icon::None);
-    QCOMPARE(test::bookRows(folder.file(Book)), backedUp);
-    QCOMPARE(folder.read(Backup), backupBytes); // still there, to be restored again
-    QCOMPARE(test::leftovers(folder.path()), QStringList());
-    test::verifyBackOnBook(folder.path(), program);
+    test::verifyQuestion(program.boxes, Question, QStringLiteral("Restore Database"));
+    QCOMPARE(program.boxes.texts(), (QStringList{Question, Restored}));
+    QCOMPARE(program.boxes.asked().last().icon, ui::Icon::None);
+    QCOMPARE(test::bookRows(program.folder.file(Book)), backedUp);
+    QCOMPARE(program.folder.read(Backup), backupBytes); // still there, to be restored again
+    QCOMPARE(test::leftovers(program.folder.path()), QStringList());
+    test::verifyBackOnBook(program);
 }
 
 void TestRestore::answeringNoChangesNothing() {
@@ -178,15 +168,14 @@ void TestRestore::answeringNoChangesNothing() {
     test::writeBook(folder.file(Book), test::contactsWithPhotos(8));
     test::writeBook(folder.file(Backup), laterContacts());
     const QByteArray bookBytes = folder.read(Book);
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
     program.main->Data1->moveLast();
     test::MaintenanceDialogs dialogs;
-    boxes.answer(ui::Answer::No);
+    program.boxes.answer(ui::Answer::No);
 
     program.main->Toolbar2_ButtonMenuClick(QStringLiteral("RsD"));
 
-    QCOMPARE(boxes.texts(), QStringList{Question});
+    QCOMPARE(program.boxes.texts(), QStringList{Question});
     QCOMPARE(folder.read(Book), bookBytes);
     QCOMPARE(program.main->Data1->absolutePosition(), 7);
 }
@@ -195,18 +184,17 @@ void TestRestore::missingBackupIsReportedAndNothingChanges() {
     TempProgramFolder folder;
     test::writeBook(folder.file(Book), test::contactsWithPhotos(8));
     const QByteArray bookBytes = folder.read(Book);
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
     program.main->Data1->moveNext();
     test::MaintenanceDialogs dialogs;
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
 
     program.main->mnuResDB->trigger();
 
-    QCOMPARE(boxes.texts(), (QStringList{Question, NotFound}));
-    QCOMPARE(boxes.asked().last().icon, ui::Icon::Exclamation);
-    QCOMPARE(boxes.asked().last().buttons, ui::Buttons::Ok);
-    QCOMPARE(boxes.asked().last().caption, QStringLiteral("Quillory"));
+    QCOMPARE(program.boxes.texts(), (QStringList{Question, NotFound}));
+    QCOMPARE(program.boxes.asked().last().icon, ui::Icon::Exclamation);
+    QCOMPARE(program.boxes.asked().last().buttons, ui::Buttons::Ok);
+    QCOMPARE(program.boxes.asked().last().caption, QStringLiteral("Quillory"));
     QCOMPARE(folder.read(Book), bookBytes);
     QCOMPARE(program.main->Data1->absolutePosition(), 1); // never let go
 }
@@ -224,14 +212,13 @@ void TestRestore::onlyABookOfThisProgramIsAccepted() {
     writeNotABook(kind, folder.file(Backup));
     const QByteArray bookBytes = folder.read(Book);
     const QByteArray backupBytes = folder.read(Backup);
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
     program.main->Data1->moveNext();
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
 
     RestoreFromProgramFolder(*program.context);
 
-    QCOMPARE(boxes.texts(), (QStringList{Question, NotFound}));
+    QCOMPARE(program.boxes.texts(), (QStringList{Question, NotFound}));
     QCOMPARE(folder.read(Book), bookBytes);
     QCOMPARE(folder.read(Backup), backupBytes);
     QCOMPARE(program.main->Data1->absolutePosition(), 1);
@@ -245,19 +232,18 @@ void TestRestore::damagedBackupIsMendedWhereItLiesThenRestored() {
     test::damageMiddleOfTable(folder.file(Backup));
     const auto readable = test::readableRows(folder.file(Backup), 300);
     QVERIFY(!test::isHealthy(folder.file(Backup)));
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
-    boxes.answer(ui::Answer::Yes);
+    StartedProgram program(folder);
+    program.boxes.answer(ui::Answer::Yes);
 
     RestoreFromProgramFolder(*program.context);
 
-    QCOMPARE(boxes.texts(), (QStringList{Question, Restored}));
+    QCOMPARE(program.boxes.texts(), (QStringList{Question, Restored}));
     QVERIFY(test::isHealthy(folder.file(Backup)));
     const auto restored = test::bookRows(folder.file(Book));
     QCOMPARE(restored, test::bookRows(folder.file(Backup)));
     for (const QVariantList& row : readable)
         QVERIFY(restored.contains(row));
-    test::verifyBackOnBook(folder.path(), program);
+    test::verifyBackOnBook(program);
 }
 
 void TestRestore::damagedBackupOnReadOnlyDiskIsRefused() {
@@ -273,14 +259,13 @@ void TestRestore::damagedBackupOnReadOnlyDiskIsRefused() {
     QString why;
     if (!readOnly.apply(&why))
         QSKIP(qPrintable(why));
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
     test::MaintenanceDialogs dialogs(disc.path());
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
 
     program.main->mnuResDB->trigger();
 
-    QCOMPARE(boxes.texts(), (QStringList{Question, NotFound}));
+    QCOMPARE(program.boxes.texts(), (QStringList{Question, NotFound}));
     QCOMPARE(readFile(backup), damaged);
     QCOMPARE(folder.read(Book), bookBytes);
 }
@@ -313,18 +298,13 @@ void TestRestore::failedRestoreKeepsTheBook() {
     const QByteArray backupBytes = folder.read(Backup);
     const auto backupRows = test::bookRows(folder.file(Backup));
     test::ReadOnlyFolder readOnly(folder.path());
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
+    Faults faults(folder, &readOnly, &disk);
     StepScript script;
-    QString why;
     script.at(Step(step), [&](const QString& path) {
-        if (fault == QLatin1String("full")) {
-            disk.fill();
-        } else if (fault == QLatin1String("short")) {
-            engine::Database::open(path)->exec(QStringLiteral("DELETE FROM PhoneBK WHERE id = 1"));
-        } else if (fault == QLatin1String("read-only")) {
-            readOnly.apply(&why);
-        } else if (fault == QLatin1String("garbage")) {
+        if (faults.bringAbout(fault, path))
+            return;
+        if (fault == QLatin1String("garbage")) {
             QFile restored(path);
             QVERIFY(restored.open(QIODevice::ReadWrite));
             restored.write(QByteArray(4096, 'g'));
@@ -335,32 +315,30 @@ void TestRestore::failedRestoreKeepsTheBook() {
                             {test::contactNamed(QStringLiteral("Stale"), QStringLiteral("Aside"))});
         } else if (fault == QLatin1String("stale new")) {
             folder.write(QStringLiteral("Corvanel.MDB.new"), QByteArray(5000, 'n'));
-        } else if (fault == QLatin1String("no stand-by")) {
-            QFile::remove(folder.file(QStringLiteral("db.MDB")));
         }
     });
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
 
     RestoreFromProgramFolder(*program.context);
-    if (!why.isEmpty())
-        QSKIP(qPrintable(why));
+    if (!faults.whyNot().isEmpty())
+        QSKIP(qPrintable(faults.whyNot()));
 
-    test::verifyBackOnBook(folder.path(), program);
+    test::verifyBackOnBook(program);
     if (restores) {
-        QCOMPARE(boxes.texts(), (QStringList{Question, Restored}));
+        QCOMPARE(program.boxes.texts(), (QStringList{Question, Restored}));
         QCOMPARE(test::bookRows(folder.file(Book)), backupRows);
         QCOMPARE(test::leftovers(folder.path()), QStringList());
         return;
     }
-    QCOMPARE(boxes.asked().size(), 2);
-    const QString text = boxes.texts().last();
+    QCOMPARE(program.boxes.asked().size(), 2);
+    const QString text = program.boxes.texts().last();
     if (fault == QLatin1String("gone")) {
         QCOMPARE(text, NotFound);
     } else {
         QVERIFY2(text.startsWith(QStringLiteral("The Database could not be restored.")),
                  qPrintable(text));
         QVERIFY2(text.endsWith(QStringLiteral("The book is unchanged.")), qPrintable(text));
-        QCOMPARE(boxes.asked().last().icon, ui::Icon::Exclamation);
+        QCOMPARE(program.boxes.asked().last().icon, ui::Icon::Exclamation);
         QCOMPARE(folder.read(Backup), backupBytes);
     }
     QCOMPARE(folder.read(Book), bookBytes);
@@ -368,13 +346,12 @@ void TestRestore::failedRestoreKeepsTheBook() {
         QCOMPARE(test::leftovers(folder.path()), QStringList());
 
     // With the cause gone, the next restore works and clears what this one could not.
-    readOnly.undo();
-    QFile::remove(folder.file(QStringLiteral("filler.bin")));
+    faults.undo();
     QFile::rename(folder.file(QStringLiteral("elsewhere.bin")), folder.file(Backup));
-    boxes.clear();
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.clear();
+    program.boxes.answer(ui::Answer::Yes);
     RestoreFromProgramFolder(*program.context);
-    QCOMPARE(boxes.texts(), (QStringList{Question, Restored}));
+    QCOMPARE(program.boxes.texts(), (QStringList{Question, Restored}));
     QCOMPARE(test::bookRows(folder.file(Book)), backupRows);
     QCOMPARE(test::leftovers(folder.path()), QStringList());
 }
@@ -385,13 +362,12 @@ void TestRestore::bookKeptAsideComesBackAtStartUp() {
     test::writeBook(folder.file(QStringLiteral("Corvanel.MDB.previous")),
                     test::contactsWithPhotos(7));
     const auto kept = test::bookRows(folder.file(QStringLiteral("Corvanel.MDB.previous")));
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
 
     QCOMPARE(test::bookRows(folder.file(Book)), kept);
     QVERIFY(!folder.exists(QStringLiteral("Corvanel.MDB.previous")));
     QCOMPARE(program.main->Data1->recordCount(), 7);
-    QVERIFY(boxes.asked().isEmpty());
+    QVERIFY(program.boxes.asked().isEmpty());
 }
 
 void TestRestore::chosenFolderRoundTripAndLocationAfterRestart() {
@@ -401,19 +377,17 @@ void TestRestore::chosenFolderRoundTripAndLocationAfterRestart() {
     const auto backedUp = test::bookRows(folder.file(Book));
     const QString target = QDir(stick.path()).filePath(Backup);
     {
-        ScriptedMessageBoxes boxes;
-        Program program(folder.path());
+        StartedProgram program(folder);
         test::MaintenanceDialogs dialogs(stick.path()); // answers the back-up dialogs too
-        boxes.answer(ui::Answer::Yes);
+        program.boxes.answer(ui::Answer::Yes);
         program.main->mnuBUDB->trigger();
         QCOMPARE(program.main->lblDrive->text(), target);
     }
     // The program is started again; the book changes; the back-up on the stick brings it back.
     test::writeBook(folder.file(Book), laterContacts());
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
     test::MaintenanceDialogs dialogs(stick.path());
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
 
     program.main->mnuResDB->trigger();
 
@@ -421,9 +395,9 @@ void TestRestore::chosenFolderRoundTripAndLocationAfterRestart() {
     QVERIFY(dialogs.lastLocationBold);
     QCOMPARE(dialogs.label2BeforeOk, target);
     QCOMPARE(dialogs.files, QStringList{Backup});
-    QCOMPARE(boxes.texts(), (QStringList{Question, Restored}));
+    QCOMPARE(program.boxes.texts(), (QStringList{Question, Restored}));
     QCOMPARE(test::bookRows(folder.file(Book)), backedUp);
-    test::verifyBackOnBook(folder.path(), program);
+    test::verifyBackOnBook(program);
 }
 
 void TestRestore::folderWithoutBackupShowsEmptyListAndNotFound() {
@@ -431,16 +405,15 @@ void TestRestore::folderWithoutBackupShowsEmptyListAndNotFound() {
     QTemporaryDir empty;
     test::writeBook(folder.file(Book), laterContacts());
     const QByteArray bookBytes = folder.read(Book);
-    ScriptedMessageBoxes boxes;
-    Program program(folder.path());
+    StartedProgram program(folder);
     test::MaintenanceDialogs dialogs(empty.path());
-    boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer::Yes);
 
     program.main->mnuResDB->trigger();
 
     QVERIFY(dialogs.files.isEmpty());
     QCOMPARE(dialogs.label2BeforeOk, QDir(empty.path()).filePath(Backup));
-    QCOMPARE(boxes.texts(), (QStringList{Question, NotFound}));
+    QCOMPARE(program.boxes.texts(), (QStringList{Question, NotFound}));
     QCOMPARE(folder.read(Book), bookBytes);
 }
 

@@ -1,15 +1,16 @@
 // The search dialog through its controls, on real book files.
 
 #include "BookFiller.h"
-#include "TestSupport.h"
-#include "app/Registration.h"
 #include "core/AppContext.h"
 #include "core/CommandToolbar.h"
-#include "core/StatusPanels.h"
 #include "core/frmMain.h"
+#include "core/StatusPanels.h"
 #include "platform/engine/DataSource.h"
 #include "search/frmsrch.h"
+#include "StartedProgram.h"
+#include "TestSupport.h"
 
+#include <memory>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -20,11 +21,8 @@
 #include <QTableView>
 #include <QTest>
 
-#include <memory>
-
 using namespace quillory;
-using test::ScriptedMessageBoxes;
-using test::TempProgramFolder;
+using test::StartedProgram;
 
 namespace {
 
@@ -51,12 +49,9 @@ QList<QVariantMap> book() {
             twinB};
 }
 
-struct Program {
-    Program() {
-        test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), book());
-        context = std::make_unique<AppContext>(ProgramFolder(folder.path()));
-        registerAllCommands(*context);
-        main = &context->mainWindow();
+// The started program with its search dialog loaded.
+struct Program : StartedProgram {
+    Program() : StartedProgram({.contacts = book()}) {
         dialog = std::make_unique<frmsrch>(*context, main);
         dialog->Form_Load();
     }
@@ -73,10 +68,6 @@ struct Program {
     }
     int rows() const { return main->Data1->rowCount(); }
 
-    TempProgramFolder folder;
-    ScriptedMessageBoxes boxes;
-    std::unique_ptr<AppContext> context;
-    frmMain* main = nullptr;
     std::unique_ptr<frmsrch> dialog;
 };
 
@@ -305,12 +296,8 @@ void TestSearch::confirmationButtons() {
 }
 
 void TestSearch::closingLeavesStoredOrderAndReleasesFile() {
-    TempProgramFolder folder;
-    test::writeBook(folder.file(QStringLiteral("Corvanel.MDB")), book());
-    ScriptedMessageBoxes boxes;
-    AppContext context(ProgramFolder(folder.path()));
-    registerAllCommands(context);
-    frmMain& main = context.mainWindow();
+    StartedProgram program({.contacts = book()});
+    frmMain& main = *program.main;
     QCOMPARE(main.Text1->text(), QStringLiteral("Adams"));
     engine::DataSource* dialogSource = nullptr;
     test::ModalScript script([&](QDialog& dialog) {

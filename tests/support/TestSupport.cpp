@@ -1,9 +1,11 @@
 #include "TestSupport.h"
 
+#include "platform/files/PlatformError.h"
 #include "platform/ui/Modal.h"
 
 #include <QDialog>
 #include <QFile>
+#include <QTest>
 
 namespace quillory::test {
 
@@ -72,6 +74,26 @@ QStringList ScriptedMessageBoxes::texts() const {
     for (const auto& request : m_asked)
         out.append(request.text);
     return out;
+}
+
+int errorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const PlatformError& error) {
+        return error.number();
+    }
+    return 0;
+}
+
+void verifyQuestion(const ScriptedMessageBoxes& boxes, const QString& text,
+                    const QString& caption) {
+    QVERIFY(!boxes.asked().isEmpty());
+    const ui::MessageRequest& question = boxes.asked().first();
+    QCOMPARE(question.text, text);
+    QCOMPARE(question.buttons, ui::Buttons::YesNo);
+    QCOMPARE(question.icon, ui::Icon::Question);
+    QCOMPARE(question.defaultButton, 1);
+    QCOMPARE(question.caption, caption);
 }
 
 ModalScript::ModalScript(std::function<void(QDialog&)> action) {

@@ -45,6 +45,12 @@ private:
     QList<ui::MessageRequest> m_asked;
 };
 
+// The error number `call` fails with (the PlatformError it throws); 0 when it does not fail.
+int errorOf(const std::function<void()>& call);
+
+// The first box asked was a question: `text` with Yes and No, No the default, and `caption`.
+void verifyQuestion(const ScriptedMessageBoxes& boxes, const QString& text, const QString& caption);
+
 // Acts on each modal dialog instead of blocking in exec(); restores exec() when destroyed.
 class ModalScript {
 public:

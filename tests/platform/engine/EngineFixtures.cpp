@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QtTest>
 #include <sqlite3.h>
+#include <sys/mount.h>
 
 namespace quillory::test {
 
@@ -124,6 +125,24 @@ bool runTool(const QString& command, const QStringList& args) {
     if (!process.waitForFinished(10000))
         return false;
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+void addErrorRows(const char* situationColumn, std::initializer_list<ErrorRow> rows) {
+    QTest::addColumn<QString>(situationColumn);
+    QTest::addColumn<int>("number");
+    for (const ErrorRow& row : rows)
+        QTest::newRow(row.name) << QString::fromLatin1(row.situation) << row.number;
+}
+
+SmallTmpfs::SmallTmpfs(const QString& path, const QByteArray& size)
+    : m_path(QFile::encodeName(path)) {
+    const QByteArray options = "size=" + size;
+    m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", 0, options.constData()) == 0;
+}
+
+SmallTmpfs::~SmallTmpfs() {
+    if (m_mounted)
+        ::umount2(m_path.constData(), MNT_DETACH);
 }
 
 } // namespace quillory::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
@@ -50,5 +51,31 @@ void scribbleOverPage(const QString& path, qint64 pageNumber, int pageSize = 409
 
 // Runs `command` with `args`; true when it exits with 0.
 bool runTool(const QString& command, const QStringList& args);
+
+// One row of a table of situations, each with the error number it must fail with.
+struct ErrorRow {
+    const char* name;
+    const char* situation;
+    int number;
+};
+
+// Makes the data of such a table: the situation in the QString column `situationColumn`, the
+// error number in the int column "number".
+void addErrorRows(const char* situationColumn, std::initializer_list<ErrorRow> rows);
+
+// A size-limited tmpfs mounted on the folder `path` until destroyed: a disk that fills up.
+class SmallTmpfs {
+public:
+    SmallTmpfs(const QString& path, const QByteArray& size);
+    ~SmallTmpfs();
+    SmallTmpfs(const SmallTmpfs&) = delete;
+    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+    // False where it cannot be mounted here (the tests do not run as root).
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+};
 
 } // namespace quillory::test

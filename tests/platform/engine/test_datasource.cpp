@@ -7,16 +7,17 @@
 #include "platform/files/PlatformError.h"
 #include "TestSupport.h"
 
+#include <optional>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
-#include <sys/mount.h>
 
 using namespace quillory;
 using namespace quillory::engine;
 using test::Contact;
+using test::errorOf;
 
 namespace {
 
@@ -87,15 +88,6 @@ QStringList gridColumn(const DataSource& source, const QString& field) {
     for (int i = 0; i < source.rowCount(); ++i)
         values.append(source.valueAt(i, field).toString());
     return values;
-}
-
-int errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const PlatformError& error) {
-        return error.number();
-    }
-    return 0;
 }
 
 } // namespace
@@ -257,11 +249,10 @@ void EngineTest::pendingEditsAreWrittenOnTheMove() {
 }
 
 void EngineTest::failedWriteKeepsEdits_data() {
-    QTest::addColumn<QString>("obstacle");
-    QTest::addColumn<int>("number");
-    QTest::newRow("locked by another program") << "lock" << ErrorNumber::EngineLocked;
-    QTest::newRow("file made read-only") << "immutable" << ErrorNumber::EngineLocked;
-    QTest::newRow("disk full") << "full" << ErrorNumber::EngineDiskFull;
+    test::addErrorRows("obstacle",
+                       {{"locked by another program", "lock", ErrorNumber::EngineLocked},
+                        {"file made read-only", "immutable", ErrorNumber::EngineLocked},
+                        {"disk full", "full", ErrorNumber::EngineDiskFull}});
 }
 
 // The write really fails (a lock held by another connection, an immutable file, a full
@@ -271,18 +262,15 @@ void EngineTest::failedWriteKeepsEdits() {
     QFETCH(int, number);
     test::TempProgramFolder folder;
     QString bookFolder = folder.path();
+    std::optional<test::SmallTmpfs> smallDisk;
     std::function<void()> release = [] {};
     auto cleanup = qScopeGuard([&] { release(); });
 
     if (obstacle == QLatin1String("full")) {
         bookFolder = folder.file(QStringLiteral("small"));
         QVERIFY(QDir().mkpath(bookFolder));
-        if (::mount("tmpfs", QFile::encodeName(bookFolder).constData(), "tmpfs", 0, "size=96k") !=
-            0)
+        if (!smallDisk.emplace(bookFolder, "96k").mounted())
             QSKIP("a small tmpfs cannot be mounted here");
-        release = [bookFolder] {
-            ::umount2(QFile::encodeName(bookFolder).constData(), MNT_DETACH);
-        };
     }
     const QString path = bookFolder + QStringLiteral("/Corvanel.MDB");
     test::writeBook(path, sixContacts());

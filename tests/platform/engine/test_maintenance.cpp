@@ -7,24 +7,14 @@
 
 #include <QDir>
 #include <QFile>
-#include <QScopeGuard>
 #include <QSet>
 #include <QtTest>
-#include <sys/mount.h>
 
 using namespace quillory;
 using namespace quillory::engine;
+using test::errorOf;
 
 namespace {
-
-int errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const PlatformError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 QByteArray contents(const QString& path) {
     QFile file(path);
@@ -158,13 +148,12 @@ void EngineTest::compactWritesAPackedCopy() {
 }
 
 void EngineTest::compactRefuses_data() {
-    QTest::addColumn<QString>("situation");
-    QTest::addColumn<int>("number");
-    QTest::newRow("source missing") << "missing" << ErrorNumber::EngineFileNotFound;
-    QTest::newRow("destination exists") << "exists" << ErrorNumber::EngineAlreadyExists;
-    QTest::newRow("source held open") << "held" << ErrorNumber::EngineLocked;
-    QTest::newRow("source not a database") << "text" << ErrorNumber::EngineNotReadable;
-    QTest::newRow("destination name invalid") << "bad name" << ErrorNumber::EngineInvalidName;
+    test::addErrorRows("situation",
+                       {{"source missing", "missing", ErrorNumber::EngineFileNotFound},
+                        {"destination exists", "exists", ErrorNumber::EngineAlreadyExists},
+                        {"source held open", "held", ErrorNumber::EngineLocked},
+                        {"source not a database", "text", ErrorNumber::EngineNotReadable},
+                        {"destination name invalid", "bad name", ErrorNumber::EngineInvalidName}});
 }
 
 void EngineTest::compactRefuses() {
@@ -210,10 +199,9 @@ void EngineTest::compactOnAFullDiskLeavesNoCopy() {
     test::writeBook(source, contacts);
     const QString small = folder.file(QStringLiteral("small"));
     QVERIFY(QDir().mkpath(small));
-    if (::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=64k") != 0)
+    test::SmallTmpfs disk(small, "64k");
+    if (!disk.mounted())
         QSKIP("a small tmpfs cannot be mounted here");
-    auto unmount =
-        qScopeGuard([&] { ::umount2(QFile::encodeName(small).constData(), MNT_DETACH); });
 
     const QString copy = small + QStringLiteral("/Corvan1.MDB");
     QCOMPARE(errorOf([&] { CompactDatabase(source, copy); }), ErrorNumber::EngineDiskFull);
@@ -356,15 +344,13 @@ void EngineTest::repairKeepsTheNamesOfARowWithADamagedPhoto() {
 }
 
 void EngineTest::repairRefuses_data() {
-    QTest::addColumn<QString>("situation");
-    QTest::addColumn<int>("number");
-    QTest::newRow("missing") << "missing" << ErrorNumber::EngineFileNotFound;
-    QTest::newRow("not a database") << "text" << ErrorNumber::EngineNotReadable;
-    QTest::newRow("zero bytes") << "empty" << ErrorNumber::EngineNotReadable;
-    QTest::newRow("held open") << "held" << ErrorNumber::EngineLocked;
-    QTest::newRow("invalid name") << "bad name" << ErrorNumber::EngineInvalidName;
-    QTest::newRow("damaged, with a statement hidden in its table list")
-        << "crafted" << ErrorNumber::EngineSyntax;
+    test::addErrorRows("situation", {{"missing", "missing", ErrorNumber::EngineFileNotFound},
+                                     {"not a database", "text", ErrorNumber::EngineNotReadable},
+                                     {"zero bytes", "empty", ErrorNumber::EngineNotReadable},
+                                     {"held open", "held", ErrorNumber::EngineLocked},
+                                     {"invalid name", "bad name", ErrorNumber::EngineInvalidName},
+                                     {"damaged, with a statement hidden in its table list",
+                                      "crafted", ErrorNumber::EngineSyntax}});
 }
 
 void EngineTest::repairRefuses() {

@@ -3,6 +3,7 @@
 #include "platform/files/FileOps.h"
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,21 +11,13 @@
 #include <QTest>
 
 using namespace quillory;
+using test::errorOf;
 
 namespace {
 void touch(const QString& path, const QByteArray& contents = "x") {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(contents);
-}
-
-int errorOf(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const PlatformError& error) {
-        return error.number();
-    }
-    return 0;
 }
 } // namespace
 
