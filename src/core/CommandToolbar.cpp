@@ -41,7 +41,8 @@ void CommandToolbar::addButton(int index, const ToolbarButtonSpec& design) {
     button->setObjectName(QStringLiteral("%1_%2").arg(objectName()).arg(index));
     button->setIcon(picture(m_size, small ? design.pictureSmall : design.pictureLarge));
     button->setText(small ? QString::fromUtf8(design.caption) : QString());
-    button->setToolTip(QString::fromUtf8(small ? design.toolTipSmall : design.toolTipLarge));
+    const char* toolTip = small || !design.toolTipLarge ? design.toolTipSmall : design.toolTipLarge;
+    button->setToolTip(QString::fromUtf8(toolTip));
     button->setToolButtonStyle(toolButtonStyle());
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);

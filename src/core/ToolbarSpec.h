@@ -16,7 +16,7 @@ struct ToolbarButtonSpec {
     int pictureSmall; // 1-based index into the 16x16 image list
     int pictureLarge; // 1-based index into the 24x24 image list
     const char* toolTipSmall;
-    const char* toolTipLarge;
+    const char* toolTipLarge; // nullptr: the same as the small toolbar's
 };
 
 struct ToolbarMenuItemSpec {

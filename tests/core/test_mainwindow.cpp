@@ -245,6 +245,10 @@ void TestMainWindow::toolbarButtons() {
     QCOMPARE(main.Toolbar2->button(4)->toolTip(), QStringLiteral("Save a new entry into database"));
     QCOMPARE(main.Toolbar1->button(5)->toolTip(), QStringLiteral("Delete current entry into database"));
     QCOMPARE(main.Toolbar2->button(5)->toolTip(), QStringLiteral("Delete current entry in database"));
+    // Where the two toolbars say the same, the large one shows the small one's tip.
+    QCOMPARE(main.Toolbar2->button(24)->toolTip(), QStringLiteral("Exit the program"));
+    QCOMPARE(main.Toolbar2->button(1)->toolTip(),
+             QStringLiteral("Select which contacts you would like to view"));
     QCOMPARE(main.Toolbar1->iconSize(), QSize(16, 16));
     QCOMPARE(main.Toolbar2->iconSize(), QSize(24, 24));
     // Every picture is there: an icon that failed to load has no sizes.
