@@ -27,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -429,6 +430,21 @@ void frmMain::buildGrid() {
     DBGrid2->hide();
 }
 
+void frmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_storedOuterSize.isEmpty())
+        return;
+    // Wait for the window manager to frame the window, then take the frame off the stored
+    // outer size, so the window does not grow by its frame at every start.
+    QTimer::singleShot(0, this, [this] {
+        const QSize frame = frameGeometry().size() - size();
+        if (!m_storedOuterSize.isEmpty() && !isMaximized() && !isMinimized() &&
+            (frame.width() > 0 || frame.height() > 0))
+            resize(m_storedOuterSize - frame);
+        m_storedOuterSize = {};
+    });
+}
+
 void frmMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     Form_Resize();
@@ -463,10 +479,14 @@ void frmMain::Form_Load() {
         move(ui::twipsToPixels(*geometry.left), y());
     if (geometry.top)
         move(x(), ui::twipsToPixels(*geometry.top));
+    // The stored size is the outer one, frame included; the frame is known only once the
+    // window is on the screen, so the size is corrected for it then (showEvent).
     if (geometry.width)
         resize(ui::twipsToPixels(*geometry.width), height());
     if (geometry.height)
         resize(width(), ui::twipsToPixels(*geometry.height));
+    if (geometry.width || geometry.height)
+        m_storedOuterSize = size();
     // 2. The splash has done its work.
     if (m_splash)
         m_splash->close();

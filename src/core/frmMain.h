@@ -129,6 +129,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildMenus();
@@ -145,6 +146,7 @@ private:
     std::function<void(frmMain&)> m_layoutRule;
     std::function<void(frmMain&)> m_fitPhoto;
     bool m_closing = false;
+    QSize m_storedOuterSize; // from the settings, until the frame is known
 };
 
 } // namespace quillory

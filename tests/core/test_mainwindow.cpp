@@ -90,6 +90,7 @@ private Q_SLOTS:
     void quitAnsweredYesMakesBackup();
     void quitWithoutAutoBackupWritesNone();
     void failedAutoBackupKeepsPreviousBackup();
+    void windowGeometryRoundTrips();
     void centerFormAllowsNegativeCoordinates();
 };
 
@@ -493,6 +494,24 @@ void TestMainWindow::failedAutoBackupKeepsPreviousBackup() {
     QCOMPARE(program.folder.read(QStringLiteral("Corvanel.MD1")), previous);
     QVERIFY(!program.folder.exists(QStringLiteral("Corvanel.MD1.new")));
     QCOMPARE(program.boxes.asked().size(), 1); // the question only: the back-up fails silently
+}
+
+void TestMainWindow::windowGeometryRoundTrips() {
+    // The window comes back where and as large as it was left, start after start: the frame
+    // is not added to the stored size each time.
+    TempProgramFolder folder;
+    folder.write(QStringLiteral("Corvanel.win"),
+                 "[User Prefs]\nLeft=1500\nTop=1200\nWidth=12000\nHeight=9000\n");
+    for (int start = 0; start < 2; ++start) {
+        StartedProgram program(folder);
+        program.main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(program.main));
+        QTest::qWait(20);
+        program.boxes.answer(ui::Answer::No);
+        program.main->close();
+        const QByteArray stored = folder.read(QStringLiteral("Corvanel.win"));
+        QVERIFY2(stored.contains("Width=12000") && stored.contains("Height=9000"), stored.constData());
+    }
 }
 
 void TestMainWindow::centerFormAllowsNegativeCoordinates() {
