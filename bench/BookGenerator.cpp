@@ -386,13 +386,6 @@ private:
     Random m_rng;
 };
 
-QString placeholders(qsizetype count) {
-    QStringList marks;
-    for (qsizetype i = 0; i < count; ++i)
-        marks.append(QStringLiteral("?"));
-    return marks.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 QVector<QByteArray> makePhotos(int count, quint64 seed, int targetBytes) {
@@ -440,9 +433,9 @@ BookReport generateBook(const QString& path, const BookSpec& plan) {
         // Enough cache to keep both indexes in memory while 100,000 rows go in.
         db->exec(QStringLiteral("PRAGMA cache_size = -131072"));
         const QStringList& fields = engine::book::fieldNames();
-        engine::Statement insert(
-            *db, QStringLiteral("INSERT INTO PhoneBK (%1) VALUES (%2)")
-                     .arg(fields.join(QStringLiteral(", ")), placeholders(fields.size())));
+        engine::Statement insert(*db, QStringLiteral("INSERT INTO PhoneBK (%1) VALUES (%2)")
+                                          .arg(fields.join(QStringLiteral(", ")),
+                                               engine::placeholders(int(fields.size()))));
         const qsizetype photoColumn = fields.indexOf(QStringLiteral("bitmap"));
         QVariantList row(fields.size());
         ContactMaker maker(plan.seed);

@@ -13,16 +13,14 @@ void writeBook(const QString& path, const QList<QVariantMap>& contacts) {
     auto db = engine::Database::open(path);
     for (const QVariantMap& contact : contacts) {
         QStringList names;
-        QStringList marks;
         QVariantList values;
         for (auto it = contact.begin(); it != contact.end(); ++it) {
             names.append(QLatin1Char('"') + it.key() + QLatin1Char('"'));
-            marks.append(QStringLiteral("?"));
             values.append(it.value());
         }
-        engine::Statement insert(*db, QStringLiteral("INSERT INTO PhoneBK (%1) VALUES (%2)")
-                                          .arg(names.join(QLatin1Char(',')),
-                                               marks.join(QLatin1Char(','))));
+        engine::Statement insert(
+            *db, QStringLiteral("INSERT INTO PhoneBK (%1) VALUES (%2)")
+                     .arg(names.join(QLatin1Char(',')), engine::placeholders(int(values.size()))));
         insert.bindAll(values);
         insert.step();
     }

@@ -43,13 +43,6 @@ bool sameValue(const QVariant& a, const QVariant& b) {
     return a == b;
 }
 
-QString placeholders(int count) {
-    QStringList marks;
-    for (int i = 0; i < count; ++i)
-        marks.append(QStringLiteral("?"));
-    return marks.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 class DataSource::Impl {

@@ -354,4 +354,11 @@ void create(const QString& path) {
 
 } // namespace book
 
+QString placeholders(int count) {
+    QStringList marks;
+    for (int i = 0; i < count; ++i)
+        marks.append(QStringLiteral("?"));
+    return marks.join(QStringLiteral(", "));
+}
+
 } // namespace quillory::engine

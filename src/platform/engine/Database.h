@@ -87,6 +87,9 @@ struct TableColumns {
 // Empty names when the file has no such table.
 TableColumns tableColumns(Database& db, const QString& table);
 
+// "?, ?, ?": `count` parameter marks for a statement whose values are bound.
+QString placeholders(int count);
+
 // The program's book: table PhoneBK with the contact fields, marked as ours.
 namespace book {
 // PRAGMA application_id of every book and stand-by database the program creates ("Quly").

@@ -107,12 +107,9 @@ public:
         QStringList selected = columns;
         if (!withoutRowid)
             selected.prepend(QStringLiteral("rowid"));
-        QStringList marks;
-        for (qsizetype i = 0; i < selected.size(); ++i)
-            marks.append(QStringLiteral("?"));
         m_insert = std::make_unique<Statement>(
             to, QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
-                    .arg(quotedTable, selected.join(u','), marks.join(u',')));
+                    .arg(quotedTable, selected.join(u','), placeholders(int(selected.size()))));
         m_all = std::make_unique<Statement>(
             from, QStringLiteral("SELECT %1 FROM %2").arg(selected.join(u','), quotedTable));
         if (withoutRowid)
