@@ -396,31 +396,11 @@ void layOut(frmMain& main, LayoutState& state) {
     }
 }
 
-// The card changes size without the window doing so when a toolbar of another height is
-// shown; the card is laid out anew then, too.
-class CardResizeWatch final : public QObject {
-public:
-    explicit CardResizeWatch(frmMain& main) : QObject(main.card), m_main(main) {
-        main.card->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_main.card && event->type() == QEvent::Resize)
-            m_main.Form_Resize();
-        return false;
-    }
-
-private:
-    frmMain& m_main;
-};
-
 } // namespace
 
 void installLayout(frmMain& main) {
     auto state = std::make_shared<LayoutState>();
     main.card->setMinimumSize(minimumCardPixels());
-    new CardResizeWatch(main);
     main.setLayoutRule([state](frmMain& window) { layOut(window, *state); });
 }
 

@@ -244,6 +244,7 @@ void frmMain::buildCard() {
     card = new QWidget(this);
     card->setObjectName(QStringLiteral("card"));
     setCentralWidget(card);
+    card->installEventFilter(this);
 
     Image1 = new CardPicture(card);
     connect(Image1, &CardPicture::mouseReleased, this, &frmMain::Image1_MouseUp);
@@ -447,6 +448,24 @@ void frmMain::showEvent(QShowEvent* event) {
 
 void frmMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    layOutIfResized();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    // The card changes size without the window doing so when a toolbar of another height is
+    // shown; it is laid out anew then, too.
+    if (watched == card && event->type() == QEvent::Resize)
+        layOutIfResized();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::layOutIfResized() {
+    // A window resize reaches here twice, once for the window and once for its card; the
+    // card is laid out once for each new shape.
+    const LaidOutFor now{size(), card->size(), windowState()};
+    if (now == m_laidOutFor)
+        return;
+    m_laidOutFor = now;
     Form_Resize();
 }
 

@@ -130,6 +130,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
@@ -147,6 +148,15 @@ private:
     std::function<void(frmMain&)> m_fitPhoto;
     bool m_closing = false;
     QSize m_storedOuterSize; // from the settings, until the frame is known
+    // The shape the card was last laid out for.
+    struct LaidOutFor {
+        QSize window;
+        QSize card;
+        Qt::WindowStates state;
+        bool operator==(const LaidOutFor&) const = default;
+    };
+    LaidOutFor m_laidOutFor;
+    void layOutIfResized();
 };
 
 } // namespace quillory
