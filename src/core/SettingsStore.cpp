@@ -2,14 +2,17 @@
 
 #include "platform/files/FileOps.h"
 #include "platform/profile/PrivateProfile.h"
+#include "platform/ui/MessageBox.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <QDir>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSet>
 #include <utility>
 #include <vector>
 
@@ -143,11 +146,32 @@ std::optional<QString> measureText(double measure) {
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
+// A settings file that is there but is no file the program can use (a named pipe, a device,
+// a folder, one far too large, one that cannot be read) is told once per run: after that the
+// program quietly goes on with the values it holds, and every save leaves the thing alone.
+PrivateProfile loadAndReport(const QString& path) {
+    PrivateProfile file = PrivateProfile::load(path);
+    if (file.isReadable())
+        return file;
+    static QSet<QString> reported;
+    const QString name = QDir::cleanPath(QDir(path).absolutePath());
+    if (reported.contains(name))
+        return file;
+    reported.insert(name);
+    ui::MessageBoxService::inform(
+        QStringLiteral("The file \"%1\" is not used: %2. Quillory goes on with the settings it "
+                       "has, keeps changes to them only until it ends, and leaves the file as it "
+                       "is.")
+            .arg(QDir::toNativeSeparators(name), file.problem()),
+        {}, ui::Icon::Exclamation);
+    return file;
+}
+
 // Reads the keys of one section; an empty text stands for a missing key or an empty value,
 // both of which leave a setting alone.
 class Reader {
 public:
-    explicit Reader(const QString& path) : m_file(PrivateProfile::load(path)) {}
+    explicit Reader(const QString& path) : m_file(loadAndReport(path)) {}
 
     QString text(const QString& key) const { return m_file.value(SettingsStore::Section, key); }
 
@@ -191,7 +215,7 @@ private:
 
 class Writer {
 public:
-    explicit Writer(QString path) : m_path(std::move(path)), m_file(PrivateProfile::load(m_path)) {}
+    explicit Writer(QString path) : m_path(std::move(path)), m_file(loadAndReport(m_path)) {}
 
     void write(const QString& key, const QString& value) {
         m_file.setValue(SettingsStore::Section, key, value);
@@ -221,7 +245,8 @@ public:
             write(key, *text);
     }
 
-    // A file that exists but cannot be read is not overwritten with only the keys we hold.
+    // A file that exists but cannot be read is not overwritten with only the keys we hold, and
+    // nothing is written into a pipe or a device, nor put in its place.
     bool save() const { return m_file.isReadable() && m_file.save(m_path); }
 
 private:

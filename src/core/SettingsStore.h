@@ -25,6 +25,12 @@ struct LoadOutcome {
 // window's position and size between the window and "Corvanel.win", both in the program
 // folder, section "User Prefs". There is no cache: each load reads the file afresh and each
 // save writes every key.
+//
+// A settings file that is no regular file of a sane size (a named pipe, a device or a link to
+// one, a folder, a file larger than 1 MB) or cannot be read is treated as missing: the first
+// operation that meets it says so in one message box per file and program run, loads leave the
+// settings as they are, and saves fail without touching it, so the settings of this run live
+// only until it ends.
 class SettingsStore {
 public:
     explicit SettingsStore(QString programFolder);

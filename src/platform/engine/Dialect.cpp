@@ -33,16 +33,7 @@ qsizetype skipQuoted(QStringView sql, qsizetype start, QChar close, bool doubled
 
 std::u32string codePoints(QStringView text) {
     std::u32string out;
-    out.reserve(static_cast<size_t>(text.size()));
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            out.push_back(QChar::surrogateToUcs4(c, text[i + 1]));
-            ++i;
-        } else {
-            out.push_back(c.unicode());
-        }
-    }
+    codePointsInto(text, out);
     return out;
 }
 
@@ -50,6 +41,34 @@ char32_t fold(char32_t c) {
     if (c < 0x80)
         return (c >= U'A' && c <= U'Z') ? c + 32 : c;
     return QChar::toCaseFolded(c);
+}
+
+bool inRanges(const std::vector<std::pair<char32_t, char32_t>>& ranges, char32_t c) {
+    for (const auto& [first, last] : ranges) {
+        if (c >= first && c <= last)
+            return true;
+    }
+    return false;
+}
+
+// Whether `c` or one of its other-case forms lies in the ranges.
+bool inRangesIgnoringCase(const std::vector<std::pair<char32_t, char32_t>>& ranges, char32_t c) {
+    if (inRanges(ranges, c))
+        return true;
+    if (c < 0x80) {
+        if (c >= U'A' && c <= U'Z')
+            return inRanges(ranges, c + 32);
+        if (c >= U'a' && c <= U'z')
+            return inRanges(ranges, c - 32);
+        return false;
+    }
+    for (const char32_t other :
+         {char32_t(QChar::toLower(c)), char32_t(QChar::toUpper(c)), char32_t(QChar::toTitleCase(c)),
+          char32_t(QChar::toCaseFolded(c))}) {
+        if (other != c && inRanges(ranges, other))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -140,16 +159,17 @@ QString quoteName(QStringView name) {
     return QLatin1Char('"') + inner + QLatin1Char('"');
 }
 
-void foldInto(QStringView text, std::u32string& out) {
+void codePointsInto(QStringView text, std::u32string& out) {
     out.clear();
+    out.reserve(static_cast<size_t>(text.size()));
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        char32_t cp = c.unicode();
         if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            cp = QChar::surrogateToUcs4(c, text[i + 1]);
+            out.push_back(QChar::surrogateToUcs4(c, text[i + 1]));
             ++i;
+        } else {
+            out.push_back(c.unicode());
         }
-        out.push_back(fold(cp));
     }
 }
 
@@ -192,11 +212,9 @@ LikePattern::LikePattern(QStringView pattern, std::optional<char32_t> escape) {
                 } else {
                     ++j;
                 }
-                item.ranges.emplace_back(lo, hi);
-                const char32_t flo = fold(lo);
-                const char32_t fhi = fold(hi);
-                if (flo != lo || fhi != hi)
-                    item.ranges.emplace_back(flo, fhi);
+                // A reversed range holds nothing; left out, it cannot match by accident.
+                if (lo <= hi)
+                    item.ranges.emplace_back(lo, hi);
             }
             i = close;
         } else {
@@ -209,30 +227,20 @@ LikePattern::LikePattern(QStringView pattern, std::optional<char32_t> escape) {
 bool LikePattern::matchOne(const Item& item, char32_t c) const {
     switch (item.kind) {
     case Item::Kind::Literal:
-        return item.ch == c;
+        return item.ch == fold(c);
     case Item::Kind::AnyOne:
         return true;
     case Item::Kind::Digit:
         return c >= U'0' && c <= U'9';
-    case Item::Kind::Set: {
-        // `c` is folded; an upper-case range such as [A-C] still takes it through the folded
-        // copy of the range kept beside the original.
-        bool inSet = false;
-        for (const auto& [lo, hi] : item.ranges) {
-            if (c >= lo && c <= hi) {
-                inSet = true;
-                break;
-            }
-        }
-        return inSet != item.negate;
-    }
+    case Item::Kind::Set:
+        return inRangesIgnoringCase(item.ranges, c) != item.negate;
     case Item::Kind::AnyRun:
         return false;
     }
     return false;
 }
 
-bool LikePattern::matchesFolded(const std::u32string& text) const {
+bool LikePattern::matchesCodePoints(const std::u32string& text) const {
     const size_t m = m_items.size();
     const size_t n = text.size();
     size_t p = 0;
@@ -260,9 +268,7 @@ bool LikePattern::matchesFolded(const std::u32string& text) const {
 }
 
 bool LikePattern::matches(QStringView text) const {
-    std::u32string folded;
-    foldInto(text, folded);
-    return matchesFolded(folded);
+    return matchesCodePoints(codePoints(text));
 }
 
 namespace {
@@ -311,9 +317,9 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
             return;
         }
     }
-    thread_local std::u32string folded;
-    foldInto(valueText(argv[1]), folded);
-    sqlite3_result_int(ctx, pattern->matchesFolded(folded) ? 1 : 0);
+    thread_local std::u32string text;
+    codePointsInto(valueText(argv[1]), text);
+    sqlite3_result_int(ctx, pattern->matchesCodePoints(text) ? 1 : 0);
 }
 
 } // namespace

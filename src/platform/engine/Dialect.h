@@ -36,16 +36,23 @@ QString quoteName(QStringView name);
 // A Like pattern compiled once: `*` any run, `?` any one character, `#` one digit, `[a-c]` and
 // `[!a-c]` sets; letters compare without regard to case. `escape`, when given, makes the
 // character after it literal.
+//
+// A range in a set holds the characters from its first to its last end by code point, so
+// [#-c] holds the upper-case letters and [0-Z] does not hold "_"; a range whose first end
+// lies after its last ([z-a]) holds nothing. Letter case is ignored by testing the character
+// and its other-case forms against the set, never by folding the range's ends, which would
+// change which characters the range holds.
 class LikePattern {
 public:
     explicit LikePattern(QStringView pattern, std::optional<char32_t> escape = std::nullopt);
     bool matches(QStringView text) const;
-    bool matchesFolded(const std::u32string& foldedText) const;
+    // The same for text already split into code points (see codePointsInto).
+    bool matchesCodePoints(const std::u32string& text) const;
 
 private:
     struct Item {
         enum class Kind { Literal, AnyOne, Digit, AnyRun, Set } kind = Kind::Literal;
-        char32_t ch = 0;
+        char32_t ch = 0; // a literal's case-folded form
         bool negate = false;
         std::vector<std::pair<char32_t, char32_t>> ranges;
     };
@@ -53,8 +60,8 @@ private:
     std::vector<Item> m_items;
 };
 
-// Case-folds text into code points, the form LikePattern compares.
-void foldInto(QStringView text, std::u32string& out);
+// Splits text into code points, the form LikePattern compares.
+void codePointsInto(QStringView text, std::u32string& out);
 
 // Replaces SQLite's like() (both the two- and three-argument forms) on `db` with the dialect's.
 // Returns SQLite's result code.

@@ -20,10 +20,13 @@ struct Piece {
     QStringView text;
 };
 
-// The tokens that carry meaning: no blanks, no comments.
+// The tokens that carry meaning: no blanks, no comments. A text, name or comment that runs
+// off the end would swallow whatever the data source puts after the record source.
 QVector<Piece> significant(QStringView sql) {
     QVector<Piece> out;
     for (const Token& token : dialect::tokenize(sql)) {
+        if (token.unterminated)
+            refuse(QStringLiteral("The record source has an unterminated text, name or comment."));
         if (token.kind == Token::Kind::Space || token.kind == Token::Kind::Comment)
             continue;
         out.append({token, sql.mid(token.start, token.length)});
@@ -57,13 +60,43 @@ QString unquote(const Piece& piece) {
     return QString(inner).replace(doubled, QString(quote));
 }
 
+QString nonEmptyName(const Piece& piece) {
+    QString name = unquote(piece);
+    if (name.isEmpty())
+        refuse(QStringLiteral("The record source names a table without a name."));
+    return name;
+}
+
 // The table named at `pieces[at]`, skipping a schema name ("main.PhoneBK").
 QString tableAt(const QVector<Piece>& pieces, qsizetype at) {
     if (at >= pieces.size() || !isName(pieces[at]))
         refuse(QStringLiteral("The record source names no table after FROM."));
-    if (at + 2 < pieces.size() && isSymbol(pieces[at + 1], '.') && isName(pieces[at + 2]))
-        return unquote(pieces[at + 2]);
-    return unquote(pieces[at]);
+    if (at + 1 < pieces.size() && isSymbol(pieces[at + 1], '.')) {
+        if (at + 2 >= pieces.size() || !isName(pieces[at + 2]))
+            refuse(QStringLiteral("The record source names a schema but no table."));
+        return nonEmptyName(pieces[at + 2]);
+    }
+    return nonEmptyName(pieces[at]);
+}
+
+// One statement with balanced parentheses; only semicolons may follow its end.
+void refuseUnlessOneStatement(const QVector<Piece>& pieces) {
+    int depth = 0;
+    bool ended = false;
+    for (const Piece& piece : pieces) {
+        if (isSymbol(piece, ';')) {
+            ended = true;
+            continue;
+        }
+        if (ended)
+            refuse(QStringLiteral("The record source holds more than one statement."));
+        if (isSymbol(piece, '('))
+            ++depth;
+        else if (isSymbol(piece, ')') && --depth < 0)
+            refuse(QStringLiteral("The record source closes a parenthesis it did not open."));
+    }
+    if (depth != 0)
+        refuse(QStringLiteral("The record source leaves a parenthesis open."));
 }
 
 QString withoutTrailingSemicolons(QString sql) {
@@ -104,13 +137,14 @@ RecordSourcePlan planRecordSource(const QString& source) {
     const QVector<Piece> pieces = significant(sql);
     if (pieces.isEmpty())
         refuse(QStringLiteral("The record source is empty."));
+    refuseUnlessOneStatement(pieces);
 
     RecordSourcePlan plan;
     // A bare table name: "PhoneBK".
     if (isName(pieces[0]) &&
         (pieces.size() == 1 || (pieces.size() == 2 && isSymbol(pieces[1], ';'))) &&
         !isKeyword(pieces[0], QLatin1String("SELECT"))) {
-        plan.baseTable = unquote(pieces[0]);
+        plan.baseTable = nonEmptyName(pieces[0]);
         const QString table = dialect::quoteName(plan.baseTable);
         plan.sql = QStringLiteral("SELECT * FROM ") + table;
         plan.rowidQuery =

@@ -15,8 +15,9 @@ struct RecordSourcePlan {
     QString rowidQuery;
 };
 
-// Plans a record source written in the program's dialect. A text that names no table is
-// refused with 3077.
+// Plans a record source written in the program's dialect. A text that names no table (or a
+// table without a name), holds an unterminated text, name or comment, leaves parentheses
+// unbalanced or holds a second statement is refused with 3077.
 RecordSourcePlan planRecordSource(const QString& source);
 
 // The query that yields the ordered row ids: the plan's rowid query, or the record source run

@@ -1,17 +1,25 @@
 #include "core/SettingsStore.h"
+#include "DevZero.h"
 #include "FileSizeLimit.h"
+#include "platform/profile/PrivateProfile.h"
 #include "TestSupport.h"
+#include "Watchdog.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTest>
+#include <sys/stat.h>
 
 using quillory::LoadOutcome;
 using quillory::SettingsStore;
 using quillory::UserSettings;
 using quillory::WindowGeometry;
 using quillory::test::FileSizeLimit;
+using quillory::test::ScriptedMessageBoxes;
 using quillory::test::TempProgramFolder;
+using quillory::test::Watchdog;
 using ToolbarStyle = UserSettings::ToolbarStyle;
 
 Q_DECLARE_METATYPE(WindowGeometry)
@@ -57,6 +65,7 @@ private Q_SLOTS:
     void toolbarStyleSelectedByLoad();
     void checkStates_data();
     void checkStates();
+    void undeterminedCheckStateIsNotWrittenBack_data();
     void undeterminedCheckStateIsNotWrittenBack();
     void emptyValuesKeepHeldText();
     void onlyTheExactPressedWordPressesBold_data();
@@ -77,6 +86,8 @@ private Q_SLOTS:
     void windowGeometry_data();
     void windowGeometry();
     void windowGeometryRoundTrip();
+    void unusableFilesAreReportedOnceAndLeftAlone_data();
+    void unusableFilesAreReportedOnceAndLeftAlone();
 };
 
 void TestSettings::noFileKeepsTheDefaults() {
@@ -184,21 +195,32 @@ void TestSettings::checkStates() {
     QCOMPARE(settings.autoBackup, expected);
 }
 
+void TestSettings::undeterminedCheckStateIsNotWrittenBack_data() {
+    QTest::addColumn<QByteArray>("stored");
+    QTest::newRow("file says ticked") << QByteArray("1");
+    QTest::newRow("file says clear") << QByteArray("0");
+}
+
+// The file must not hold 2 to begin with: a save that wrote the 2 would otherwise look right.
 void TestSettings::undeterminedCheckStateIsNotWrittenBack() {
+    QFETCH(QByteArray, stored);
     TempProgramFolder folder;
-    folder.write(Hig, prefs("TIP=2\nBUdata=1\n"));
+    folder.write(Hig, prefs("TIP=" + stored + "\nBUdata=" + stored + "\n"));
     const SettingsStore store(folder.path());
     UserSettings settings;
     store.load(settings);
-    QCOMPARE(settings.showTips, 2);
-    settings.autoBackup = 0;
+    settings.showTips = 2;
+    settings.autoBackup = 2;
+    settings.userName = QStringLiteral("Ann");
     QVERIFY(store.save(settings));
-    const QByteArray saved = folder.read(Hig);
-    QVERIFY(saved.contains("\nTIP=2\n"));
-    QVERIFY(saved.contains("\nBUdata=0\n"));
+    QCOMPARE(folder.read(Hig), prefs("TIP=" + stored + "\nBUdata=" + stored +
+                                     "\nUSERName=Ann\nUSERAddress1=\nUSERAddress2=\nUSERCity=\n"
+                                     "USERState=\nUSERZip=\nWordProc=\nBUdrive=Unknown\n"
+                                     "fontType=tbrUnpressed\nWordPad=True\nWordOther=False\n"
+                                     "IO=True\nTI=False\n"));
     UserSettings reloaded;
     store.load(reloaded);
-    QCOMPARE(reloaded.showTips, 2);
+    QCOMPARE(reloaded.showTips, stored.toInt());
 }
 
 void TestSettings::emptyValuesKeepHeldText() {
@@ -488,6 +510,80 @@ void TestSettings::windowGeometryRoundTrip() {
              QByteArray("[User Prefs]\nLeft=1035.5\nTop=-60\nWidth=9600\nHeight=7200\n"));
     QCOMPARE(store.loadWindowGeometry(), geometry);
     QVERIFY(!folder.exists(Hig));
+}
+
+void TestSettings::unusableFilesAreReportedOnceAndLeftAlone_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("settings file is a named pipe") << Hig << "fifo"
+                                                   << "it is a named pipe";
+    QTest::newRow("settings file links to /dev/zero") << Hig << "zero"
+                                                      << "it is a link to a device";
+    QTest::newRow("settings file too large") << Hig << "large"
+                                             << "it is larger than 1 MB";
+    QTest::newRow("geometry file is a named pipe") << QStringLiteral("Corvanel.win") << "fifo"
+                                                   << "it is a named pipe";
+    QTest::newRow("geometry file links to /dev/zero") << QStringLiteral("Corvanel.win") << "zero"
+                                                      << "it is a link to a device";
+}
+
+// Neither blocks nor floods the program; one message per file, however often the program
+// loads and saves; the settings held are kept, and the thing itself is left as it was.
+void TestSettings::unusableFilesAreReportedOnceAndLeftAlone() {
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    TempProgramFolder folder;
+    const QString path = folder.file(name);
+    const QByteArray native = QFile::encodeName(path);
+    const QByteArray large =
+        prefs("USERName=Big\n;").leftJustified(quillory::PrivateProfile::MaxFileSize + 1, 'x');
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    else if (kind == QLatin1String("zero"))
+        QVERIFY(quillory::test::devZeroIsADevice() &&
+                QFile::link(QStringLiteral("/dev/zero"), path));
+    else
+        folder.write(name, large);
+    const bool settingsFile = name == Hig;
+    const QString otherName = settingsFile ? QStringLiteral("Corvanel.win") : Hig;
+
+    ScriptedMessageBoxes boxes;
+    const Watchdog watchdog(20);
+    const SettingsStore store(folder.path());
+    UserSettings settings;
+    settings.userName = QStringLiteral("Ann");
+    for (int round = 0; round < 2; ++round) {
+        store.load(settings);
+        QCOMPARE(settings.userName, QStringLiteral("Ann"));
+        QCOMPARE(store.save(settings), !settingsFile);
+        const WindowGeometry saved{1.0, 2.0, 3.0, 4.0};
+        QCOMPARE(store.loadWindowGeometry(), round > 0 && settingsFile ? saved : WindowGeometry{});
+        QCOMPARE(store.saveWindowGeometry(saved), settingsFile);
+    }
+
+    QVERIFY2(quillory::test::devZeroIsADevice(), "/dev/zero was written through");
+    QCOMPARE(boxes.asked().size(), 1);
+    const auto& box = boxes.asked().first();
+    QCOMPARE(box.text, QStringLiteral("The file \"%1\" is not used: %2. Quillory goes on with the "
+                                      "settings it has, keeps changes to them only until it ends, "
+                                      "and leaves the file as it is.")
+                           .arg(QDir::toNativeSeparators(path), reason));
+    QCOMPARE(box.icon, quillory::ui::Icon::Exclamation);
+    QCOMPARE(box.caption, QStringLiteral("Quillory"));
+
+    struct stat after {};
+    QCOMPARE(::lstat(native.constData(), &after), 0);
+    if (kind == QLatin1String("fifo"))
+        QVERIFY(S_ISFIFO(after.st_mode));
+    else if (kind == QLatin1String("zero"))
+        QCOMPARE(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/zero"));
+    else
+        QCOMPARE(folder.read(name), large);
+    // The other file works as ever.
+    QVERIFY(folder.exists(otherName));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::System).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

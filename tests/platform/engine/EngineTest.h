@@ -10,6 +10,8 @@ private Q_SLOTS:
     // test_dialect.cpp
     void likeWildcards_data();
     void likeWildcards();
+    void likeAgreesWithAReference_data();
+    void likeAgreesWithAReference();
     void likeThroughSql_data();
     void likeThroughSql();
     void translateKeepsLiterals_data();
@@ -19,6 +21,8 @@ private Q_SLOTS:
     void keysetQueriesSkipThePhotos();
     void readOnlyStatementsRefuseWrites_data();
     void readOnlyStatementsRefuseWrites();
+    void malformedRecordSourcesAreRefused_data();
+    void malformedRecordSourcesAreRefused();
 
     // test_datasource.cpp
     void recordSourcesSortAndFilter_data();

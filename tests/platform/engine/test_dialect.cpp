@@ -6,8 +6,12 @@
 #include "platform/files/PlatformError.h"
 #include "TestSupport.h"
 
+#include <cctype>
+#include <QRandomGenerator>
 #include <QtTest>
 #include <sqlite3.h>
+#include <string>
+#include <vector>
 
 using namespace quillory;
 using namespace quillory::engine;
@@ -67,6 +71,198 @@ void EngineTest::likeWildcards_data() {
                                    << "x" << false;
     QTest::newRow("accented letters fold")
         << QStringLiteral("ÖST*") << QStringLiteral("östlich") << true;
+    QTest::newRow("range from punctuation into letters") << "[#-c]*"
+                                                         << "Evans" << true;
+    QTest::newRow("range of digits and capitals lacks underscore") << "[0-Z]*"
+                                                                   << "_under" << false;
+    QTest::newRow("range of digits and capitals holds small letters") << "[0-Z]*"
+                                                                      << "under" << true;
+    QTest::newRow("reversed range holds nothing") << "[`-Z]*"
+                                                  << "abc" << false;
+    QTest::newRow("reversed range holds not its ends") << "[z-a]"
+                                                       << "a" << false;
+    QTest::newRow("negated reversed range holds all") << "[!z-a]"
+                                                      << "m" << true;
+    QTest::newRow("accented capital in a small range")
+        << QStringLiteral("[à-ö]*") << QStringLiteral("Émile") << true;
+    QTest::newRow("accented small in a capital range")
+        << QStringLiteral("[À-Ö]*") << QStringLiteral("émile") << true;
+}
+
+namespace {
+
+// Like's rules written out plainly, character by character, for comparison with the compiled
+// pattern: `*` any run, `?` one character, `#` one digit, `[...]` a set up to the first `]`
+// (`!` first negates; `x-y` the characters x to y by code; `[]` nothing), anything else itself;
+// a character matches a set or a literal when it or its other letter case does.
+bool referenceLike(const std::string& p, size_t pi, const std::string& t, size_t ti) {
+    const auto lower = [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); };
+    const auto upper = [](char c) { return char(std::toupper(static_cast<unsigned char>(c))); };
+    if (pi == p.size())
+        return ti == t.size();
+    const char c = p[pi];
+    if (c == '*')
+        return referenceLike(p, pi + 1, t, ti) ||
+               (ti < t.size() && referenceLike(p, pi, t, ti + 1));
+    if (c == '[' && p.find(']', pi + 1) != std::string::npos) {
+        const size_t close = p.find(']', pi + 1);
+        std::string body = p.substr(pi + 1, close - pi - 1);
+        const bool negate = !body.empty() && body[0] == '!';
+        if (negate)
+            body.erase(0, 1);
+        if (body.empty() && !negate)
+            return referenceLike(p, close + 1, t, ti);
+        if (ti == t.size())
+            return false;
+        const char x = t[ti];
+        bool in = false;
+        for (size_t k = 0; k < body.size();) {
+            char first = body[k];
+            char last = first;
+            if (k + 2 < body.size() && body[k + 1] == '-') {
+                last = body[k + 2];
+                k += 3;
+            } else {
+                k += 1;
+            }
+            for (const char y : {x, lower(x), upper(x)})
+                in = in || (first <= y && y <= last);
+        }
+        return in != negate && referenceLike(p, close + 1, t, ti + 1);
+    }
+    if (ti == t.size())
+        return false;
+    const char x = t[ti];
+    bool one = false;
+    if (c == '?')
+        one = true;
+    else if (c == '#')
+        one = x >= '0' && x <= '9';
+    else
+        one = lower(c) == lower(x);
+    return one && referenceLike(p, pi + 1, t, ti + 1);
+}
+
+// Characters around and between the letters, so that ranges span letters and punctuation.
+const std::string RangeEnds = "!#*-0159?@AHMZ[\\]^_`ahmz{|~";
+
+char pick(QRandomGenerator& random, const std::string& from) {
+    return from[random.bounded(static_cast<quint32>(from.size()))];
+}
+
+std::string generatedText(QRandomGenerator& random) {
+    std::string text;
+    const int length = random.bounded(0, 6);
+    for (int i = 0; i < length; ++i)
+        text += char(random.bounded(0x20, 0x7f));
+    return text;
+}
+
+std::string generatedSet(QRandomGenerator& random, bool reversed) {
+    std::string set = "[";
+    if (random.bounded(4) == 0)
+        set += '!';
+    const int parts = random.bounded(1, 4);
+    for (int i = 0; i < parts; ++i) {
+        char first = pick(random, RangeEnds);
+        char last = pick(random, RangeEnds);
+        if (first == ']' || last == ']')
+            continue;
+        if ((first > last) != reversed)
+            std::swap(first, last);
+        set += first;
+        if (random.bounded(4) != 0) {
+            set += '-';
+            set += last;
+        }
+    }
+    return set + "]";
+}
+
+std::string generatedPattern(QRandomGenerator& random, bool reversed) {
+    std::string pattern;
+    const int items = random.bounded(1, 5);
+    for (int i = 0; i < items; ++i) {
+        switch (random.bounded(7)) {
+        case 0:
+            pattern += '*';
+            break;
+        case 1:
+            pattern += '?';
+            break;
+        case 2:
+            pattern += '#';
+            break;
+        case 3:
+            pattern += char(random.bounded(0x20, 0x7f)); // a bracket here opens or stays literal
+            break;
+        default:
+            pattern += generatedSet(random, reversed);
+            break;
+        }
+    }
+    return pattern;
+}
+
+QString qs(const std::string& text) {
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+} // namespace
+
+void EngineTest::likeAgreesWithAReference_data() {
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<bool>("reversed");
+    QTest::newRow("ranges in order") << 12u << false;
+    QTest::newRow("reversed ranges") << 34u << true;
+    QTest::newRow("more ranges in order") << 56u << false;
+}
+
+// Many generated patterns and texts, through the compiled pattern and through SQL (where one
+// compiled pattern serves every row), against the plain rules.
+void EngineTest::likeAgreesWithAReference() {
+    QFETCH(quint32, seed);
+    QFETCH(bool, reversed);
+    QRandomGenerator random(seed);
+    std::vector<std::string> texts;
+    for (int i = 0; i < 120; ++i)
+        texts.push_back(generatedText(random));
+    texts.push_back("Evans");
+    texts.push_back("_under");
+
+    test::TempProgramFolder folder;
+    const QString path = folder.file(QStringLiteral("b.mdb"));
+    auto db = Database::createNew(path);
+    db->exec(QStringLiteral("CREATE TABLE texts (t TEXT)"));
+    for (const std::string& text : texts)
+        db->scalar(QStringLiteral("INSERT INTO texts VALUES (?)"), {qs(text)});
+
+    int compared = 0;
+    int matched = 0;
+    for (int p = 0; p < 400; ++p) {
+        const std::string pattern = generatedPattern(random, reversed);
+        const dialect::LikePattern compiled(qs(pattern));
+        QStringList expected;
+        for (const std::string& text : texts) {
+            const bool want = referenceLike(pattern, 0, text, 0);
+            QVERIFY2(compiled.matches(qs(text)) == want,
+                     qPrintable(QStringLiteral("'%1' Like '%2' should be %3")
+                                    .arg(qs(text), qs(pattern), want ? "true" : "false")));
+            if (want)
+                expected.append(qs(text));
+            ++compared;
+        }
+        matched += int(expected.size());
+        Statement query(*db, QStringLiteral("SELECT t FROM texts WHERE t LIKE ? ORDER BY rowid"));
+        query.bind(1, qs(pattern));
+        QStringList found;
+        while (query.step())
+            found.append(query.column(0).toString());
+        QCOMPARE(found, expected);
+    }
+    // The generated cases are worth something only if both answers occur often.
+    QVERIFY2(matched > compared / 20 && matched < compared - compared / 20,
+             qPrintable(QStringLiteral("%1 of %2 matched").arg(matched).arg(compared)));
 }
 
 void EngineTest::likeWildcards() {
@@ -223,4 +419,34 @@ void EngineTest::readOnlyStatementsRefuseWrites() {
     QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM PhoneBK WHERE city = 'Rome'")),
              QVariant(1LL));
     QCOMPARE(db->scalar(QStringLiteral("PRAGMA user_version")), QVariant(1LL));
+}
+
+void EngineTest::malformedRecordSourcesAreRefused_data() {
+    QTest::addColumn<QString>("source");
+    QTest::newRow("empty") << "";
+    QTest::newRow("blanks and a comment") << "  -- nothing\n";
+    QTest::newRow("lone apostrophe") << "'";
+    QTest::newRow("unterminated text as a table") << "'PhoneBK";
+    QTest::newRow("empty quoted name") << "''";
+    QTest::newRow("empty bracketed name") << "[]";
+    QTest::newRow("empty double-quoted name") << "\"\"";
+    QTest::newRow("lone bracket") << "[";
+    QTest::newRow("unterminated bracketed table") << "SELECT * FROM [PhoneBK";
+    QTest::newRow("unterminated text in the filter") << "SELECT * FROM PhoneBK WHERE name = 'Smith";
+    QTest::newRow("unterminated comment") << "SELECT * FROM PhoneBK /* sorted";
+    QTest::newRow("no table after FROM") << "SELECT * FROM";
+    QTest::newRow("empty table after FROM") << "SELECT * FROM '' ORDER BY name";
+    QTest::newRow("schema without table") << "SELECT * FROM main.";
+    QTest::newRow("open parenthesis") << "SELECT * FROM PhoneBK WHERE (name = 'a' ORDER BY name";
+    QTest::newRow("closed parenthesis never opened")
+        << "SELECT * FROM PhoneBK WHERE name = 'a') ORDER BY name";
+    QTest::newRow("second statement") << "SELECT * FROM PhoneBK; DELETE FROM PhoneBK";
+    QTest::newRow("table then more") << "PhoneBK; PhoneBK";
+    QTest::newRow("no FROM") << "SELECT 1";
+}
+
+void EngineTest::malformedRecordSourcesAreRefused() {
+    QFETCH(QString, source);
+    QCOMPARE(test::errorOf([&] { planRecordSource(source); }),
+             static_cast<int>(ErrorNumber::EngineSyntax));
 }
