@@ -7,6 +7,7 @@
 #include "maintenance/MaintenanceSteps.h"
 #include "platform/engine/Database.h"
 
+#include <memory>
 #include <QDir>
 
 namespace quillory {
@@ -15,12 +16,17 @@ using namespace maintenance;
 
 namespace {
 
-// True when `path` is read as a database whose own marks say it is not a book: no mark of ours
-// or no table PhoneBK. A file that cannot be read that far may be a damaged book and is not
-// called another program's.
-bool isOtherProgramsDatabase(const QString& path) {
+// True when `path` is no database at all (an empty file, text), or is read as a database whose
+// own marks say it is not a book: no mark of ours or no table PhoneBK. A database whose pages
+// cannot be read that far may be a damaged book, and is left to the repair.
+bool isNotABook(const QString& path) {
+    std::unique_ptr<engine::Database> db;
     try {
-        auto db = engine::Database::open(path, engine::Database::Mode::ReadOnly);
+        db = engine::Database::open(path, engine::Database::Mode::ReadOnly);
+    } catch (const PlatformError& error) {
+        return error.number() == ErrorNumber::EngineNotReadable;
+    }
+    try {
         if (db->scalar(QStringLiteral("PRAGMA application_id")).toLongLong() !=
             engine::book::applicationId)
             return true;
@@ -57,9 +63,9 @@ void mnuComDB_Click(AppContext& app) {
 
 void mnuRepDB_Click(AppContext& app) {
     const QString book = app.folder().file(contact::file::Book);
-    // The repair keeps a database's own marks, so another program's file would come out of it
-    // just as unusable as it went in.
-    if (isOtherProgramsDatabase(book)) {
+    // The repair mends a book's pages; it keeps a database's own marks and cannot make a
+    // book of anything else, so such a file would come out of it as unusable as it went in.
+    if (isNotABook(book)) {
         tell(messageParent(app),
              QStringLiteral("\"%1\" is not an address book of Quillory, so it has not been "
                             "repaired.\n\nThe file has been left as it is.")
