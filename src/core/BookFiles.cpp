@@ -126,27 +126,26 @@ bool isWholeBook(const QString& path) {
 }
 
 QStringList leftoverFiles(const ProgramFolder& folder) {
-    const QString book = folder.file(contact::file::Book);
-    QStringList found;
-    auto add = [&found](const QString& path) {
-        for (const QString& file : {path, path + QStringLiteral("-journal")}) {
-            if (QFileInfo::exists(file))
-                found.append(file);
-        }
-    };
-    add(folder.file(contact::file::CompactTemp));
-    add(beingWrittenName(book));
-    add(keptAsideName(book));
-    add(besideName(book, QStringLiteral(".repair")));
-    add(beingWrittenName(folder.file(contact::file::Backup)));
+    // Names are compared without regard to letter case, in one listing of the folder.
+    auto bare = [](const QString& name) { return name.mid(1).toLower(); };
+    const QString book = bare(contact::file::Book);
+    const QStringList unfinished{bare(contact::file::CompactTemp), book + QStringLiteral(".new"),
+                                 book + QStringLiteral(".previous"),
+                                 book + QStringLiteral(".repair"),
+                                 bare(contact::file::Backup) + QStringLiteral(".new")};
     // A settings save writes a temporary file beside its target, named after it with a dot and
     // six random letters, and renames it over the target when it is complete.
     static const QRegularExpression settingsTemporary(
         QStringLiteral("^corvanel\\.(hig|win)\\.[a-z]{6}$"),
         QRegularExpression::CaseInsensitiveOption);
+    const QString journal = QStringLiteral("-journal");
+    QStringList found;
     const QStringList entries = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
     for (const QString& entry : entries) {
-        if (settingsTemporary.match(entry).hasMatch())
+        QString name = entry.toLower();
+        if (name.endsWith(journal))
+            name.chop(journal.size());
+        if (unfinished.contains(name) || settingsTemporary.match(entry).hasMatch())
             found.append(files::joinPath(folder.path(), entry));
     }
     return found;

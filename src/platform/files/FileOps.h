@@ -39,8 +39,10 @@ QString joinPath(const QString& folder, const QString& name);
 // system's names are; a name that decoding cannot carry (Latin-1 bytes under a UTF-8 locale)
 // cannot be spelt as text that leads back to it, so that folder is opened and reached through
 // the process's handle on it ("/proc/self/fd/N", kept open while the program runs). With
-// `create`, a missing folder is made first, under the name exactly as given. Empty for an
-// empty name; a folder that cannot be made or opened throws PlatformError naming it.
+// `create`, such a folder is made first when missing, under the name exactly as given, and
+// one that cannot be made or opened throws PlatformError (53, or 76 when a folder above it is
+// missing). A name that decoding carries is returned as text, whether the folder exists or
+// not. Empty for an empty name.
 QString folderFromNative(const QByteArray& native, bool create);
 
 // The file-system number for a failed call on `path`, telling a missing folder (76) from a
