@@ -3,11 +3,15 @@
 #include "app/Registration.h"
 #include "core/AppContext.h"
 #include "core/frmSplash.h"
+#include "platform/files/FileOps.h"
+#include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
 
 #include <cstdio>
+#include <optional>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QTimer>
@@ -27,8 +31,25 @@ bool haveDisplay() {
 QStringList argumentList(int argc, char** argv) {
     QStringList out;
     for (int i = 0; i < argc; ++i)
-        out.append(QString::fromLocal8Bit(argv[i]));
+        out.append(QFile::decodeName(argv[i]));
     return out;
+}
+
+// The folder given with --home as the bytes of the command line: the parser sees decoded
+// text, which cannot name a folder whose name is not in the file names' encoding. The last
+// one given counts, as it does for the parser.
+QByteArray nativeHome(int argc, char** argv) {
+    QByteArray found;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == "--home" && i + 1 < argc)
+            found = argv[++i];
+        else if (argument.startsWith("--home="))
+            found = argument.mid(7);
+    }
+    return found;
 }
 
 } // namespace
@@ -82,8 +103,15 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
 
     const QString executableFolder = QFileInfo(QApplication::applicationFilePath()).absolutePath();
-    quillory::AppContext app(
-        quillory::ProgramFolder::choose(parser.value(homeOption), executableFolder));
+    std::optional<quillory::ProgramFolder> folder;
+    try {
+        folder = quillory::ProgramFolder::choose(
+            quillory::files::folderFromNative(nativeHome(argc, argv), true), executableFolder);
+    } catch (const quillory::PlatformError& error) {
+        std::fprintf(stderr, "quillory: %s\n", qPrintable(error.description()));
+        return 1;
+    }
+    quillory::AppContext app(*folder);
     quillory::registerAllCommands(app);
 
     quillory::frmSplash splash(app);

@@ -8,7 +8,12 @@
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
 
+#include <cerrno>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <unistd.h>
 #include <utility>
 
 namespace quillory::bookfiles {
@@ -81,11 +86,77 @@ void ensureBookFiles(const ProgramFolder& folder) {
     const QString book = folder.file(contact::file::Book);
     if (!QFileInfo::exists(book))
         recoverKeptAside(book);
-    if (!QFileInfo::exists(book))
-        engine::book::create(book);
+    bool made = false;
+    if (!QFileInfo::exists(book)) {
+        try {
+            engine::book::create(book);
+        } catch (const PlatformError&) {
+            requireWritableFolder(folder.path());
+            throw;
+        }
+        made = true;
+    }
+    // Without a stand-by the maintenance commands let go of the book all the same
+    // (ReleaseBook), so a folder it cannot be made in does not keep the book from opening.
     const QString standBy = folder.file(contact::file::StandBy);
     if (!QFileInfo::exists(standBy))
-        engine::book::create(standBy);
+        passOver([&] { engine::book::create(standBy); });
+    // A book made just now may stand in for one that went missing: what is left beside it
+    // could be all that remains of the user's contacts, so it is not touched.
+    if (!made)
+        clearLeftovers(folder);
+}
+
+void requireWritableFolder(const QString& folder) {
+    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+        return;
+    const int err = errno;
+    throw PlatformError(files::errorNumberFor(err, folder),
+                        QStringLiteral("The program folder \"%1\" cannot be written to (%2), so "
+                                       "no address book can be made in it.")
+                            .arg(QDir::toNativeSeparators(folder), systemErrorText(err)));
+}
+
+bool isWholeBook(const QString& path) {
+    try {
+        return engine::Database::open(path, engine::Database::Mode::ReadOnly)->isBook();
+    } catch (const PlatformError&) {
+        return false;
+    }
+}
+
+QStringList leftoverFiles(const ProgramFolder& folder) {
+    // Names are compared without regard to letter case, in one listing of the folder.
+    auto bare = [](const QString& name) { return name.mid(1).toLower(); };
+    const QString book = bare(contact::file::Book);
+    const QStringList unfinished{bare(contact::file::CompactTemp), book + QStringLiteral(".new"),
+                                 book + QStringLiteral(".previous"),
+                                 book + QStringLiteral(".repair"),
+                                 bare(contact::file::Backup) + QStringLiteral(".new")};
+    // A settings save writes a temporary file beside its target, named after it with a dot and
+    // six random letters, and renames it over the target when it is complete.
+    static const QRegularExpression settingsTemporary(
+        QStringLiteral("^corvanel\\.(hig|win)\\.[a-z]{6}$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString journal = QStringLiteral("-journal");
+    QStringList found;
+    const QStringList entries = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& entry : entries) {
+        QString name = entry.toLower();
+        if (name.endsWith(journal))
+            name.chop(journal.size());
+        if (unfinished.contains(name) || settingsTemporary.match(entry).hasMatch())
+            found.append(files::joinPath(folder.path(), entry));
+    }
+    return found;
+}
+
+void clearLeftovers(const ProgramFolder& folder) {
+    const QStringList leftovers = leftoverFiles(folder);
+    if (leftovers.isEmpty() || !isWholeBook(folder.file(contact::file::Book)))
+        return;
+    for (const QString& file : leftovers)
+        passOver([&] { files::deleteFile(file); });
 }
 
 void ReleaseBook(engine::DataSource& data, const ProgramFolder& folder) {

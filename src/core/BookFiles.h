@@ -16,8 +16,28 @@ namespace bookfiles {
 
 // Creates an empty book, and the stand-by database beside it, when either is missing, so a
 // first run just works. Never writes over a file that exists. A book that was kept aside by a
-// restore cut short is put back rather than replaced by an empty one.
+// restore cut short is put back rather than replaced by an empty one. A book that cannot be
+// made because the folder cannot be written throws PlatformError saying so (75); a stand-by
+// that cannot be made is passed over. When the book was there (or put back) and is whole, the
+// files a killed run left beside it are cleared (clearLeftovers).
 void ensureBookFiles(const ProgramFolder& folder);
+
+// Throws PlatformError (75, or 76 for a missing folder) naming `folder` when it cannot be
+// written to.
+void requireWritableFolder(const QString& folder);
+
+// True when `path` opens as a book of this program (its marks and table PhoneBK).
+bool isWholeBook(const QString& path);
+
+// The files in the program folder that only a run cut short leaves behind, each as large as
+// the book: the copy of a compaction ("Corvan1.MDB"), of a restore (the book's ".new") and of
+// a back-up into the program folder (the back-up's ".new"), a repair's rebuild (".repair"),
+// each with its journal, the book kept aside by a restore (".previous"), and the temporary
+// files of a settings save ("Corvanel.hig." or "Corvanel.win." and six letters).
+QStringList leftoverFiles(const ProgramFolder& folder);
+// Deletes them, but only when the book is whole: a kept-aside book then is an older copy, and
+// every other leftover an unfinished one. A file that cannot be deleted is passed over.
+void clearLeftovers(const ProgramFolder& folder);
 
 // Lets go of the book file: the card's pending edits are written first (a failure to write
 // them throws, and the book stays open with the edits kept), then the data source is pointed

@@ -65,7 +65,8 @@ void BackupToProgramFolder(AppContext& app) {
         return;
     BookRelease hold(app);
     try {
-        hold.release();
+        if (!hold.release())
+            return;
         writeBackup(app, app.folder().file(contact::file::Backup));
     } catch (const PlatformError& error) {
         if (isOneOf(error, {ErrorNumber::DiskFull, ErrorNumber::EngineDiskFull}))
@@ -87,7 +88,8 @@ void BackupToChosenFolder(AppContext& app, frmSaveDB& dialog) {
     BookRelease hold(app);
     QString target;
     try {
-        hold.release();
+        if (!hold.release())
+            return;
         target = backupTarget(dialog.File2->path());
         dialog.Label2->setText(target);
         writeBackup(app, target);

@@ -2,8 +2,10 @@
 
 #include "core/AppContext.h"
 #include "core/BookFiles.h"
+#include "core/CardMessages.h"
 #include "core/ContactRecord.h"
 #include "core/frmMain.h"
+#include "platform/engine/DataSource.h"
 
 #include <algorithm>
 #include <QApplication>
@@ -52,11 +54,23 @@ BookRelease::~BookRelease() {
     }
 }
 
-void BookRelease::release() {
+bool BookRelease::release() {
     frmMain& main = m_app.mainWindow();
     bookfiles::reportStep(bookfiles::Step::ReleaseBook, m_app.folder().file(contact::file::Book));
-    bookfiles::ReleaseBook(main.data(), m_app.folder());
+    // Letting go of the book re-queries the data source, which would drop the typing; it is
+    // written here first so that a failure is told as the card's own.
+    engine::DataSource& data = main.data();
+    if (data.isOpen() && (data.hasPendingEdits() || data.isAdding())) {
+        try {
+            data.update();
+        } catch (const PlatformError& error) {
+            reportUnsavedCard(error.description(), messageParent(m_app));
+            return false;
+        }
+    }
+    bookfiles::ReleaseBook(data, m_app.folder());
     m_released = true;
+    return true;
 }
 
 bool BookRelease::reopen(bool reportFailure) {

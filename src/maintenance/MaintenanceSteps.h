@@ -42,9 +42,11 @@ public:
     BookRelease(const BookRelease&) = delete;
     BookRelease& operator=(const BookRelease&) = delete;
 
-    // ReleaseBook. Throws PlatformError when the card's pending edits cannot be written; the
-    // book then stays open, with the edits.
-    void release();
+    // ReleaseBook, after the card's pending typing is written, as leaving the card writes it.
+    // A write that fails is reported as there ("The changes to this card could not be
+    // saved.") and false returned: the book stays open with the typing on the card, and the
+    // command goes no further. Other failures throw PlatformError.
+    [[nodiscard]] bool release();
     // ReopenBook when the book was let go, and the card shows the first contact again. A
     // failure is reported to the user, unless the caller reports it itself, and false returned
     // (the main window then stands without a book).

@@ -13,6 +13,7 @@
 #include <functional>
 #include <future>
 #include <optional>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 
@@ -108,8 +109,16 @@ void restoreFrom(AppContext& app, const std::function<QString()>& backupPath) {
         return;
     }
     QString backup = backupPath();
-    if (!isBookOfOurs(backup)) {
+    if (!QFileInfo::exists(backup)) {
         tellNotFound(parent);
+        return;
+    }
+    if (!isBookOfOurs(backup)) {
+        tell(parent,
+             QStringLiteral("\"%1\" is not an address book of Quillory, so nothing has been "
+                            "restored.\n\nThe book is unchanged.")
+                 .arg(QDir::toNativeSeparators(backup)),
+             ui::Icon::Exclamation);
         return;
     }
 
@@ -122,7 +131,8 @@ void restoreFrom(AppContext& app, const std::function<QString()>& backupPath) {
     BookRelease hold(app);
     bool keptAside = false;
     try {
-        hold.release();
+        if (!hold.release())
+            return;
         bookfiles::recoverKeptAside(book);
         backup = backupPath();
         std::exception_ptr copyFailure;
@@ -200,8 +210,8 @@ void restoreFrom(AppContext& app, const std::function<QString()>& backupPath) {
             bookfiles::putBack(book);
         } catch (const PlatformError&) {
         }
-        hold.release();
-        hold.reopen();
+        if (hold.release())
+            hold.reopen();
         tell(parent,
              failureText(QStringLiteral("The Database could not be restored."),
                          QStringLiteral("The restored copy could not be opened.")),

@@ -42,6 +42,8 @@ private Q_SLOTS:
     void repairLeavesHealthyBookByteForByte();
     void repairKeepsEveryReadableContactOfDamagedBook();
     void failedRepairSaysSoAndLeavesBook();
+    void fileThatIsNotABookIsNotRepaired_data();
+    void fileThatIsNotABookIsNotRepaired();
 };
 
 void TestCompactRepair::compactPacksTheBookKeepingEveryContact() {
@@ -274,6 +276,45 @@ void TestCompactRepair::failedRepairSaysSoAndLeavesBook() {
     QVERIFY2(text.endsWith(QStringLiteral("The book is unchanged.")), qPrintable(text));
     QCOMPARE(folder.read(Book), damaged);
     QCOMPARE(QFileInfo(program.main->Data1->databaseName()).fileName(), Book);
+}
+
+void TestCompactRepair::fileThatIsNotABookIsNotRepaired_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("another program's database") << QStringLiteral("other database");
+    QTest::newRow("a database with a table PhoneBK but not ours") << QStringLiteral("unmarked");
+    QTest::newRow("an empty file") << QStringLiteral("empty");
+    QTest::newRow("a text file") << QStringLiteral("text");
+}
+
+void TestCompactRepair::fileThatIsNotABookIsNotRepaired() {
+    QFETCH(QString, kind);
+    TempProgramFolder folder;
+    if (kind == QLatin1String("empty")) {
+        folder.write(Book, QByteArray());
+    } else if (kind == QLatin1String("text")) {
+        folder.write(Book, QByteArray("Names and numbers, one a line.\n").repeated(300));
+    } else {
+        auto db = engine::Database::createNew(folder.file(Book));
+        db->exec(kind == QLatin1String("unmarked")
+                     ? QStringLiteral("CREATE TABLE PhoneBK (name TEXT, namef TEXT); "
+                                      "INSERT INTO PhoneBK VALUES ('Mine', 'Not yours');")
+                     : QStringLiteral("CREATE TABLE Recipes (title TEXT); "
+                                      "INSERT INTO Recipes VALUES ('Bread');"));
+    }
+    const QByteArray bytes = folder.read(Book);
+    StartedProgram program(folder);
+    program.boxes.clear(); // what the start-up said about the file
+
+    program.main->mnuRepDB->trigger();
+
+    // Refused before anything is done, naming the file; never "repaired".
+    QCOMPARE(program.boxes.texts(),
+             QStringList{QStringLiteral("\"%1\" is not an address book of Quillory, so it has "
+                                        "not been repaired.\n\nThe file has been left as it is.")
+                             .arg(QDir::toNativeSeparators(folder.file(Book)))});
+    QCOMPARE(program.boxes.asked().first().icon, ui::Icon::Exclamation);
+    QCOMPARE(folder.read(Book), bytes);
+    QCOMPARE(test::leftovers(folder.path()), QStringList());
 }
 
 QTEST_MAIN(TestCompactRepair)

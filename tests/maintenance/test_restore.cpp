@@ -201,26 +201,40 @@ void TestRestore::missingBackupIsReportedAndNothingChanges() {
 
 void TestRestore::onlyABookOfThisProgramIsAccepted_data() {
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("elsewhere"); // on another drive, chosen in frmGetDB
     for (const char* kind : {"text", "empty", "other database", "trigger", "view", "missing field"})
-        QTest::newRow(kind) << QString::fromLatin1(kind);
+        QTest::newRow(kind) << QString::fromLatin1(kind) << false;
+    QTest::newRow("text, elsewhere") << QStringLiteral("text") << true;
+    QTest::newRow("other database, elsewhere") << QStringLiteral("other database") << true;
 }
 
 void TestRestore::onlyABookOfThisProgramIsAccepted() {
     QFETCH(QString, kind);
+    QFETCH(bool, elsewhere);
     TempProgramFolder folder;
+    QTemporaryDir otherDrive;
+    const QString backup =
+        elsewhere ? QDir(otherDrive.path()).filePath(Backup) : folder.file(Backup);
     test::writeBook(folder.file(Book), test::contactsWithPhotos(8));
-    writeNotABook(kind, folder.file(Backup));
+    writeNotABook(kind, backup);
     const QByteArray bookBytes = folder.read(Book);
-    const QByteArray backupBytes = folder.read(Backup);
+    const QByteArray backupBytes = readFile(backup);
     StartedProgram program(folder);
     program.main->Data1->moveNext();
     program.boxes.answer(ui::Answer::Yes);
+    test::MaintenanceDialogs dialogs(elsewhere ? otherDrive.path() : QString());
 
-    RestoreFromProgramFolder(*program.context);
+    program.main->mnuResDB->trigger();
 
-    QCOMPARE(program.boxes.texts(), (QStringList{Question, NotFound}));
+    // Named as what it is, not as missing: the user sees the file is there.
+    QCOMPARE(program.boxes.texts(),
+             (QStringList{Question, QStringLiteral("\"%1\" is not an address book of Quillory, so "
+                                                   "nothing has been restored.\n\nThe book is "
+                                                   "unchanged.")
+                                        .arg(QDir::toNativeSeparators(backup))}));
+    QCOMPARE(program.boxes.asked().last().icon, ui::Icon::Exclamation);
     QCOMPARE(folder.read(Book), bookBytes);
-    QCOMPARE(folder.read(Backup), backupBytes);
+    QCOMPARE(readFile(backup), backupBytes);
     QCOMPARE(program.main->Data1->absolutePosition(), 1);
     QCOMPARE(test::leftovers(folder.path()), QStringList());
 }

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillory::files {
@@ -87,6 +89,33 @@ void syncFolder(const QString& folder) {
         return; // some file systems do not let a folder be opened; the rename stands anyway
     ::fsync(fd);
     ::close(fd);
+}
+
+QString folderFromNative(const QByteArray& native, bool create) {
+    if (native.isEmpty())
+        return {};
+    const QString decoded = QFile::decodeName(native);
+    if (QFile::encodeName(decoded) == native)
+        return decoded;
+    if (create) {
+        // Every folder on the way is made under its own bytes; text would name another one.
+        for (qsizetype slash = native.indexOf('/', 1); slash != -1;
+             slash = native.indexOf('/', slash + 1))
+            ::mkdir(native.left(slash).constData(), 0777);
+        ::mkdir(native.constData(), 0777);
+    }
+    const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail(errno, decoded, QStringLiteral("Cannot open the folder"));
+    const QString handle = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    if (!QFileInfo(handle).isDir()) {
+        ::close(fd);
+        throw PlatformError(ErrorNumber::BadFileName,
+                            QStringLiteral("The folder name \"%1\" cannot be used here: its bytes "
+                                           "are not in the file names' encoding.")
+                                .arg(decoded));
+    }
+    return handle; // the handle stays open: the folder is reached through it from now on
 }
 
 QString joinPath(const QString& folder, const QString& name) {

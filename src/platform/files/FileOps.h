@@ -34,6 +34,17 @@ QString resolveName(const QString& folder, const QString& name);
 // Joins a folder and a name with exactly one separator between them.
 QString joinPath(const QString& folder, const QString& name);
 
+// The path by which the program's file calls reach the folder that the bytes `native` name,
+// as the command line or the environment hands them over. The name is decoded as the file
+// system's names are; a name that decoding cannot carry (Latin-1 bytes under a UTF-8 locale)
+// cannot be spelt as text that leads back to it, so that folder is opened and reached through
+// the process's handle on it ("/proc/self/fd/N", kept open while the program runs). With
+// `create`, such a folder is made first when missing, under the name exactly as given, and
+// one that cannot be made or opened throws PlatformError (53, or 76 when a folder above it is
+// missing). A name that decoding carries is returned as text, whether the folder exists or
+// not. Empty for an empty name.
+QString folderFromNative(const QByteArray& native, bool create);
+
 // The file-system number for a failed call on `path`, telling a missing folder (76) from a
 // missing file (53).
 int errorNumberFor(int err, const QString& path);

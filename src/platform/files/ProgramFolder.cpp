@@ -19,7 +19,7 @@ bool isWritableFolder(const QString& folder) {
 // The shipped files of an installed program lie in <prefix>/share/quillory; a build keeps
 // them beside the executable.
 QString findResourceFolder(const QString& executableFolder) {
-    const QString fromEnv = qEnvironmentVariable("QUILLORY_ASSETS");
+    const QString fromEnv = files::folderFromNative(qgetenv("QUILLORY_ASSETS"), false);
     if (!fromEnv.isEmpty())
         return fromEnv;
     const QString installed =
@@ -34,7 +34,7 @@ QString findResourceFolder(const QString& executableFolder) {
 ProgramFolder ProgramFolder::choose(const QString& homeOption, const QString& executableFolder) {
     QString folder = homeOption;
     if (folder.isEmpty())
-        folder = qEnvironmentVariable("QUILLORY_HOME");
+        folder = files::folderFromNative(qgetenv("QUILLORY_HOME"), true);
     if (folder.isEmpty()) {
         const bool installed =
             QFileInfo(QDir(executableFolder).absoluteFilePath(QStringLiteral("../share/quillory")))

@@ -8,9 +8,11 @@ namespace quillory {
 // that ship with the program (templates, tips, help) are found.
 class ProgramFolder {
 public:
-    // Chooses the folder: `homeOption` (from --home) when given, else QUILLORY_HOME, else the
-    // executable's folder when it is writable, else the user's data folder. The folder is
-    // created when it does not exist.
+    // Chooses the folder: `homeOption` (from --home, see files::folderFromNative) when given,
+    // else QUILLORY_HOME, else the executable's folder when it is writable, else the user's
+    // data folder. The folder is created when it does not exist. Names from the environment
+    // are taken as the file system's bytes (files::folderFromNative); a folder that cannot be
+    // made or opened under them throws PlatformError.
     static ProgramFolder choose(const QString& homeOption, const QString& executableFolder);
 
     explicit ProgramFolder(QString path, QString resourceFolder = {});

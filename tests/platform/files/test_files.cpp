@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 using namespace quillory;
 using test::errorOf;
@@ -60,13 +61,15 @@ private Q_SLOTS:
         QDir(prefix.path()).mkpath(QStringLiteral("share/quillory"));
         touch(prefix.filePath(QStringLiteral("share/quillory/TIPS.TXT")), "A tip\n");
         qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
-        const ProgramFolder folder = ProgramFolder::choose({}, prefix.filePath(QStringLiteral("bin")));
+        const ProgramFolder folder =
+            ProgramFolder::choose({}, prefix.filePath(QStringLiteral("bin")));
         QCOMPARE(folder.path(), home.filePath(QStringLiteral("quillory")));
         QCOMPARE(folder.resource(QStringLiteral("\\TIPS.TXT")),
                  QDir::cleanPath(prefix.filePath(QStringLiteral("share/quillory/TIPS.TXT"))));
         // A file of the user's own of that name comes first.
         touch(folder.file(QStringLiteral("TIPS.TXT")));
-        QCOMPARE(folder.resource(QStringLiteral("TIPS.TXT")), folder.file(QStringLiteral("TIPS.TXT")));
+        QCOMPARE(folder.resource(QStringLiteral("TIPS.TXT")),
+                 folder.file(QStringLiteral("TIPS.TXT")));
         qunsetenv("XDG_DATA_HOME");
     }
 
@@ -74,7 +77,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         touch(dir.filePath(QStringLiteral("CORVANEL.mdb")));
         const ProgramFolder folder(dir.path());
-        QCOMPARE(folder.file(QStringLiteral("\\Corvanel.MDB")), dir.filePath(QStringLiteral("CORVANEL.mdb")));
+        QCOMPARE(folder.file(QStringLiteral("\\Corvanel.MDB")),
+                 dir.filePath(QStringLiteral("CORVANEL.mdb")));
         QCOMPARE(folder.file(QStringLiteral("\\db.MDB")), dir.filePath(QStringLiteral("db.MDB")));
     }
 
@@ -95,13 +99,54 @@ private Q_SLOTS:
                  ErrorNumber::PathNotFound);
         touch(dir.filePath(QStringLiteral("a")));
         touch(dir.filePath(QStringLiteral("b")));
-        QCOMPARE(errorOf([&] { files::renameFile(dir.filePath(QStringLiteral("a")), dir.filePath(QStringLiteral("b"))); }),
+        QCOMPARE(errorOf([&] {
+                     files::renameFile(dir.filePath(QStringLiteral("a")),
+                                       dir.filePath(QStringLiteral("b")));
+                 }),
                  ErrorNumber::FileAlreadyExists);
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("a"))));
         files::renameFile(dir.filePath(QStringLiteral("a")), dir.filePath(QStringLiteral("c")));
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("c"))));
         files::replaceFile(dir.filePath(QStringLiteral("c")), dir.filePath(QStringLiteral("b")));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("c"))));
+    }
+
+    // A folder named by bytes that no text decoding leads back to is still the one reached.
+    void folderNamedByRawBytesIsReached_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("asText"); // the decoded name itself is the path
+        // What asking for it without making it gives; text names are made later, by choose().
+        QTest::addColumn<int>("whenMissing");
+        QTest::newRow("ASCII") << QByteArray("Mueller") << true << 0;
+        QTest::newRow("UTF-8") << QByteArray("M\xc3\xbcller") << true << 0;
+        QTest::newRow("Latin-1") << QByteArray("M\xfcller") << false << ErrorNumber::FileNotFound;
+        QTest::newRow("Latin-1 folder in a Latin-1 folder")
+            << QByteArray("K\xf6ln/M\xfcller") << false << ErrorNumber::PathNotFound;
+    }
+    void folderNamedByRawBytesIsReached() {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, asText);
+        QFETCH(int, whenMissing);
+        QTemporaryDir dir;
+        const QByteArray native = QFile::encodeName(dir.path()) + '/' + name;
+        QCOMPARE(errorOf([&] { files::folderFromNative(native, false); }), whenMissing);
+
+        // As the program's start chooses its folder from --home.
+        const QString folder =
+            ProgramFolder::choose(files::folderFromNative(native, true), dir.path()).path();
+        if (asText)
+            QCOMPARE(folder, QFile::decodeName(native));
+        touch(files::joinPath(folder, QStringLiteral("Corvanel.hig")));
+
+        QVERIFY2(QFile::exists(files::joinPath(folder, QStringLiteral("Corvanel.hig"))),
+                 qPrintable(folder));
+        QVERIFY2(::access((native + "/Corvanel.hig").constData(), F_OK) == 0,
+                 "the file is not in the folder the bytes name");
+        QCOMPARE(files::folderFromNative({}, true), QString());
+        ::unlink((native + "/Corvanel.hig").constData());
+        for (QByteArray part = native; part.size() > QFile::encodeName(dir.path()).size();
+             part = part.left(part.lastIndexOf('/')))
+            ::rmdir(part.constData());
     }
 
     void errnoMapping_data() {
