@@ -102,14 +102,6 @@ frmMain::frmMain(AppContext& app, QWidget* parent)
     buildGrid();
 
     connect(Data1, &engine::DataSource::repositioned, this, &frmMain::updatePosition);
-    // Status panel 2 names the contact on the card after whatever moved the data source: a
-    // command, the search dialog, the book re-opened by a maintenance step. The bound boxes
-    // are filled first (the binder was connected before). While the grid is shown the panel
-    // keeps the grid's hint instead.
-    connect(Data1, &engine::DataSource::repositioned, this, [this] {
-        if (DBGrid2->isHidden())
-            ShowContactStatus();
-    });
     // Whatever ends the program, the typing on the card is written first. At the end of the
     // desktop session a question is put only when the session manager allows it; when the
     // event loop ends nobody can be asked any more.
