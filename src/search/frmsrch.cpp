@@ -273,6 +273,12 @@ bool frmsrch::Form_Load() {
     if (!main().writePendingCard())
         return false;
     engine::DataSource& book = *main().Data1;
+    // The main window's card follows the dialog while it is open; its status panel follows too,
+    // so it never names a contact the card no longer shows.
+    connect(&book, &engine::DataSource::repositioned, this, [this] {
+        if (m_app.hasMainWindow())
+            main().ShowContactStatus();
+    });
     const QString path = m_app.folder().file(contact::file::Book);
     // The main window browses the whole book in stored order while the dialog is open.
     passOver([&] {

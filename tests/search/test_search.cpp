@@ -116,6 +116,7 @@ private Q_SLOTS:
     void confirmationButtons();
     void closingLeavesStoredOrderAndReleasesFile();
     void criteriaAreBuiltAsDesigned();
+    void statusFollowsTheCardWhileOpen();
     void openingWritesTheTypingFirst();
     void typingThatCannotBeWrittenKeepsTheDialogShut();
     void findShowsTheRowInTheGrid_data();
@@ -447,6 +448,24 @@ void TestSearch::findShowsTheRowInTheGrid() {
     QVERIFY(!grid->horizontalScrollBar()->isVisible());
     QVERIFY(grid->horizontalHeader()->length() <= grid->viewport()->width());
     QVERIFY(grid->columnWidth(1) > 0);
+}
+
+void TestSearch::statusFollowsTheCardWhileOpen() {
+    Program p;
+    const auto names = [&p] {
+        return p.main->StatusBar1->panelText(StatusPanels::Contact) ==
+               QStringLiteral("Data for ") + p.card();
+    };
+    // Opened: the book in stored order, its first contact on the card.
+    QCOMPARE(p.card(), QStringLiteral("Wayland Smithers"));
+    QVERIFY(names());
+    p.find(3, QStringLiteral("Like"), QStringLiteral("chi"));
+    QCOMPARE(p.card(), QStringLiteral("john smith"));
+    QVERIFY(names());
+    p.dialog->Command4->click();
+    p.dialog->DBGrid1_RowClick(3);
+    QCOMPARE(p.card(), QStringLiteral("Ann Adams"));
+    QVERIFY(names());
 }
 
 void TestSearch::criteriaAreBuiltAsDesigned() {
