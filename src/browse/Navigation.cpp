@@ -47,6 +47,8 @@ void addNew(frmMain& main, CommandOrigin origin) {
         return;
     if (!writeOrReport(main, [&] { data.addNew(); }))
         return;
+    // The card is blank now; the panel must not go on naming the contact left.
+    main.ShowContactStatus();
     if (origin == CommandOrigin::Toolbar1)
         main.Text1->setFocus();
     else
@@ -63,7 +65,8 @@ void save(frmMain& main) {
         return;
     main.StoreDisplayName();
     if (data.eof()) {
-        writeOrReport(main, [&] { data.movePrevious(); });
+        if (writeOrReport(main, [&] { data.movePrevious(); }))
+            main.ShowContactStatus();
         return;
     }
     if (!writeOrReport(main, [&] { data.moveNext(); }))
@@ -74,8 +77,10 @@ void save(frmMain& main) {
     } catch (const PlatformError&) {
         // The contact is stored; a failed re-query leaves the book closed until the next view.
     }
-    // The save shows every contact, so the view's name follows it.
+    // The save shows every contact, so the view's name follows it, and the card is now the
+    // first contact of the book.
     main.StatusBar1->setPanelText(StatusPanels::View, QStringLiteral("All Contacts"));
+    main.ShowContactStatus();
 }
 
 void deleteCurrent(frmMain& main) {
@@ -102,6 +107,8 @@ void deleteCurrent(frmMain& main) {
             data.movePrevious();
     }
     main.Text1->setFocus();
+    // The deleted contact is gone from the card; the panel names the one shown now.
+    main.ShowContactStatus();
 }
 
 void moveFirst(frmMain& main) {
@@ -155,10 +162,8 @@ void moveLast(frmMain& main) {
 void openView(frmMain& main, const QString& recordSource, const QString& panelText) {
     engine::DataSource& data = *main.Data1;
     // Typing not yet written would be dropped by the re-query; it is written first.
-    if (data.isOpen() && (data.hasPendingEdits() || data.isAdding())) {
-        if (!writeOrReport(main, [&] { data.update(); }))
-            return;
-    }
+    if (!main.writePendingCard())
+        return;
     data.setRecordSource(recordSource);
     data.refresh();
     main.StatusBar1->setPanelText(StatusPanels::View, panelText);

@@ -59,7 +59,8 @@ QPixmap pixmapOf(QImage picture) {
 class PhotoCard final : public QObject {
     Q_OBJECT
 public:
-    PhotoCard(AppContext& app, frmMain& main) : QObject(&main), m_app(app), m_main(main) {
+    PhotoCard(AppContext& app, frmMain& main)
+        : QObject(&main), m_app(app), m_main(main), m_pic(main.pic) {
         setObjectName(QStringLiteral("photoCard"));
     }
 
@@ -74,7 +75,11 @@ public:
                 [this] { photo::addPhoto(m_app, m_main); });
         connect(m_main.Command4, &QAbstractButton::clicked, this,
                 [this] { photo::deletePhoto(m_main); });
-        m_main.pic->installEventFilter(this);
+        m_pic->installEventFilter(this);
+        // The display is destroyed with the window, after the window's own part is gone: the
+        // filter must not see its last events, since it would reach into the window.
+        connect(&m_main, &frmMain::aboutToBeDestroyed, this,
+                [this] { m_pic->removeEventFilter(this); });
         m_main.pic->setAlignment(Qt::AlignCenter);
         m_main.pic->setWordWrap(true);
         showOnDisplay({}, noPhotoText());
@@ -116,7 +121,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_main.pic && event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == m_pic && event->type() == QEvent::MouseButtonDblClick) {
             photo::viewPhoto(m_main);
             return true;
         }
@@ -151,6 +156,7 @@ private:
 
     AppContext& m_app;
     frmMain& m_main;
+    QLabel* m_pic; // the display, watched for double clicks
 };
 
 PhotoCard& cardOf(frmMain& main) {

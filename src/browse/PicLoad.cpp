@@ -19,13 +19,14 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace quillory {
 
 namespace {
 
-// The preview box: a stretched picture, about two inches square.
+// The preview box, about two inches square.
 constexpr double PreviewSide = 2880;
 
 } // namespace
@@ -50,7 +51,6 @@ PicLoad::PicLoad(AppContext& app, frmMain& main, QWidget* parent)
     lblPreview->setObjectName(QStringLiteral("lblPreview"));
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setScaledContents(true);
     Image1->setAlignment(Qt::AlignCenter);
     Image1->setWordWrap(true);
     Image1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -105,16 +105,24 @@ QString PicLoad::joinPath(const QString& folder, const QString& name) {
 void PicLoad::Form_Load() {
     m_app.LoadSettings();
     File1->setPattern(filePattern());
-    // The lists open where the last photo was chosen, else in the program's current folder.
+    // The lists open where the last photo was chosen, else in the user's pictures folder, else
+    // at home: where the program was started from says nothing about where photos are.
     const QString chosen = m_main.Label2->text();
     const QFileInfo last(chosen);
     const bool fromLast = !chosen.isEmpty() && last.isAbsolute() && QFileInfo(last.path()).isDir();
-    Dir1->setPath(fromLast ? last.path() : QDir::currentPath());
+    Dir1->setPath(fromLast ? last.path() : startFolder());
     ui::linkLists(Drive1, Dir1, File1);
     if (fromLast)
         File1->setFileName(last.fileName());
     adjustSize();
     ui::CenterForm(*this);
+}
+
+QString PicLoad::startFolder() {
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir())
+        return pictures;
+    return QDir::homePath();
 }
 
 void PicLoad::showEvent(QShowEvent* event) {
@@ -139,7 +147,9 @@ void PicLoad::File1_DblClick(const QString& name) {
 void PicLoad::showPreview(const QString& path) {
     const images::ReadResult read = images::readPictureFile(path);
     if (read.ok() && !read.image.isNull()) {
-        Image1->setPixmap(QPixmap::fromImage(read.image));
+        // Fitted into the box with its shape kept.
+        Image1->setPixmap(QPixmap::fromImage(read.image.scaled(
+            Image1->contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
         return;
     }
     Image1->clear();

@@ -28,6 +28,10 @@ public:
     // The file pattern of the chooser, matched without regard to letter case.
     static QString filePattern() { return QStringLiteral("*.bmp;*.jpg;*.gif;*.wmf"); }
 
+    // Where the lists open when no photo was chosen yet: the user's pictures folder when it
+    // exists, else the home folder.
+    static QString startFolder();
+
     // `folder` and `name` joined by one separator (none added when the folder ends in one).
     static QString joinPath(const QString& folder, const QString& name);
 

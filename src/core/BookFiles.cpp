@@ -256,12 +256,18 @@ void writeCompactedCopy(const QString& source, const QString& target, const QStr
     }
 }
 
-void AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder) {
+std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder) {
     passOver([&] { ReleaseBook(data, folder); });
-    passOver([&] {
+    std::optional<QString> failure;
+    try {
         writeCompactedCopy(folder.file(contact::file::Book), folder.file(contact::file::Backup));
-    });
+    } catch (const PlatformError& error) {
+        failure = error.description();
+    } catch (const std::exception& error) {
+        failure = QString::fromLocal8Bit(error.what());
+    }
     passOver([&] { ReopenBook(data, folder); });
+    return failure;
 }
 
 } // namespace quillory::bookfiles

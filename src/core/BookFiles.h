@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <QString>
 
 namespace quillory {
@@ -81,9 +82,10 @@ void prepareCompactedCopy(const QString& source, const QString& temporary);
 void writeCompactedCopy(const QString& source, const QString& target);
 void writeCompactedCopy(const QString& source, const QString& target, const QString& temporary);
 
-// The silent back-up made when the program closes: the book is compacted into the back-up
-// file in the program folder. Failures are passed over without a message.
-void AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder);
+// The back-up made when the program closes: the book is compacted into the back-up file in
+// the program folder. A failing step is passed over and the next one runs; nothing is shown.
+// Returns why no back-up was written (the previous one is then as it was), nothing when it was.
+std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder);
 
 // The steps of the whole-file sequences. An observer is told of each step, with the file it
 // works on, just before the step runs; tests use it to bring about a real failure (a full

@@ -6,6 +6,8 @@
 #include "platform/files/PlatformError.h"
 #include "platform/ui/MessageBox.h"
 
+#include <QLineEdit>
+
 namespace quillory {
 
 namespace {
@@ -86,6 +88,16 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     if (orientation == Qt::Vertical)
         return section + 1;
     return {};
+}
+
+QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                        const QModelIndex& index) const {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* box = qobject_cast<QLineEdit*>(editor)) {
+        connect(box, &QLineEdit::textEdited, this,
+                [this, box] { Q_EMIT const_cast<GridCellDelegate*>(this)->commitData(box); });
+    }
+    return editor;
 }
 
 } // namespace quillory

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QStyledItemDelegate>
 #include <QVector>
 
 namespace quillory {
@@ -45,6 +46,17 @@ private:
     QVector<Column> m_columns;
     int m_rows = 0;
     bool m_editable = true;
+};
+
+// The cells of the main window's grid take typing as the card's boxes do: every change in a
+// cell's editor becomes a pending value of its row at once, so nothing typed waits in an editor
+// where a re-query or the end of the program would drop it.
+class GridCellDelegate final : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
 };
 
 } // namespace quillory

@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/BookFiles.h"
+#include "core/CardMessages.h"
 #include "core/CardPicture.h"
 #include "core/CommandToolbar.h"
 #include "core/ContactRecord.h"
@@ -26,6 +27,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -100,13 +102,23 @@ frmMain::frmMain(AppContext& app, QWidget* parent)
     buildGrid();
 
     connect(Data1, &engine::DataSource::repositioned, this, &frmMain::updatePosition);
+    // Whatever ends the program, the typing on the card is written first. At the end of the
+    // desktop session a question is put only when the session manager allows it; when the
+    // event loop ends nobody can be asked any more.
+#ifndef QT_NO_SESSIONMANAGER
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &frmMain::commitSessionData);
+#endif
+    connect(qApp, &QCoreApplication::aboutToQuit, this,
+            [this] { typingKeptForQuit([] { return false; }); });
 
     // The card was designed for 9930 by 8835 twips; today's toolbar captions need a little
     // more width than that, so a first start opens somewhat larger.
     resize(ui::twipsToPixels(12600), ui::twipsToPixels(9600));
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    Q_EMIT aboutToBeDestroyed();
+}
 
 QAction* frmMain::addMenuItem(QMenu* menu, const char* name, const QString& caption,
                               const QString& key) {
@@ -420,6 +432,7 @@ void frmMain::buildGrid() {
     DBGrid2->setWindowTitle(QStringLiteral("Grid View"));
     gridModel = new GridModel(*Data1, DBGrid2);
     DBGrid2->setModel(gridModel);
+    DBGrid2->setItemDelegate(new GridCellDelegate(DBGrid2));
     connect(gridModel, &GridModel::currentRowEdited, m_binder, &FieldBinder::fill);
     DBGrid2->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid2->setAlternatingRowColors(true);
@@ -549,6 +562,53 @@ void frmMain::updatePosition() {
     PositionLBL->setText(QString::number(Data1->absolutePosition() + 1));
 }
 
+std::optional<QString> frmMain::storeCardTyping() {
+    if (!Data1->isOpen() || !(Data1->hasPendingEdits() || Data1->isAdding()))
+        return std::nullopt;
+    try {
+        Data1->update();
+    } catch (const std::exception& error) {
+        return errorText(error);
+    }
+    return std::nullopt;
+}
+
+bool frmMain::writePendingCard() {
+    const std::optional<QString> failure = storeCardTyping();
+    if (failure)
+        reportUnsavedCard(*failure, this);
+    return !failure;
+}
+
+bool frmMain::typingKeptForQuit(const std::function<bool()>& mayAsk) {
+    const std::optional<QString> failure = storeCardTyping();
+    if (!failure || !mayAsk())
+        return true;
+    const ui::Answer answer = ui::MessageBoxService::show(
+        {QStringLiteral("The changes to this card could not be saved.\n\n%1\n\nQuit all the same "
+                        "and lose them? Answer No to stay, with your typing kept on the card.")
+             .arg(*failure),
+         ui::Buttons::YesNo, ui::Icon::Exclamation, 1, QStringLiteral("Quillory")},
+        this);
+    return answer == ui::Answer::Yes;
+}
+
+void frmMain::commitSessionData(QSessionManager& manager) {
+#ifndef QT_NO_SESSIONMANAGER
+    bool asked = false;
+    const bool mayEnd = typingKeptForQuit([&manager, &asked] {
+        asked = manager.allowsInteraction();
+        return asked;
+    });
+    if (!mayEnd)
+        manager.cancel();
+    if (asked)
+        manager.release();
+#else
+    Q_UNUSED(manager);
+#endif
+}
+
 void frmMain::StoreDisplayName() {
     Text17->setText(contact::displayName(Text12->text(), Text1->text()));
 }
@@ -662,15 +722,33 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // The typing on the card is written whether or not a back-up follows; when it cannot be,
+    // the user decides between quitting without it and staying.
+    if (!typingKeptForQuit([] { return true; })) {
+        event->ignore();
+        return;
+    }
     // 5.-6.
     if (m_app.settings().autoBackup == 1) {
         frmBU->raise();
         frmBU->show();
         repaint();
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        bookfiles::AutoBackupOnExit(*Data1, m_app.folder());
+        const std::optional<QString> failure = bookfiles::AutoBackupOnExit(*Data1, m_app.folder());
         frmBU->hide();
         repaint();
+        // Nobody should leave believing a back-up was made.
+        if (failure) {
+            ui::MessageBoxService::show(
+                {QStringLiteral("The address book could not be backed up on exit.\n\n%1\n\nAn "
+                                "earlier back-up, if there is one, has been left as it was.")
+                     .arg(*failure),
+                 ui::Buttons::Ok,
+                 ui::Icon::Exclamation,
+                 0,
+                 {}},
+                this);
+        }
     }
     m_closing = true;
     event->accept();

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <QMainWindow>
 
 class QAction;
@@ -16,6 +17,7 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QSessionManager;
 class QTableView;
 
 namespace quillory {
@@ -58,6 +60,17 @@ public:
     void applyToolbarStyle(UserSettings::ToolbarStyle style);
     // Writes the current position into PositionLBL.
     void updatePosition();
+
+    // Writes what the user typed on the card (or into the grid) to the book. Every path that
+    // re-queries or closes the data source runs this first. When the write fails the user is told
+    // why, the typing stays on the card and false comes back.
+    bool writePendingCard();
+    // The same write without a report: the reason of a failure, nothing when it was written.
+    std::optional<QString> storeCardTyping();
+    // The program is about to end: the typing is written. When that fails and `mayAsk` says a
+    // question may be put, the user chooses between quitting without it and staying; true when
+    // the program may end.
+    bool typingKeptForQuit(const std::function<bool()>& mayAsk);
 
     // Settings held by the window itself (bold, grid widths, last back-up location).
     void collectHeldSettings(UserSettings& settings) const;
@@ -126,6 +139,11 @@ public:
     void placeTwips(QWidget* control, double left, double top, double width, double height);
     QRectF twipsRect(const QWidget* control) const;
 
+Q_SIGNALS:
+    // Emitted first thing in the destructor, while every control still stands: whoever watches
+    // the window's controls lets go of them here.
+    void aboutToBeDestroyed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -140,6 +158,7 @@ private:
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QString& key);
     void toolbarClick(CommandOrigin origin, const QString& key);
     void openBook();
+    void commitSessionData(QSessionManager& manager);
 
     AppContext& m_app;
     FieldBinder* m_binder;

@@ -143,7 +143,9 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->horizontalHeader()->setStretchLastSection(true);
+    // The two columns share the grid's width, so no horizontal scroll bar is ever needed.
+    DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    DBGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
     DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid1->setMinimumWidth(ui::twipsToPixels(3400));
@@ -247,6 +249,8 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
     connect(Command3, &QPushButton::clicked, this, &frmsrch::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &frmsrch::Command4_Click);
     connect(lblName, &QLineEdit::textChanged, this, &frmsrch::lblName_Change);
+    // The grid shows the dialog's current record wherever a find or a pick put it.
+    connect(Data1, &engine::DataSource::repositioned, this, &frmsrch::showCurrentRow);
     connect(DBGrid1, &QTableView::clicked, this,
             [this](const QModelIndex& index) { DBGrid1_RowClick(index.row()); });
     connect(DBGrid1, &QTableView::activated, this,
@@ -263,8 +267,18 @@ frmMain& frmsrch::main() const {
     return m_app.mainWindow();
 }
 
-void frmsrch::Form_Load() {
+bool frmsrch::Form_Load() {
+    // The re-query below would drop what the user typed on the main window's card: it is
+    // written first, and the dialog does not open when it cannot be.
+    if (!main().writePendingCard())
+        return false;
     engine::DataSource& book = *main().Data1;
+    // The main window's card follows the dialog while it is open; its status panel follows too,
+    // so it never names a contact the card no longer shows.
+    connect(&book, &engine::DataSource::repositioned, this, [this] {
+        if (m_app.hasMainWindow())
+            main().ShowContactStatus();
+    });
     const QString path = m_app.folder().file(contact::file::Book);
     // The main window browses the whole book in stored order while the dialog is open.
     passOver([&] {
@@ -285,6 +299,7 @@ void frmsrch::Form_Load() {
     ui::CenterForm(*this);
     // The user types the search string first.
     Text1->setFocus();
+    return true;
 }
 
 void frmsrch::cboOpList_Click(int index) {
@@ -350,6 +365,16 @@ void frmsrch::showConfirmation() {
     Command3->setFocus();
 }
 
+void frmsrch::showCurrentRow() {
+    const int row = Data1->absolutePosition();
+    if (row < 0 || row >= DBGrid1->model()->rowCount())
+        return;
+    const QModelIndex index = DBGrid1->model()->index(row, 0);
+    DBGrid1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
+    DBGrid1->scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
 void frmsrch::Command3_Click() {
     accept();
 }
@@ -387,8 +412,8 @@ void frmsrch::resizeEvent(QResizeEvent* event) {
 void registerSearchCommands(AppContext& app) {
     app.commands().add(QStringLiteral("search"), [&app](CommandOrigin) {
         frmsrch dialog(app, &app.mainWindow());
-        dialog.Form_Load();
-        ui::Modal::exec(dialog);
+        if (dialog.Form_Load())
+            ui::Modal::exec(dialog);
     });
 }
 

@@ -29,7 +29,9 @@ public:
     explicit frmsrch(AppContext& app, QWidget* parent = nullptr);
     ~frmsrch() override;
 
-    void Form_Load();
+    // False when the dialog must not open: the typing on the main window's card could not be
+    // written (the user has been told why).
+    bool Form_Load();
     void cboOpList_Click(int index);
     void Command1_Click();
     void DBGrid1_RowClick(int row);
@@ -75,6 +77,7 @@ protected:
 
 private:
     void showConfirmation();
+    void showCurrentRow();
     frmMain& main() const;
 
     AppContext& m_app;

@@ -5,6 +5,7 @@
 #include "core/AppContext.h"
 #include "core/CardPicture.h"
 #include "core/CommandToolbar.h"
+#include "core/ContactRecord.h"
 #include "core/frmMain.h"
 #include "core/StatusPanels.h"
 #include "platform/engine/Database.h"
@@ -28,11 +29,16 @@ using namespace quillory;
 namespace {
 
 QList<QVariantMap> book() {
-    return {test::contactNamed(QStringLiteral("Adams"), QStringLiteral("Amy"), QStringLiteral("Business Contact")),
-            test::contactNamed(QStringLiteral("Baker"), QStringLiteral("Bob"), QStringLiteral("Personal Contact")),
-            test::contactNamed(QStringLiteral("Carter"), QStringLiteral("Cy"), QStringLiteral("Select Contact-type")),
-            test::contactNamed(QStringLiteral("Mason"), QStringLiteral("Mia"), QStringLiteral("Personal Contact")),
-            test::contactNamed(QStringLiteral("Miller"), QStringLiteral("Max"), QStringLiteral("Business Contact"))};
+    return {test::contactNamed(QStringLiteral("Adams"), QStringLiteral("Amy"),
+                               QStringLiteral("Business Contact")),
+            test::contactNamed(QStringLiteral("Baker"), QStringLiteral("Bob"),
+                               QStringLiteral("Personal Contact")),
+            test::contactNamed(QStringLiteral("Carter"), QStringLiteral("Cy"),
+                               QStringLiteral("Select Contact-type")),
+            test::contactNamed(QStringLiteral("Mason"), QStringLiteral("Mia"),
+                               QStringLiteral("Personal Contact")),
+            test::contactNamed(QStringLiteral("Miller"), QStringLiteral("Max"),
+                               QStringLiteral("Business Contact"))};
 }
 
 struct Program : test::StartedProgram {
@@ -42,10 +48,13 @@ struct Program : test::StartedProgram {
         context->commands().run(key, origin);
     }
     QString card() const { return main->Text12->text() + QLatin1Char(' ') + main->Text1->text(); }
-    QString status(int panel = StatusPanels::Contact) const { return main->StatusBar1->panelText(panel); }
+    QString status(int panel = StatusPanels::Contact) const {
+        return main->StatusBar1->panelText(panel);
+    }
     QString stored(const QString& last, const QString& field) const {
         auto db = engine::Database::open(folder.file(QStringLiteral("Corvanel.MDB")));
-        return db->scalar(QStringLiteral("SELECT %1 FROM PhoneBK WHERE name = ?").arg(field), {last})
+        return db
+            ->scalar(QStringLiteral("SELECT %1 FROM PhoneBK WHERE name = ?").arg(field), {last})
             .toString();
     }
     int count() const {
@@ -77,6 +86,11 @@ private Q_SLOTS:
     void failedWriteIsReportedAndTypingKept();
     void emptyBookCommandsWriteNothing();
     void viewSwitchWritesTyping();
+    void gridCellBeingEditedIsWritten_data();
+    void gridCellBeingEditedIsWritten();
+    void statusNamesTheCard_data();
+    void statusNamesTheCard();
+    void reopenedBookKeepsTheView();
     void toolbarFaces();
     void boldTogglesKeepButtonsInStep();
     void menuBoldDecidesByFont();
@@ -110,9 +124,13 @@ void TestNavigation::downOnLastRowBouncesAndStoresName() {
     QCOMPARE(p.main->PositionLBL->text(), QStringLiteral("5"));
     QCOMPARE(p.card(), QStringLiteral("Maxim Miller"));
     QCOMPARE(p.status(), QStringLiteral("Data for Maxim Miller"));
-    // The bounce stores the display name on the last row; the next move writes it.
-    p.run(QStringLiteral("bof"));
-    QCOMPARE(p.stored(QStringLiteral("Miller"), QStringLiteral("extra8")), QStringLiteral("Maxim Miller"));
+    // The bounce stores the display name on the last row; the next move writes it. The letter
+    // index stores no name of its own, so what reaches the book is the bounce's.
+    QCOMPARE(p.main->Text17->text(), QStringLiteral("Maxim Miller"));
+    p.main->Command2[0]->click(); // "A"
+    QCOMPARE(p.card(), QStringLiteral("Amy Adams"));
+    QCOMPARE(p.stored(QStringLiteral("Miller"), QStringLiteral("extra8")),
+             QStringLiteral("Maxim Miller"));
     QCOMPARE(p.stored(QStringLiteral("Miller"), QStringLiteral("namef")), QStringLiteral("Maxim"));
 }
 
@@ -123,7 +141,8 @@ void TestNavigation::firstOnFirstRowStoresNameAndRewritesStatus() {
     QCOMPARE(p.main->Data1->absolutePosition(), 0);
     QCOMPARE(p.status(), QStringLiteral("Data for Amy Adams"));
     p.run(QStringLiteral("down"));
-    QCOMPARE(p.stored(QStringLiteral("Adams"), QStringLiteral("extra8")), QStringLiteral("Amy Adams"));
+    QCOMPARE(p.stored(QStringLiteral("Adams"), QStringLiteral("extra8")),
+             QStringLiteral("Amy Adams"));
 }
 
 void TestNavigation::nextDoesNotStoreDisplayName() {
@@ -163,8 +182,10 @@ void TestNavigation::saveInFilteredViewShowsAllContacts() {
     QCOMPARE(p.card(), QStringLiteral("Mia Mason"));
     p.main->Text7->setText(QStringLiteral("555-0199"));
     p.run(QStringLiteral("save"));
-    QCOMPARE(p.stored(QStringLiteral("Mason"), QStringLiteral("phone")), QStringLiteral("555-0199"));
-    QCOMPARE(p.main->Data1->recordSource(), QStringLiteral("SELECT * From PhoneBK ORDER BY name,namef"));
+    QCOMPARE(p.stored(QStringLiteral("Mason"), QStringLiteral("phone")),
+             QStringLiteral("555-0199"));
+    QCOMPARE(p.main->Data1->recordSource(),
+             QStringLiteral("SELECT * From PhoneBK ORDER BY name,namef"));
     QCOMPARE(p.main->Data1->rowCount(), 5);
     QCOMPARE(p.card(), QStringLiteral("Amy Adams"));
     QCOMPARE(p.status(StatusPanels::View), QStringLiteral("All Contacts"));
@@ -183,14 +204,66 @@ void TestNavigation::deleteShowsNextOrNewLast() {
     QCOMPARE(question.icon, ui::Icon::None);
     QCOMPARE(p.count(), 4);
     QCOMPARE(p.card(), QStringLiteral("Cy Carter"));
-    // The status is not refreshed: it still names the deleted contact.
-    QCOMPARE(p.status(), QStringLiteral("Data for Bob Baker"));
+    // The status names the contact now on the card, not the deleted one.
+    QCOMPARE(p.status(), QStringLiteral("Data for Cy Carter"));
 
     p.run(QStringLiteral("eof"));
     p.boxes.answer(ui::Answer::Yes);
     p.run(QStringLiteral("delete"));
     QCOMPARE(p.card(), QStringLiteral("Mia Mason"));
     QCOMPARE(p.main->PositionLBL->text(), QStringLiteral("3"));
+    QCOMPARE(p.status(), QStringLiteral("Data for Mia Mason"));
+}
+
+void TestNavigation::statusNamesTheCard_data() {
+    QTest::addColumn<QString>("commands");
+    QTest::addColumn<bool>("emptyBook");
+    QTest::addColumn<QString>("card");
+    // Commands are run in order; "type:" puts a last name on the card, "yes" answers the next
+    // question.
+    QTest::newRow("save in a view shows the first contact")
+        << "pers down type:Mason save" << false << "Amy Adams";
+    QTest::newRow("save of a new contact at the end")
+        << "eof add type:Zed save" << false << "Amy Adams";
+    QTest::newRow("first save in a new book") << "add type:First save" << true << " First";
+    QTest::newRow("delete") << "down yes delete" << false << "Cy Carter";
+    QTest::newRow("delete of the last") << "eof yes delete" << false << "Mia Mason";
+    QTest::newRow("add shows the blank card") << "down add" << false << " ";
+    QTest::newRow("compaction re-opens the book") << "down CD" << false << "Amy Adams";
+    QTest::newRow("search dialog opened and closed") << "eof search" << false << "Amy Adams";
+}
+
+void TestNavigation::statusNamesTheCard() {
+    QFETCH(QString, commands);
+    QFETCH(bool, emptyBook);
+    QFETCH(QString, card);
+    Program p(emptyBook ? QList<QVariantMap>{} : book());
+    test::ModalScript closeEach([](QDialog& dialog) { dialog.reject(); });
+    for (const QString& command : commands.split(QLatin1Char(' '))) {
+        if (command.startsWith(QLatin1String("type:")))
+            p.main->Text1->setText(command.mid(5));
+        else if (command == QLatin1String("yes"))
+            p.boxes.answer(ui::Answer::Yes);
+        else
+            p.run(command);
+    }
+    QCOMPARE(p.card(), card);
+    QCOMPARE(p.status(), QStringLiteral("Data for ") + card);
+}
+
+void TestNavigation::reopenedBookKeepsTheView() {
+    Program p;
+    p.run(QStringLiteral("pers"));
+    p.run(QStringLiteral("down"));
+    QCOMPARE(p.card(), QStringLiteral("Mia Mason"));
+    p.run(QStringLiteral("CD")); // compaction lets go of the book and opens it again
+    QCOMPARE(p.boxes.texts(), QStringList{QStringLiteral("The Database has been Compacted.")});
+    // Still the personal view, whose first contact is not the first of the whole book.
+    QCOMPARE(p.main->Data1->recordSource(), contact::source::PersonalContacts);
+    QCOMPARE(p.main->Data1->rowCount(), 2);
+    QCOMPARE(p.card(), QStringLiteral("Bob Baker"));
+    QCOMPARE(p.status(StatusPanels::View), QStringLiteral("Personal Contacts"));
+    QCOMPARE(p.status(), QStringLiteral("Data for Bob Baker"));
 }
 
 void TestNavigation::deleteRefusedForEmptyName() {
@@ -213,9 +286,12 @@ void TestNavigation::viewsFilterByExactType_data() {
     QTest::addColumn<QString>("panel");
     QTest::addColumn<int>("rows");
     QTest::addColumn<QString>("first");
-    QTest::newRow("personal") << "pers" << "Personal Contacts" << 2 << "Bob Baker";
-    QTest::newRow("business") << "bus" << "Business Contacts" << 2 << "Amy Adams";
-    QTest::newRow("all") << "all" << "All Contacts" << 5 << "Amy Adams";
+    QTest::newRow("personal") << "pers"
+                              << "Personal Contacts" << 2 << "Bob Baker";
+    QTest::newRow("business") << "bus"
+                              << "Business Contacts" << 2 << "Amy Adams";
+    QTest::newRow("all") << "all"
+                         << "All Contacts" << 5 << "Amy Adams";
 }
 
 void TestNavigation::viewsFilterByExactType() {
@@ -232,7 +308,8 @@ void TestNavigation::viewsFilterByExactType() {
 }
 
 void TestNavigation::emptyViewLeavesNoCurrentContact() {
-    Program p({test::contactNamed(QStringLiteral("Solo"), QStringLiteral("Han"), QStringLiteral("Personal Contact"))});
+    Program p({test::contactNamed(QStringLiteral("Solo"), QStringLiteral("Han"),
+                                  QStringLiteral("Personal Contact"))});
     p.run(QStringLiteral("bus"));
     QCOMPARE(p.main->Data1->absolutePosition(), -1);
     QVERIFY(p.main->Text1->text().isEmpty());
@@ -246,7 +323,7 @@ void TestNavigation::emptyViewLeavesNoCurrentContact() {
 void TestNavigation::letterJumpStaysInsideView() {
     Program p;
     p.run(QStringLiteral("bus"));
-    p.main->Command2[12]->click(); // "M"
+    p.main->Command2[12]->click();                    // "M"
     QCOMPARE(p.card(), QStringLiteral("Max Miller")); // Mason is personal
     QCOMPARE(p.status(), QStringLiteral("Data for Max Miller"));
     p.run(QStringLiteral("all"));
@@ -271,14 +348,16 @@ void TestNavigation::failedWriteIsReportedAndTypingKept() {
     p.main->Text4->setText(QStringLiteral("Lisbon"));
     // Another program holds the book's write lock: the move cannot write the card.
     sqlite3* other = nullptr;
-    QCOMPARE(sqlite3_open(QFile::encodeName(p.folder.file(QStringLiteral("Corvanel.MDB"))).constData(),
-                          &other),
-             SQLITE_OK);
+    QCOMPARE(
+        sqlite3_open(QFile::encodeName(p.folder.file(QStringLiteral("Corvanel.MDB"))).constData(),
+                     &other),
+        SQLITE_OK);
     QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
 
     p.main->Toolbar1->clickButton(9); // "Next": toolbar failures are otherwise silent
     QCOMPARE(p.boxes.asked().size(), 1);
-    QVERIFY(p.boxes.texts().first().startsWith(QStringLiteral("The changes to this card could not be saved.")));
+    QVERIFY(p.boxes.texts().first().startsWith(
+        QStringLiteral("The changes to this card could not be saved.")));
     QCOMPARE(p.main->Text4->text(), QStringLiteral("Lisbon"));
     QCOMPARE(p.main->Data1->absolutePosition(), 0);
 
@@ -291,7 +370,8 @@ void TestNavigation::failedWriteIsReportedAndTypingKept() {
 void TestNavigation::emptyBookCommandsWriteNothing() {
     Program p(QList<QVariantMap>{});
     const QByteArray before = p.folder.read(QStringLiteral("Corvanel.MDB"));
-    for (const char* key : {"up", "down", "bof", "eof", "save", "delete", "pers", "bus", "all", "type"})
+    for (const char* key :
+         {"up", "down", "bof", "eof", "save", "delete", "pers", "bus", "all", "type"})
         p.run(QString::fromLatin1(key));
     for (int k = 0; k < 26; ++k)
         p.main->Command2[size_t(k)]->click();
@@ -310,7 +390,35 @@ void TestNavigation::viewSwitchWritesTyping() {
     Program p;
     p.main->Text9->setText(QStringLiteral("amy@example.org"));
     p.run(QStringLiteral("pers"));
-    QCOMPARE(p.stored(QStringLiteral("Adams"), QStringLiteral("email")), QStringLiteral("amy@example.org"));
+    QCOMPARE(p.stored(QStringLiteral("Adams"), QStringLiteral("email")),
+             QStringLiteral("amy@example.org"));
+}
+
+void TestNavigation::gridCellBeingEditedIsWritten_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("view switch") << "pers";
+    QTest::newRow("search dialog") << "search";
+    QTest::newRow("compaction") << "CD";
+}
+
+void TestNavigation::gridCellBeingEditedIsWritten() {
+    QFETCH(QString, command);
+    Program p;
+    p.main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(p.main));
+    p.main->Toolbar1->clickButton(21);
+    QTableView* grid = p.main->DBGrid2;
+    // The user types into a city cell and, without leaving it, runs a command from the menu.
+    const QModelIndex city = grid->model()->index(2, 5);
+    grid->setCurrentIndex(city);
+    grid->edit(city);
+    auto* editor = grid->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Quito"));
+    test::ModalScript closeEach([](QDialog& dialog) { dialog.reject(); });
+    p.run(command);
+    QCOMPARE(p.stored(QStringLiteral("Carter"), QStringLiteral("city")), QStringLiteral("Quito"));
 }
 
 void TestNavigation::toolbarFaces() {
@@ -324,8 +432,8 @@ void TestNavigation::toolbarFaces() {
 
     const int rowsBefore = p.main->Data1->rowCount();
     p.main->Toolbar1->clickButton(23); // the face of "Utils"
-    QCOMPARE(p.boxes.texts(),
-             QStringList{QStringLiteral("Select drop-down arrow at right to select database tools.")});
+    QCOMPARE(p.boxes.texts(), QStringList{QStringLiteral(
+                                  "Select drop-down arrow at right to select database tools.")});
     QCOMPARE(p.main->Data1->rowCount(), rowsBefore);
 }
 
@@ -424,7 +532,8 @@ void TestNavigation::gridEditIsWrittenOnMove() {
     QVERIFY(grid->model()->setData(grid->model()->index(2, 5), QStringLiteral("Quito")));
     QCOMPARE(p.card(), QStringLiteral("Cy Carter"));
     QCOMPARE(p.main->Text4->text(), QStringLiteral("Quito"));
-    QCOMPARE(p.stored(QStringLiteral("Carter"), QStringLiteral("city")), QStringLiteral("Springfield"));
+    QCOMPARE(p.stored(QStringLiteral("Carter"), QStringLiteral("city")),
+             QStringLiteral("Springfield"));
     p.run(QStringLiteral("down"));
     QCOMPARE(p.stored(QStringLiteral("Carter"), QStringLiteral("city")), QStringLiteral("Quito"));
     QCOMPARE(grid->model()->index(2, 5).data().toString(), QStringLiteral("Quito"));

@@ -207,6 +207,38 @@ int withChooser(frmMain& main, const std::function<void(PicLoad&)>& act) {
     return script.shown();
 }
 
+// The user's own folders for one test: a home of its own and, when given, the pictures
+// folder, named as the desktop names it (in the user-dirs file of the configuration folder).
+class UserFolders {
+public:
+    explicit UserFolders(const QString& pictures = {})
+        : m_home(qgetenv("HOME")), m_config(qgetenv("XDG_CONFIG_HOME")) {
+        const QString config = QDir(m_dir.path()).filePath(QStringLiteral(".config"));
+        QDir().mkpath(config);
+        if (!pictures.isEmpty()) {
+            QFile dirs(QDir(config).filePath(QStringLiteral("user-dirs.dirs")));
+            if (!dirs.open(QIODevice::WriteOnly) ||
+                dirs.write("XDG_PICTURES_DIR=\"" + QFile::encodeName(pictures) + "\"\n") < 0)
+                qFatal("cannot write the user's folders");
+        }
+        qputenv("HOME", QFile::encodeName(m_dir.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    }
+    ~UserFolders() {
+        qputenv("HOME", m_home);
+        if (m_config.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", m_config);
+    }
+    QString home() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_home;
+    QByteArray m_config;
+};
+
 // The current folder of the process for one test.
 class CurrentFolder {
 public:
@@ -234,7 +266,13 @@ private Q_SLOTS:
     void fitPhotoKeepsShapeWithoutPicture();
     void tallDisplayStaysAboveTheButtons();
     void chooserAsDesigned();
+    void chooserStartsInPicturesElseHome_data();
+    void chooserStartsInPicturesElseHome();
+    void previewKeepsShape_data();
+    void previewKeepsShape();
     void photoRoundTripThroughTheBook();
+    void photoWaitingOnTheCardIsWritten_data();
+    void photoWaitingOnTheCardIsWritten();
     void doubleClickLoadsAndCancelKeepsLabel();
     void loadWithoutClickClearsPhoto();
     void metafileIsLoaded();
@@ -349,7 +387,9 @@ void TestPhotos::chooserAsDesigned() {
     writePicture(pictures.path(), QStringLiteral("PHOTO.JPG"), picture(32, 24), "JPG");
     for (const char* name : {"a.bmp", "b.Gif", "c.png", "d.wmf", "notes.txt"})
         QFile(QDir(pictures.path()).filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
-    CurrentFolder here(pictures.path());
+    UserFolders here(pictures.path());
+    QTemporaryDir elsewhere;
+    CurrentFolder startedFrom(elsewhere.path());
     StartedProgram program({.contacts = QList{carl()}});
     frmMain& main = *program.main;
 
@@ -359,7 +399,8 @@ void TestPhotos::chooserAsDesigned() {
     const int shown = withChooser(main, [&](PicLoad& chooser) {
         QCOMPARE(program.context->settings().lastBackupLocation, QStringLiteral("/media/stick"));
         QCOMPARE(chooser.windowTitle(), QStringLiteral("Load Photo"));
-        // The lists open in the process's current folder; the pattern ignores letter case.
+        // The lists open in the user's pictures folder, not where the program was started
+        // from; the pattern ignores letter case.
         QCOMPARE(chooser.Dir1->path(), QDir(pictures.path()).canonicalPath());
         QCOMPARE(chooser.File1->pattern(), QStringLiteral("*.bmp;*.jpg;*.gif;*.wmf"));
         QCOMPARE(chooser.File1->files(),
@@ -370,7 +411,8 @@ void TestPhotos::chooserAsDesigned() {
         clickFile(chooser, QStringLiteral("PHOTO.JPG"));
         QCOMPARE(main.Label2->text(),
                  QDir(pictures.path()).canonicalPath() + QStringLiteral("/PHOTO.JPG"));
-        QCOMPARE(chooser.Image1->pixmap().size(), QSize(32, 24));
+        QCOMPARE(chooser.Image1->pixmap().size(),
+                 QSize(32, 24).scaled(chooser.Image1->contentsRect().size(), Qt::KeepAspectRatio));
         // Centred on the screen.
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QVERIFY(qAbs(chooser.frameGeometry().center().x() - screen.center().x()) <= 1);
@@ -386,11 +428,63 @@ void TestPhotos::chooserAsDesigned() {
              QStringLiteral("/home/pat/x.jpg"));
 }
 
+void TestPhotos::chooserStartsInPicturesElseHome_data() {
+    QTest::addColumn<bool>("havePictures");
+    QTest::newRow("pictures folder") << true;
+    QTest::newRow("no pictures folder: home") << false;
+}
+
+void TestPhotos::chooserStartsInPicturesElseHome() {
+    QFETCH(bool, havePictures);
+    QTemporaryDir pictures;
+    // A pictures folder the desktop names but that is gone counts as none.
+    const QString named =
+        havePictures ? pictures.path() : pictures.path() + QStringLiteral("/gone");
+    UserFolders user(named);
+    QTemporaryDir elsewhere;
+    CurrentFolder startedFrom(elsewhere.path());
+    StartedProgram program({.contacts = QList{carl()}});
+
+    QString opened;
+    withChooser(*program.main, [&](PicLoad& chooser) {
+        opened = chooser.Dir1->path();
+        chooser.Command6->click();
+    });
+    QCOMPARE(opened, QDir(havePictures ? pictures.path() : user.home()).canonicalPath());
+}
+
+void TestPhotos::previewKeepsShape_data() {
+    QTest::addColumn<QSize>("natural");
+    QTest::newRow("wide") << QSize(300, 100);
+    QTest::newRow("tall") << QSize(60, 180);
+    QTest::newRow("small and square") << QSize(20, 20);
+}
+
+void TestPhotos::previewKeepsShape() {
+    QFETCH(QSize, natural);
+    QTemporaryDir pictures;
+    writePicture(pictures.path(), QStringLiteral("photo.bmp"),
+                 picture(natural.width(), natural.height()), "BMP");
+    UserFolders here(pictures.path());
+    StartedProgram program({.contacts = QList{carl()}});
+
+    withChooser(*program.main, [&](PicLoad& chooser) {
+        clickFile(chooser, QStringLiteral("photo.bmp"));
+        const QSize box = chooser.Image1->contentsRect().size();
+        const QSize shown = chooser.Image1->pixmap().size();
+        // As large as the box allows, one side filling it, and of the photo's own shape.
+        QCOMPARE(shown, natural.scaled(box, Qt::KeepAspectRatio));
+        QVERIFY(shown.width() == box.width() || shown.height() == box.height());
+        QVERIFY(!chooser.Image1->hasScaledContents());
+        chooser.Command6->click();
+    });
+}
+
 void TestPhotos::photoRoundTripThroughTheBook() {
     QTemporaryDir pictures;
     const QImage image = picture(64, 48, QColor(200, 30, 30));
     const QString path = writePicture(pictures.path(), QStringLiteral("carl.bmp"), image, "BMP");
-    CurrentFolder here(pictures.path());
+    UserFolders here(pictures.path());
     StartedProgram program({.contacts = QList{carl(), anna()}});
     frmMain& main = *program.main;
 
@@ -423,13 +517,46 @@ void TestPhotos::photoRoundTripThroughTheBook() {
     QVERIFY(program.boxes.asked().isEmpty());
 }
 
+void TestPhotos::photoWaitingOnTheCardIsWritten_data() {
+    QTest::addColumn<QString>("then");
+    QTest::newRow("quit without automatic back-up") << "quit";
+    QTest::newRow("search dialog") << "search";
+}
+
+void TestPhotos::photoWaitingOnTheCardIsWritten() {
+    QFETCH(QString, then);
+    QTemporaryDir pictures;
+    writePicture(pictures.path(), QStringLiteral("carl.bmp"), picture(64, 48), "BMP");
+    UserFolders here(pictures.path());
+    StartedProgram program({.contacts = QList{carl(), anna()}, .settings = "BUdata=0\n"});
+    frmMain& main = *program.main;
+    withChooser(main, [&](PicLoad& chooser) {
+        clickFile(chooser, QStringLiteral("carl.bmp"));
+        chooser.Command5->click();
+    });
+    QVERIFY(!storedPhoto(program.folder, QStringLiteral("Brown")).isValid());
+
+    if (then == QLatin1String("quit")) {
+        main.show();
+        program.boxes.answer(ui::Answer::Yes);
+        main.close();
+        QVERIFY(!main.isVisible());
+    } else {
+        ModalScript closeIt([](QDialog& dialog) { dialog.reject(); });
+        program.context->commands().run(QStringLiteral("search"), CommandOrigin::Menu);
+        QCOMPARE(closeIt.shown(), 1);
+    }
+    const QByteArray stored = storedPhoto(program.folder, QStringLiteral("Brown")).toByteArray();
+    QCOMPARE(images::decodeStored(stored).size(), QSize(64, 48));
+}
+
 void TestPhotos::doubleClickLoadsAndCancelKeepsLabel() {
     QTemporaryDir pictures;
     QDir(pictures.path()).mkdir(QStringLiteral("older"));
     const QString olderFolder = QDir(pictures.path()).filePath(QStringLiteral("older"));
     writePicture(olderFolder, QStringLiteral("wide.gif"), picture(90, 30), "GIF");
     writePicture(pictures.path(), QStringLiteral("tall.jpg"), picture(30, 90), "JPG");
-    CurrentFolder here(pictures.path());
+    UserFolders here(pictures.path());
     StartedProgram program({.contacts = QList{carl()}});
     frmMain& main = *program.main;
 
@@ -481,7 +608,7 @@ void TestPhotos::metafileIsLoaded() {
     QVERIFY(wmf.open(QIODevice::WriteOnly));
     wmf.write(smallMetafile());
     wmf.close();
-    CurrentFolder here(pictures.path());
+    UserFolders here(pictures.path());
     StartedProgram program({.contacts = QList{carl(), anna()}});
     frmMain& main = *program.main;
 
@@ -514,7 +641,7 @@ void TestPhotos::unreadablePictureChangesNothing() {
     QVERIFY(broken.open(QIODevice::WriteOnly));
     broken.write(QByteArray("This is no picture at all.\n").repeated(40));
     broken.close();
-    CurrentFolder here(pictures.path());
+    UserFolders here(pictures.path());
     StartedProgram program(folder);
     frmMain& main = *program.main;
     const QRectF displayBefore = displayTwips(main);
@@ -603,7 +730,7 @@ void TestPhotos::deleteOnCardWithoutPhotoEmptiesLabel() {
 void TestPhotos::emptyBookTakesNoPhoto() {
     QTemporaryDir pictures;
     writePicture(pictures.path(), QStringLiteral("a.jpg"), picture(20, 10), "JPG");
-    CurrentFolder here(pictures.path());
+    UserFolders here(pictures.path());
     StartedProgram program;
     frmMain& main = *program.main;
     QVERIFY(main.Data1->bof() && main.Data1->eof());

@@ -13,8 +13,10 @@
 
 #include <functional>
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -23,7 +25,10 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <QWindow>
+#include <sqlite3.h>
 
 using namespace quillory;
 using quillory::test::StartedProgram;
@@ -63,6 +68,34 @@ int closeAnsweringYes(StartedProgram& program, const std::function<void()>& whil
     return notice.shown;
 }
 
+QString storedCity(const StartedProgram& program, const QString& last) {
+    auto db = engine::Database::open(program.folder.file(QStringLiteral("Corvanel.MDB")));
+    return db->scalar(QStringLiteral("SELECT city FROM PhoneBK WHERE name = ?"), {last}).toString();
+}
+
+// Another program holds the book's write lock until released, so the card cannot be written.
+class BookLock {
+public:
+    explicit BookLock(const StartedProgram& program) {
+        const QByteArray path =
+            QFile::encodeName(program.folder.file(QStringLiteral("Corvanel.MDB")));
+        if (sqlite3_open(path.constData(), &m_db) != SQLITE_OK ||
+            sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+            qFatal("cannot lock the book");
+    }
+    ~BookLock() { release(); }
+    void release() {
+        if (m_db == nullptr)
+            return;
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -89,9 +122,18 @@ private Q_SLOTS:
     void quitAnsweredNoKeepsRunningWithFilesWritten();
     void quitAnsweredYesMakesBackup();
     void quitWithoutAutoBackupWritesNone();
+    void failedAutoBackupKeepsPreviousBackup_data();
     void failedAutoBackupKeepsPreviousBackup();
+    void quitWritesTheTyping_data();
+    void quitWritesTheTyping();
+    void quitWithTypingThatCannotBeWritten_data();
+    void quitWithTypingThatCannotBeWritten();
+    void sessionEndAsksOnlyWhenAllowed_data();
+    void sessionEndAsksOnlyWhenAllowed();
     void windowGeometryRoundTrips();
     void centerFormAllowsNegativeCoordinates();
+    // Runs the application's event loop to its end: kept last.
+    void sessionEndWritesTheTyping();
 };
 
 void TestMainWindow::startupShowsFirstSortedContact() {
@@ -99,11 +141,13 @@ void TestMainWindow::startupShowsFirstSortedContact() {
     frmMain& main = *program.main;
 
     QCOMPARE(main.windowTitle(), QStringLiteral("Quillory"));
-    QCOMPARE(main.Data1->recordSource(), QStringLiteral("SELECT * From PhoneBK ORDER BY name,namef"));
+    QCOMPARE(main.Data1->recordSource(),
+             QStringLiteral("SELECT * From PhoneBK ORDER BY name,namef"));
     QCOMPARE(main.Text1->text(), QStringLiteral("Brown"));
     QCOMPARE(main.Text12->text(), QStringLiteral("Carl"));
     QCOMPARE(main.PositionLBL->text(), QStringLiteral("1"));
-    QCOMPARE(main.StatusBar1->panelText(StatusPanels::Contact), QStringLiteral("Data for Carl Brown"));
+    QCOMPARE(main.StatusBar1->panelText(StatusPanels::Contact),
+             QStringLiteral("Data for Carl Brown"));
     QVERIFY(main.DBGrid2->isHidden());
     QVERIFY(program.boxes.asked().isEmpty());
 }
@@ -116,7 +160,8 @@ void TestMainWindow::missingBookIsCreatedWithStandBy() {
     QVERIFY(engine::Database::open(program.folder.file(QStringLiteral("db.MDB")))->isBook());
     QVERIFY(program.main->Data1->bof() && program.main->Data1->eof());
     QCOMPARE(program.main->PositionLBL->text(), QStringLiteral("0"));
-    QCOMPARE(program.main->StatusBar1->panelText(StatusPanels::Contact), QStringLiteral("Data for  "));
+    QCOMPARE(program.main->StatusBar1->panelText(StatusPanels::Contact),
+             QStringLiteral("Data for  "));
     QVERIFY(program.boxes.asked().isEmpty());
 }
 
@@ -219,14 +264,30 @@ void TestMainWindow::toolbarButtons() {
     StartedProgram program;
     frmMain& main = *program.main;
 
-    const QStringList keys = {
-        QStringLiteral("type"), QString(), QStringLiteral("add"), QStringLiteral("save"),
-        QStringLiteral("delete"), QString(), QStringLiteral("bof"), QStringLiteral("up"),
-        QStringLiteral("down"), QStringLiteral("eof"), QString(), QStringLiteral("font"),
-        QStringLiteral("Send"), QStringLiteral("dial"), QStringLiteral("search"),
-        QStringLiteral("print"), QStringLiteral("write"), QStringLiteral("prevpic"), QString(),
-        QStringLiteral("user"), QStringLiteral("grid"), QStringLiteral("help"),
-        QStringLiteral("utils"), QStringLiteral("exit")};
+    const QStringList keys = {QStringLiteral("type"),
+                              QString(),
+                              QStringLiteral("add"),
+                              QStringLiteral("save"),
+                              QStringLiteral("delete"),
+                              QString(),
+                              QStringLiteral("bof"),
+                              QStringLiteral("up"),
+                              QStringLiteral("down"),
+                              QStringLiteral("eof"),
+                              QString(),
+                              QStringLiteral("font"),
+                              QStringLiteral("Send"),
+                              QStringLiteral("dial"),
+                              QStringLiteral("search"),
+                              QStringLiteral("print"),
+                              QStringLiteral("write"),
+                              QStringLiteral("prevpic"),
+                              QString(),
+                              QStringLiteral("user"),
+                              QStringLiteral("grid"),
+                              QStringLiteral("help"),
+                              QStringLiteral("utils"),
+                              QStringLiteral("exit")};
     for (CommandToolbar* bar : {main.Toolbar1, main.Toolbar2}) {
         for (int i = 1; i <= 24; ++i) {
             QCOMPARE(bar->key(i), keys[i - 1]);
@@ -242,10 +303,13 @@ void TestMainWindow::toolbarButtons() {
     QCOMPARE(main.Toolbar1->button(3)->text(), QStringLiteral("New"));
     QCOMPARE(main.Toolbar1->button(24)->text(), QStringLiteral("Exit"));
     QVERIFY(main.Toolbar2->button(3)->text().isEmpty());
-    QCOMPARE(main.Toolbar1->button(4)->toolTip(), QStringLiteral("Save current entry into database"));
+    QCOMPARE(main.Toolbar1->button(4)->toolTip(),
+             QStringLiteral("Save current entry into database"));
     QCOMPARE(main.Toolbar2->button(4)->toolTip(), QStringLiteral("Save a new entry into database"));
-    QCOMPARE(main.Toolbar1->button(5)->toolTip(), QStringLiteral("Delete current entry into database"));
-    QCOMPARE(main.Toolbar2->button(5)->toolTip(), QStringLiteral("Delete current entry in database"));
+    QCOMPARE(main.Toolbar1->button(5)->toolTip(),
+             QStringLiteral("Delete current entry into database"));
+    QCOMPARE(main.Toolbar2->button(5)->toolTip(),
+             QStringLiteral("Delete current entry in database"));
     // Where the two toolbars say the same, the large one shows the small one's tip.
     QCOMPARE(main.Toolbar2->button(24)->toolTip(), QStringLiteral("Exit the program"));
     QCOMPARE(main.Toolbar2->button(1)->toolTip(),
@@ -302,8 +366,8 @@ void TestMainWindow::boldAfterLoad() {
     frmMain& main = *program.main;
     QVERIFY(main.Toolbar1->value(12));
     QVERIFY(main.Toolbar2->value(12));
-    for (QWidget* box : std::initializer_list<QWidget*>{main.Text1, main.Text11, main.Text18,
-                                                        main.CboContact})
+    for (QWidget* box :
+         std::initializer_list<QWidget*>{main.Text1, main.Text11, main.Text18, main.CboContact})
         QVERIFY2(box->font().bold(), qPrintable(box->objectName()));
 }
 
@@ -354,12 +418,14 @@ void TestMainWindow::cardBoxesLimitsAndFocusOrder() {
     frmMain& main = *program.main;
 
     const QList<QPair<QString, int>> limits = {
-        {QStringLiteral("Text1"), 50},  {QStringLiteral("Text12"), 50}, {QStringLiteral("Text2"), 50},
-        {QStringLiteral("Text3"), 50},  {QStringLiteral("Text4"), 30},  {QStringLiteral("Text5"), 2},
-        {QStringLiteral("Text6"), 20},  {QStringLiteral("Text7"), 30},  {QStringLiteral("Text13"), 30},
-        {QStringLiteral("Text14"), 30}, {QStringLiteral("Text16"), 30}, {QStringLiteral("Text8"), 30},
-        {QStringLiteral("Text15"), 30}, {QStringLiteral("Text10"), 9},  {QStringLiteral("Text9"), 50},
-        {QStringLiteral("Text18"), 32767}};
+        {QStringLiteral("Text1"), 50},  {QStringLiteral("Text12"), 50},
+        {QStringLiteral("Text2"), 50},  {QStringLiteral("Text3"), 50},
+        {QStringLiteral("Text4"), 30},  {QStringLiteral("Text5"), 2},
+        {QStringLiteral("Text6"), 20},  {QStringLiteral("Text7"), 30},
+        {QStringLiteral("Text13"), 30}, {QStringLiteral("Text14"), 30},
+        {QStringLiteral("Text16"), 30}, {QStringLiteral("Text8"), 30},
+        {QStringLiteral("Text15"), 30}, {QStringLiteral("Text10"), 9},
+        {QStringLiteral("Text9"), 50},  {QStringLiteral("Text18"), 32767}};
     for (const auto& [name, limit] : limits) {
         auto* box = main.findChild<QLineEdit*>(name);
         QVERIFY2(box, qPrintable(name));
@@ -376,22 +442,20 @@ void TestMainWindow::cardBoxesLimitsAndFocusOrder() {
                      w->objectName().isEmpty()))
             w = w->nextInFocusChain();
     }
-    QCOMPARE(order, (QStringList{QStringLiteral("Text1"), QStringLiteral("Text12"),
-                                 QStringLiteral("Text2"), QStringLiteral("Text3"),
-                                 QStringLiteral("Text4"), QStringLiteral("Text5"),
-                                 QStringLiteral("Text6"), QStringLiteral("Text7"),
-                                 QStringLiteral("Text13"), QStringLiteral("Text14"),
-                                 QStringLiteral("Text16"), QStringLiteral("Text8"),
-                                 QStringLiteral("Text15"), QStringLiteral("Text10"),
-                                 QStringLiteral("Text9"), QStringLiteral("Text18"),
-                                 QStringLiteral("Text11")}));
+    QCOMPARE(order, (QStringList{
+                        QStringLiteral("Text1"), QStringLiteral("Text12"), QStringLiteral("Text2"),
+                        QStringLiteral("Text3"), QStringLiteral("Text4"), QStringLiteral("Text5"),
+                        QStringLiteral("Text6"), QStringLiteral("Text7"), QStringLiteral("Text13"),
+                        QStringLiteral("Text14"), QStringLiteral("Text16"), QStringLiteral("Text8"),
+                        QStringLiteral("Text15"), QStringLiteral("Text10"), QStringLiteral("Text9"),
+                        QStringLiteral("Text18"), QStringLiteral("Text11")}));
 
     // Captions of the labels and the hidden controls.
     QCOMPARE(main.fieldLabels.value(QStringLiteral("Text1"))->text(), QStringLiteral("Name-Last:"));
     QCOMPARE(main.fieldLabels.value(QStringLiteral("Text10"))->text(),
              QStringLiteral("Birthdate MM/DD/YY:"));
-    for (QWidget* hidden : std::initializer_list<QWidget*>{main.Text17, main.Label5, main.PositionLBL,
-                                                           main.lblFontT, main.lblDrive, main.pix1})
+    for (QWidget* hidden : std::initializer_list<QWidget*>{
+             main.Text17, main.Label5, main.PositionLBL, main.lblFontT, main.lblDrive, main.pix1})
         QVERIFY2(hidden->isHidden(), qPrintable(hidden->objectName()));
     QCOMPARE(main.lblDrive->text(), QStringLiteral("Unknown"));
     QCOMPARE(main.CboContact->count(), 2);
@@ -410,7 +474,8 @@ void TestMainWindow::gridHiddenWithItsColumns() {
     QVERIFY(grid->isHidden());
     QCOMPARE(grid->model()->columnCount(), 24);
     QCOMPARE(grid->model()->rowCount(), 3);
-    QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Contact Type"));
+    QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(),
+             QStringLiteral("Contact Type"));
     QCOMPARE(grid->model()->headerData(23, Qt::Horizontal).toString(), QStringLiteral("extra8"));
     QCOMPARE(grid->model()->index(0, 1).data().toString(), QStringLiteral("Brown"));
     QCOMPARE(grid->model()->index(2, 2).data().toString(), QStringLiteral("Anna"));
@@ -480,20 +545,137 @@ void TestMainWindow::quitWithoutAutoBackupWritesNone() {
     QVERIFY(!program.folder.exists(QStringLiteral("Corvanel.MD1")));
 }
 
+void TestMainWindow::failedAutoBackupKeepsPreviousBackup_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("book turned unreadable") << "unreadable";
+    QTest::newRow("a folder where the new back-up goes") << "in the way";
+}
+
 void TestMainWindow::failedAutoBackupKeepsPreviousBackup() {
+    QFETCH(QString, fault);
     StartedProgram program({.contacts = threeContacts()});
     test::writeBook(program.folder.file(QStringLiteral("Corvanel.MD1")),
                     {test::contactNamed(QStringLiteral("Old"), QStringLiteral("Backup"))});
     const QByteArray previous = program.folder.read(QStringLiteral("Corvanel.MD1"));
-    // The book turns unreadable while the program runs: the new back-up cannot be made.
-    closeAnsweringYes(program, [&program] {
-        QFile::remove(program.folder.file(QStringLiteral("Corvanel.MDB")));
-        program.folder.write(QStringLiteral("Corvanel.MDB"), QByteArray(8192, 'x'));
+    // Something happens while the program runs, so that the new back-up cannot be made.
+    closeAnsweringYes(program, [&] {
+        if (fault == QLatin1String("unreadable")) {
+            QFile::remove(program.folder.file(QStringLiteral("Corvanel.MDB")));
+            program.folder.write(QStringLiteral("Corvanel.MDB"), QByteArray(8192, 'x'));
+        } else {
+            QDir(program.folder.path()).mkpath(QStringLiteral("Corvanel.MD1.new/inside"));
+        }
     });
 
     QCOMPARE(program.folder.read(QStringLiteral("Corvanel.MD1")), previous);
-    QVERIFY(!program.folder.exists(QStringLiteral("Corvanel.MD1.new")));
-    QCOMPARE(program.boxes.asked().size(), 1); // the question only: the back-up fails silently
+    QVERIFY(!program.main->isVisible());
+    // The question, then the news that no back-up was made, before the program ends.
+    QCOMPARE(program.boxes.asked().size(), 2);
+    const ui::MessageRequest told = program.boxes.asked().at(1);
+    QVERIFY2(
+        told.text.startsWith(QStringLiteral("The address book could not be backed up on exit.")),
+        qPrintable(told.text));
+    QCOMPARE(told.buttons, ui::Buttons::Ok);
+    QCOMPARE(told.icon, ui::Icon::Exclamation);
+}
+
+void TestMainWindow::quitWritesTheTyping_data() {
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("Exit, automatic back-up off") << QByteArray("BUdata=0\n") << false;
+    QTest::newRow("Exit, automatic back-up on") << QByteArray("BUdata=1\n") << false;
+    QTest::newRow("close box, automatic back-up off") << QByteArray("BUdata=0\n") << true;
+    QTest::newRow("close box, automatic back-up on") << QByteArray("BUdata=1\n") << true;
+}
+
+void TestMainWindow::quitWritesTheTyping() {
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, closeBox);
+    StartedProgram program({.contacts = threeContacts(), .settings = settings});
+    program.main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(program.main));
+    program.main->Text4->setText(QStringLiteral("Lisbon"));
+    program.boxes.answer(ui::Answer::Yes);
+    if (closeBox) {
+        QCloseEvent close;
+        QApplication::sendEvent(program.main->windowHandle(), &close);
+    } else {
+        program.main->Toolbar1->clickButton(24);
+    }
+    QVERIFY(!program.main->isVisible());
+    QCOMPARE(program.boxes.asked().size(), 1);
+    QCOMPARE(storedCity(program, QStringLiteral("Brown")), QStringLiteral("Lisbon"));
+}
+
+void TestMainWindow::quitWithTypingThatCannotBeWritten_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("stay") << int(ui::Answer::No) << false;
+    QTest::newRow("quit without it") << int(ui::Answer::Yes) << true;
+}
+
+void TestMainWindow::quitWithTypingThatCannotBeWritten() {
+    QFETCH(int, answer);
+    QFETCH(bool, ends);
+    StartedProgram program({.contacts = threeContacts(), .settings = "BUdata=0\n"});
+    program.main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(program.main));
+    program.main->Text4->setText(QStringLiteral("Lisbon"));
+    BookLock lock(program);
+
+    program.boxes.answer(ui::Answer::Yes);
+    program.boxes.answer(ui::Answer(answer));
+    program.main->close();
+
+    QCOMPARE(program.boxes.asked().size(), 2);
+    const ui::MessageRequest asked = program.boxes.asked().at(1);
+    QVERIFY2(asked.text.startsWith(QStringLiteral("The changes to this card could not be saved.")),
+             qPrintable(asked.text));
+    QCOMPARE(asked.buttons, ui::Buttons::YesNo);
+    QCOMPARE(asked.defaultButton, 1);
+    QCOMPARE(program.main->isVisible(), !ends);
+    if (!ends) {
+        // Still there to be written once the book is free.
+        QCOMPARE(program.main->Text4->text(), QStringLiteral("Lisbon"));
+        lock.release();
+        program.boxes.clear();
+        program.boxes.answer(ui::Answer::Yes);
+        program.main->close();
+        QVERIFY(!program.main->isVisible());
+        QCOMPARE(storedCity(program, QStringLiteral("Brown")), QStringLiteral("Lisbon"));
+    }
+}
+
+void TestMainWindow::sessionEndWritesTheTyping() {
+    StartedProgram program({.contacts = threeContacts()});
+    program.main->Text4->setText(QStringLiteral("Lisbon"));
+    // The event loop ends without the window being closed, as when the desktop session ends.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    QVERIFY(program.boxes.asked().isEmpty());
+    QCOMPARE(storedCity(program, QStringLiteral("Brown")), QStringLiteral("Lisbon"));
+}
+
+void TestMainWindow::sessionEndAsksOnlyWhenAllowed_data() {
+    QTest::addColumn<bool>("mayAsk");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("no question allowed") << false << int(ui::Answer::No) << true;
+    QTest::newRow("allowed, the user stays") << true << int(ui::Answer::No) << false;
+    QTest::newRow("allowed, the user quits") << true << int(ui::Answer::Yes) << true;
+}
+
+void TestMainWindow::sessionEndAsksOnlyWhenAllowed() {
+    QFETCH(bool, mayAsk);
+    QFETCH(int, answer);
+    QFETCH(bool, ends);
+    StartedProgram program({.contacts = threeContacts()});
+    program.main->Text4->setText(QStringLiteral("Lisbon"));
+    BookLock lock(program);
+    program.boxes.answer(ui::Answer(answer));
+    QCOMPARE(program.main->typingKeptForQuit([mayAsk] { return mayAsk; }), ends);
+    QCOMPARE(program.boxes.asked().size(), mayAsk ? 1 : 0);
+    QCOMPARE(program.main->Text4->text(), QStringLiteral("Lisbon"));
 }
 
 void TestMainWindow::windowGeometryRoundTrips() {
@@ -510,7 +692,8 @@ void TestMainWindow::windowGeometryRoundTrips() {
         program.boxes.answer(ui::Answer::No);
         program.main->close();
         const QByteArray stored = folder.read(QStringLiteral("Corvanel.win"));
-        QVERIFY2(stored.contains("Width=12000") && stored.contains("Height=9000"), stored.constData());
+        QVERIFY2(stored.contains("Width=12000") && stored.contains("Height=9000"),
+                 stored.constData());
     }
 }
 

@@ -67,6 +67,8 @@ private Q_SLOTS:
     void diskErrorMessages_data();
     void diskErrorMessages();
     void driveThatCannotBeReadIsReported();
+    void automaticBackupOnlyWhenTicked_data();
+    void automaticBackupOnlyWhenTicked();
 };
 
 void TestBackup::dialogsCarryTheirTexts() {
@@ -417,6 +419,30 @@ void TestBackup::driveThatCannotBeReadIsReported() {
     QCOMPARE(program.boxes.texts(),
              QStringList{QStringLiteral("That device appears unavailable.")});
     QCOMPARE(chooser.Dir2->path(), before);
+}
+
+void TestBackup::automaticBackupOnlyWhenTicked_data() {
+    QTest::addColumn<QByteArray>("state");
+    QTest::addColumn<bool>("backedUp");
+    QTest::newRow("ticked") << QByteArray("1") << true;
+    QTest::newRow("cleared") << QByteArray("0") << false;
+    QTest::newRow("greyed") << QByteArray("2") << false;
+}
+
+void TestBackup::automaticBackupOnlyWhenTicked() {
+    QFETCH(QByteArray, state);
+    QFETCH(bool, backedUp);
+    StartedProgram program(
+        {.contacts = QList{test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"))},
+         .settings = "BUdata=" + state + "\n"});
+    program.main->show();
+    program.boxes.answer(ui::Answer::Yes);
+    program.main->close();
+    QVERIFY(!program.main->isVisible());
+    QCOMPARE(program.folder.exists(Backup), backedUp);
+    if (backedUp)
+        QCOMPARE(test::bookRows(program.folder.file(Backup)),
+                 test::bookRows(program.folder.file(Book)));
 }
 
 QTEST_MAIN(TestBackup)

@@ -5,21 +5,26 @@
 #include "core/CommandToolbar.h"
 #include "core/frmMain.h"
 #include "core/StatusPanels.h"
+#include "platform/engine/Database.h"
 #include "platform/engine/DataSource.h"
 #include "search/frmsrch.h"
 #include "StartedProgram.h"
 #include "TestSupport.h"
 
 #include <memory>
+#include <QAction>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <sqlite3.h>
 
 using namespace quillory;
 using test::StartedProgram;
@@ -39,13 +44,19 @@ QVariantMap person(const QString& last, const QString& first, const QString& cit
 
 // Stored order differs from name order on purpose.
 QList<QVariantMap> book() {
-    QVariantMap twinA = person(QStringLiteral("Jones"), QStringLiteral("Mary"), QStringLiteral("Austin"));
-    QVariantMap twinB = person(QStringLiteral("Jones"), QStringLiteral("Mary"), QStringLiteral("Boston"));
-    return {person(QStringLiteral("Smithers"), QStringLiteral("Wayland"), QStringLiteral("Springfield")),
+    QVariantMap twinA =
+        person(QStringLiteral("Jones"), QStringLiteral("Mary"), QStringLiteral("Austin"));
+    QVariantMap twinB =
+        person(QStringLiteral("Jones"), QStringLiteral("Mary"), QStringLiteral("Boston"));
+    return {person(QStringLiteral("Smithers"), QStringLiteral("Wayland"),
+                   QStringLiteral("Springfield")),
             twinA,
-            person(QStringLiteral("O'Brien"), QStringLiteral("Pat"), QStringLiteral("Dublin"), QStringLiteral("D02")),
-            person(QStringLiteral("Adams"), QStringLiteral("Ann"), QStringLiteral("Albany"), QStringLiteral("12201")),
-            person(QStringLiteral("smith"), QStringLiteral("john"), QStringLiteral("Chicago"), QStringLiteral("60601")),
+            person(QStringLiteral("O'Brien"), QStringLiteral("Pat"), QStringLiteral("Dublin"),
+                   QStringLiteral("D02")),
+            person(QStringLiteral("Adams"), QStringLiteral("Ann"), QStringLiteral("Albany"),
+                   QStringLiteral("12201")),
+            person(QStringLiteral("smith"), QStringLiteral("john"), QStringLiteral("Chicago"),
+                   QStringLiteral("60601")),
             twinB};
 }
 
@@ -70,6 +81,11 @@ struct Program : StartedProgram {
 
     std::unique_ptr<frmsrch> dialog;
 };
+
+QString storedCity(const StartedProgram& program, const QString& last) {
+    auto db = engine::Database::open(program.folder.file(QStringLiteral("Corvanel.MDB")));
+    return db->scalar(QStringLiteral("SELECT city FROM PhoneBK WHERE name = ?"), {last}).toString();
+}
 
 const QString NoMatch = QStringLiteral(
     "No match could be found. Try using the 'Like' operator! If you have used the 'Like' "
@@ -100,6 +116,11 @@ private Q_SLOTS:
     void confirmationButtons();
     void closingLeavesStoredOrderAndReleasesFile();
     void criteriaAreBuiltAsDesigned();
+    void statusFollowsTheCardWhileOpen();
+    void openingWritesTheTypingFirst();
+    void typingThatCannotBeWrittenKeepsTheDialogShut();
+    void findShowsTheRowInTheGrid_data();
+    void findShowsTheRowInTheGrid();
 };
 
 void TestSearch::opensInStoredOrderWithLikePicked() {
@@ -119,9 +140,9 @@ void TestSearch::dialogTexts() {
     Program p;
     QCOMPARE(p.dialog->windowTitle(), QStringLiteral("Search"));
     QCOMPARE(p.dialog->Frame1->title(), QStringLiteral("Where"));
-    const QStringList captions = {QStringLiteral("Last Name"), QStringLiteral("First Name"),
+    const QStringList captions = {QStringLiteral("Last Name"),      QStringLiteral("First Name"),
                                   QStringLiteral("Street Address"), QStringLiteral("City"),
-                                  QStringLiteral("Zip Code"), QStringLiteral("Email")};
+                                  QStringLiteral("Zip Code"),       QStringLiteral("Email")};
     for (int i = 0; i < 6; ++i)
         QCOMPARE(p.dialog->opt[size_t(i)]->text(), captions[i]);
     QStringList ops;
@@ -138,8 +159,10 @@ void TestSearch::dialogTexts() {
              QStringLiteral("Click on the Name you would like to jump to in the book."));
     QVERIFY(p.dialog->lblInstructions->text().contains(
         QStringLiteral("drop down list.  Type in the STRING")));
-    QCOMPARE(p.dialog->DBGrid1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Last Name"));
-    QCOMPARE(p.dialog->DBGrid1->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("First Name"));
+    QCOMPARE(p.dialog->DBGrid1->model()->headerData(0, Qt::Horizontal).toString(),
+             QStringLiteral("Last Name"));
+    QCOMPARE(p.dialog->DBGrid1->model()->headerData(1, Qt::Horizontal).toString(),
+             QStringLiteral("First Name"));
 }
 
 void TestSearch::likeIsPrefixWithoutLetterCase() {
@@ -186,13 +209,27 @@ void TestSearch::everyOperator_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("found");
     // Stored order: Smithers, Jones, O'Brien, Adams, smith, Jones.
-    QTest::newRow("Like") << "Like" << "ad" << "Ann Adams";
-    QTest::newRow("=") << "=" << "ADAMS" << "Ann Adams";
-    QTest::newRow("<>") << "<>" << "Smithers" << "Mary Jones";
-    QTest::newRow("<") << "<" << "B" << "Ann Adams";
-    QTest::newRow(">") << ">" << "P" << "Wayland Smithers";
-    QTest::newRow("=>") << "=>" << "O" << "Wayland Smithers";
-    QTest::newRow("<=") << "<=" << "Jones" << "Mary Jones";
+    QTest::newRow("Like") << "Like"
+                          << "ad"
+                          << "Ann Adams";
+    QTest::newRow("=") << "="
+                       << "ADAMS"
+                       << "Ann Adams";
+    QTest::newRow("<>") << "<>"
+                        << "Smithers"
+                        << "Mary Jones";
+    QTest::newRow("<") << "<"
+                       << "B"
+                       << "Ann Adams";
+    QTest::newRow(">") << ">"
+                       << "P"
+                       << "Wayland Smithers";
+    QTest::newRow("=>") << "=>"
+                        << "O"
+                        << "Wayland Smithers";
+    QTest::newRow("<=") << "<="
+                        << "Jones"
+                        << "Mary Jones";
 }
 
 void TestSearch::everyOperator() {
@@ -209,11 +246,16 @@ void TestSearch::otherFields_data() {
     QTest::addColumn<int>("option");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("found");
-    QTest::newRow("first name") << 1 << "Pa" << "Pat O'Brien";
-    QTest::newRow("street") << 2 << "1 Main" << "Wayland Smithers";
-    QTest::newRow("city") << 3 << "chi" << "john smith";
-    QTest::newRow("zip") << 4 << "122" << "Ann Adams";
-    QTest::newRow("email") << 5 << "pat@" << "Pat O'Brien";
+    QTest::newRow("first name") << 1 << "Pa"
+                                << "Pat O'Brien";
+    QTest::newRow("street") << 2 << "1 Main"
+                            << "Wayland Smithers";
+    QTest::newRow("city") << 3 << "chi"
+                          << "john smith";
+    QTest::newRow("zip") << 4 << "122"
+                         << "Ann Adams";
+    QTest::newRow("email") << 5 << "pat@"
+                           << "Pat O'Brien";
 }
 
 void TestSearch::otherFields() {
@@ -266,8 +308,8 @@ void TestSearch::noOperatorIsRefused() {
     p.dialog->cboOpList->setCurrentIndex(-1);
     p.dialog->Text1->setText(QStringLiteral("Adams"));
     p.dialog->Command1->click();
-    QCOMPARE(p.boxes.texts(),
-             QStringList{QStringLiteral("You must first enter an 'operator' and a 'search string'.")});
+    QCOMPARE(p.boxes.texts(), QStringList{QStringLiteral(
+                                  "You must first enter an 'operator' and a 'search string'.")});
     QCOMPARE(p.card(), QStringLiteral("Wayland Smithers"));
     QVERIFY(p.dialog->Frame2->isHidden());
 }
@@ -313,18 +355,128 @@ void TestSearch::closingLeavesStoredOrderAndReleasesFile() {
     QCOMPARE(script.shown(), 1);
     QCOMPARE(main.Text1->text(), QStringLiteral("O'Brien"));
     QCOMPARE(main.Data1->recordSource(), QStringLiteral("SELECT * FROM PhoneBK"));
-    QCOMPARE(main.StatusBar1->panelText(StatusPanels::Contact), QStringLiteral("Data for Pat O'Brien"));
+    QCOMPARE(main.StatusBar1->panelText(StatusPanels::Contact),
+             QStringLiteral("Data for Pat O'Brien"));
     main.Data1->moveFirst();
     QCOMPARE(main.Text1->text(), QStringLiteral("Smithers")); // stored order, not sorted
 }
 
+void TestSearch::openingWritesTheTypingFirst() {
+    StartedProgram program({.contacts = book()});
+    frmMain& main = *program.main;
+    QCOMPARE(main.Text1->text(), QStringLiteral("Adams"));
+    main.Text4->setText(QStringLiteral("Lisbon"));
+    test::ModalScript script([](QDialog& dialog) { dialog.reject(); });
+    main.Toolbar2->clickButton(15); // "search"
+    QCOMPARE(script.shown(), 1);
+    QCOMPARE(storedCity(program, QStringLiteral("Adams")), QStringLiteral("Lisbon"));
+    QVERIFY(program.boxes.asked().isEmpty());
+}
+
+void TestSearch::typingThatCannotBeWrittenKeepsTheDialogShut() {
+    StartedProgram program({.contacts = book()});
+    frmMain& main = *program.main;
+    main.Text4->setText(QStringLiteral("Lisbon"));
+    // Another program holds the book's write lock.
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(
+                 QFile::encodeName(program.folder.file(QStringLiteral("Corvanel.MDB"))).constData(),
+                 &other),
+             SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    test::ModalScript script([](QDialog& dialog) { dialog.reject(); });
+    main.mnuSearch->trigger();
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    QCOMPARE(script.shown(), 0);
+    QCOMPARE(program.boxes.asked().size(), 1);
+    QVERIFY(program.boxes.texts().first().startsWith(
+        QStringLiteral("The changes to this card could not be saved.")));
+    // The card is as the user left it, in the view it was in.
+    QCOMPARE(main.Text4->text(), QStringLiteral("Lisbon"));
+    QCOMPARE(main.Data1->recordSource(),
+             QStringLiteral("SELECT * From PhoneBK ORDER BY name,namef"));
+    main.Data1->moveNext();
+    QCOMPARE(storedCity(program, QStringLiteral("Adams")), QStringLiteral("Lisbon"));
+}
+
+void TestSearch::findShowsTheRowInTheGrid_data() {
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<int>("row");
+    QTest::newRow("far down") << "Zimmer" << 79;
+    QTest::newRow("in the middle") << "Middleton" << 40;
+    QTest::newRow("at the top") << "Smithers" << 0;
+}
+
+void TestSearch::findShowsTheRowInTheGrid() {
+    QFETCH(QString, last);
+    QFETCH(int, row);
+    QList<QVariantMap> contacts;
+    for (int i = 0; i < 80; ++i) {
+        const QString name = i == 0    ? QStringLiteral("Smithers")
+                             : i == 40 ? QStringLiteral("Middleton")
+                             : i == 79 ? QStringLiteral("Zimmer")
+                                       : QStringLiteral("Filler%1").arg(i, 2, 10, QLatin1Char('0'));
+        contacts.append(person(name, QStringLiteral("Someone Withaverylongfirstname%1").arg(i),
+                               QStringLiteral("Town")));
+    }
+    StartedProgram program({.contacts = contacts});
+    frmsrch dialog(*program.context, program.main);
+    QVERIFY(dialog.Form_Load());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTableView* grid = dialog.DBGrid1;
+    // The grid stands away from the row to be found.
+    if (row > 40)
+        grid->scrollToTop();
+    else
+        grid->scrollToBottom();
+
+    dialog.opt[0]->setChecked(true);
+    dialog.Text1->setText(last);
+    dialog.Command1->click();
+    dialog.Command4->click(); // back from the confirmation to the grid
+    QCoreApplication::processEvents();
+
+    const QModelIndex found = grid->model()->index(row, 0);
+    QCOMPARE(found.data().toString(), last);
+    QCOMPARE(grid->currentIndex().row(), row);
+    QCOMPARE(grid->selectionModel()->selectedRows(), QModelIndexList{found});
+    QVERIFY(grid->viewport()->rect().contains(grid->visualRect(found)));
+    // Both columns fit the grid's width: nothing to scroll sideways.
+    QVERIFY(!grid->horizontalScrollBar()->isVisible());
+    QVERIFY(grid->horizontalHeader()->length() <= grid->viewport()->width());
+    QVERIFY(grid->columnWidth(1) > 0);
+}
+
+void TestSearch::statusFollowsTheCardWhileOpen() {
+    Program p;
+    const auto names = [&p] {
+        return p.main->StatusBar1->panelText(StatusPanels::Contact) ==
+               QStringLiteral("Data for ") + p.card();
+    };
+    // Opened: the book in stored order, its first contact on the card.
+    QCOMPARE(p.card(), QStringLiteral("Wayland Smithers"));
+    QVERIFY(names());
+    p.find(3, QStringLiteral("Like"), QStringLiteral("chi"));
+    QCOMPARE(p.card(), QStringLiteral("john smith"));
+    QVERIFY(names());
+    p.dialog->Command4->click();
+    p.dialog->DBGrid1_RowClick(3);
+    QCOMPARE(p.card(), QStringLiteral("Ann Adams"));
+    QVERIFY(names());
+}
+
 void TestSearch::criteriaAreBuiltAsDesigned() {
-    QCOMPARE(frmsrch::findCriterion(QStringLiteral("name"), QStringLiteral("Like"), QStringLiteral("smi"),
-                                    QStringLiteral("*")),
+    QCOMPARE(frmsrch::findCriterion(QStringLiteral("name"), QStringLiteral("Like"),
+                                    QStringLiteral("smi"), QStringLiteral("*")),
              QStringLiteral("[name] Like 'smi*'"));
-    QCOMPARE(frmsrch::findCriterion(QStringLiteral("city"), QString(), QStringLiteral("x"), QString()),
-             QStringLiteral("[city]  'x'"));
-    QCOMPARE(frmsrch::followCriterion(QStringLiteral("  Mary Jones ")), QStringLiteral("[extra8] = 'Mary Jones'"));
+    QCOMPARE(
+        frmsrch::findCriterion(QStringLiteral("city"), QString(), QStringLiteral("x"), QString()),
+        QStringLiteral("[city]  'x'"));
+    QCOMPARE(frmsrch::followCriterion(QStringLiteral("  Mary Jones ")),
+             QStringLiteral("[extra8] = 'Mary Jones'"));
     QCOMPARE(frmsrch::followCriterion(QStringLiteral(" Ng")), QStringLiteral("[extra8] = 'Ng'"));
 }
 
