@@ -573,10 +573,10 @@ std::optional<QString> frmMain::storeCardTyping() {
     return std::nullopt;
 }
 
-bool frmMain::writePendingCard() {
+bool frmMain::writePendingCard(QWidget* messageParent) {
     const std::optional<QString> failure = storeCardTyping();
     if (failure)
-        reportUnsavedCard(*failure, this);
+        reportUnsavedCard(*failure, messageParent ? messageParent : this);
     return !failure;
 }
 

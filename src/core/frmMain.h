@@ -63,8 +63,9 @@ public:
 
     // Writes what the user typed on the card (or into the grid) to the book. Every path that
     // re-queries or closes the data source runs this first. When the write fails the user is told
-    // why, the typing stays on the card and false comes back.
-    bool writePendingCard();
+    // why (over `messageParent`, the main window when none), the typing stays on the card and
+    // false comes back.
+    bool writePendingCard(QWidget* messageParent = nullptr);
     // The same write without a report: the reason of a failure, nothing when it was written.
     std::optional<QString> storeCardTyping();
     // The program is about to end: the typing is written. When that fails and `mayAsk` says a

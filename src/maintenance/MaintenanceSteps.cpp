@@ -59,16 +59,9 @@ bool BookRelease::release() {
     bookfiles::reportStep(bookfiles::Step::ReleaseBook, m_app.folder().file(contact::file::Book));
     // Letting go of the book re-queries the data source, which would drop the typing; it is
     // written here first so that a failure is told as the card's own.
-    engine::DataSource& data = main.data();
-    if (data.isOpen() && (data.hasPendingEdits() || data.isAdding())) {
-        try {
-            data.update();
-        } catch (const PlatformError& error) {
-            reportUnsavedCard(error.description(), messageParent(m_app));
-            return false;
-        }
-    }
-    bookfiles::ReleaseBook(data, m_app.folder());
+    if (!main.writePendingCard(messageParent(m_app)))
+        return false;
+    bookfiles::ReleaseBook(main.data(), m_app.folder());
     m_released = true;
     return true;
 }
