@@ -101,6 +101,10 @@ frmMain::frmMain(AppContext& app, QWidget* parent)
 
     connect(Data1, &engine::DataSource::repositioned, this, &frmMain::updatePosition);
 
+    m_frameWait = new QTimer(this);
+    m_frameWait->setInterval(20);
+    connect(m_frameWait, &QTimer::timeout, this, &frmMain::waitForFrame);
+
     // The card was designed for 9930 by 8835 twips; today's toolbar captions need a little
     // more width than that, so a first start opens somewhat larger.
     resize(ui::twipsToPixels(12600), ui::twipsToPixels(9600));
@@ -433,17 +437,31 @@ void frmMain::buildGrid() {
 
 void frmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (m_storedOuterSize.isEmpty())
-        return;
-    // Wait for the window manager to frame the window, then take the frame off the stored
-    // outer size, so the window does not grow by its frame at every start.
-    QTimer::singleShot(0, this, [this] {
-        const QSize frame = frameGeometry().size() - size();
-        if (!m_storedOuterSize.isEmpty() && !isMaximized() && !isMinimized() &&
-            (frame.width() > 0 || frame.height() > 0))
-            resize(m_storedOuterSize - frame);
-        m_storedOuterSize = {};
-    });
+    if (m_restoredOuter && !m_frameWait->isActive()) {
+        m_frameChecks = 0;
+        m_frameWait->start();
+    }
+}
+
+void frmMain::waitForFrame() {
+    // The stored size is the outer one, frame included, and the frame is known only once the
+    // window manager has framed the mapped window, some time after it was shown. Until then
+    // the window stands with the outer size as its inner one; once the frame is there the
+    // window is fitted into the stored rectangle, so it does not grow by its frame at every
+    // start. Without a window manager no frame ever comes and the two sizes are the same.
+    constexpr int MostChecks = 150; // 3 s at 20 ms
+    const QSize frame = frameGeometry().size() - size();
+    const bool framed = frame.width() > 0 || frame.height() > 0;
+    const bool sizeable =
+        !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+    if (framed && sizeable && m_restoredOuter) {
+        resize(m_restoredOuter->size() - frame);
+        move(m_restoredOuter->topLeft());
+    }
+    if (framed || !sizeable || ++m_frameChecks >= MostChecks) {
+        m_frameWait->stop();
+        m_restoredOuter.reset();
+    }
 }
 
 void frmMain::resizeEvent(QResizeEvent* event) {
@@ -493,19 +511,7 @@ void frmMain::Form_Initialize() {
 
 void frmMain::Form_Load() {
     // 1. The window where the user left it.
-    const WindowGeometry geometry = SettingsStore(m_app.folder().path()).loadWindowGeometry();
-    if (geometry.left)
-        move(ui::twipsToPixels(*geometry.left), y());
-    if (geometry.top)
-        move(x(), ui::twipsToPixels(*geometry.top));
-    // The stored size is the outer one, frame included; the frame is known only once the
-    // window is on the screen, so the size is corrected for it then (showEvent).
-    if (geometry.width)
-        resize(ui::twipsToPixels(*geometry.width), height());
-    if (geometry.height)
-        resize(width(), ui::twipsToPixels(*geometry.height));
-    if (geometry.width || geometry.height)
-        m_storedOuterSize = size();
+    restoreGeometry();
     // 2. The splash has done its work.
     if (m_splash)
         m_splash->close();
@@ -522,6 +528,29 @@ void frmMain::Form_Load() {
     // 8.-9.
     FitPhoto();
     update();
+}
+
+void frmMain::restoreGeometry() {
+    const WindowGeometry stored = SettingsStore(m_app.folder().path()).loadWindowGeometry();
+    if (!stored.left && !stored.top && !stored.width && !stored.height)
+        return;
+    // Each stored measure replaces the window's own; the window's frame is not known yet, so
+    // its outer rectangle is its inner one.
+    QRect outer = geometry();
+    if (stored.left)
+        outer.moveLeft(ui::storedTwipsToPixels(*stored.left));
+    if (stored.top)
+        outer.moveTop(ui::storedTwipsToPixels(*stored.top));
+    if (stored.width)
+        outer.setWidth(ui::storedTwipsToPixels(*stored.width));
+    if (stored.height)
+        outer.setHeight(ui::storedTwipsToPixels(*stored.height));
+    // A hand-edited or foreign file can hold a window far larger than any screen (whose
+    // pixels could not even be allocated) or one that stands off every screen.
+    outer = ui::fitOnScreens(outer);
+    move(outer.topLeft());
+    resize(outer.size());
+    m_restoredOuter = outer;
 }
 
 void frmMain::openBook() {
