@@ -85,6 +85,8 @@ private Q_SLOTS:
     void photoIsFittedInTheResizedFrame();
     void labelsKeepClearOfBoxes_data();
     void labelsKeepClearOfBoxes();
+    void everyPixelIsPainted_data();
+    void everyPixelIsPainted();
 };
 
 void TestLayout::minimumWidthGivesTheKnownPlaces() {
@@ -381,6 +383,47 @@ void TestLayout::labelsKeepClearOfBoxes() {
         QCOMPARE(first->objectName(), QStringLiteral("Label1_0"));
         QVERIFY(first->x() > main.Text1->geometry().right());
     }
+}
+
+void TestLayout::everyPixelIsPainted_data() {
+    QTest::addColumn<QList<QSize>>("sizes");
+    QTest::newRow("first start") << QList<QSize>{QSize(840, 640)};
+    QTest::newRow("large, then smaller") << QList<QSize>{QSize(1590, 1170), QSize(1200, 900)};
+    QTest::newRow("smallest") << QList<QSize>{QSize(200, 150)};
+}
+
+void TestLayout::everyPixelIsPainted() {
+    QFETCH(QList<QSize>, sizes);
+    Program program;
+    frmMain& main = *program.main;
+    QVERIFY(showAndWait(main));
+    for (const QSize size : sizes) {
+        main.resize(size);
+        QTRY_VERIFY(main.size() == size || size.width() < 300);
+    }
+
+    // The window drawn over a colour it never uses: whatever still shows it was not painted.
+    const QColor unpainted(255, 0, 254);
+    QPixmap canvas(main.size());
+    canvas.fill(unpainted);
+    main.render(&canvas);
+    const QImage drawn = canvas.toImage();
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            if (drawn.pixelColor(x, y) == unpainted)
+                QFAIL(qPrintable(
+                    QStringLiteral("pixel %1,%2 of %3 was not painted")
+                        .arg(x)
+                        .arg(y)
+                        .arg(QStringLiteral("%1x%2").arg(drawn.width()).arg(drawn.height()))));
+        }
+    }
+    // The card picture's rounded corners show the window's background.
+    const QRect picture(main.Image1->mapTo(&main, QPoint(0, 0)), main.Image1->size());
+    const QColor background = main.palette().color(QPalette::Window);
+    for (const QPoint corner :
+         {picture.topLeft(), picture.topRight(), picture.bottomLeft(), picture.bottomRight()})
+        QCOMPARE(drawn.pixelColor(corner), background);
 }
 
 QTEST_MAIN(TestLayout)
