@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTextDocument>
 
 namespace quillory {
 
@@ -260,15 +261,20 @@ void place(frmMain& main, CardPart part, QWidget* control, const QRectF& r) {
 }
 
 // The smallest card, in whole pixels. The rule's own smallest height (7015) leaves the remarks
-// box no height at all (H - 7015), so our window stops where the box keeps its designed 405.
-constexpr double RemarksDesignHeight = 405;
+// box no height at all (H - 7015), so our window stops where the box still shows three lines
+// of its text.
+constexpr int RemarksLeastLines = 3;
 
-QSize minimumCardPixels() {
-    const QSizeF card =
-        cardSizeForOuter({MinimumOuterWidth, MinimumOuterHeight + RemarksDesignHeight});
+QSize minimumCardPixels(const frmMain& main) {
+    const QPlainTextEdit& remarks = *main.Text11;
+    const QMargins margins = remarks.contentsMargins();
+    const int remarksPixels = RemarksLeastLines * remarks.fontMetrics().lineSpacing() +
+                              2 * int(std::ceil(remarks.document()->documentMargin())) +
+                              margins.top() + margins.bottom();
+    const QSizeF card = cardSizeForOuter({MinimumOuterWidth, MinimumOuterHeight});
     const double perPixel = ui::twipsPerPixel();
     return {int(std::ceil(card.width() / perPixel - 1e-9)),
-            int(std::ceil(card.height() / perPixel - 1e-9))};
+            int(std::ceil(card.height() / perPixel - 1e-9)) + remarksPixels};
 }
 
 WindowShape shapeOf(const QWidget& window) {
@@ -376,7 +382,7 @@ void layOut(frmMain& main, LayoutState& state) {
     // What can fall short is the window: before it has taken the card's minimum over, or when
     // it was given a smaller minimum of its own, it is enlarged so the whole card shows again
     // (not while it is minimized or maximized: such a window keeps its size).
-    main.card->setMinimumSize(minimumCardPixels());
+    main.card->setMinimumSize(minimumCardPixels(main));
     if (shape == WindowShape::Normal && !state.enlarging) {
         const QSize needed = main.size().expandedTo(main.minimumSizeHint());
         if (needed != main.size()) {
@@ -400,7 +406,7 @@ void layOut(frmMain& main, LayoutState& state) {
 
 void installLayout(frmMain& main) {
     auto state = std::make_shared<LayoutState>();
-    main.card->setMinimumSize(minimumCardPixels());
+    main.card->setMinimumSize(minimumCardPixels(main));
     main.setLayoutRule([state](frmMain& window) { layOut(window, *state); });
 }
 

@@ -3,6 +3,7 @@
 #include "browse/MainLayout.h"
 #include "core/AppContext.h"
 #include "core/CardPicture.h"
+#include "core/CommandToolbar.h"
 #include "core/frmMain.h"
 #include "platform/ui/Geometry.h"
 #include "StartedProgram.h"
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 #include <set>
 
 using namespace quillory;
@@ -23,6 +25,7 @@ using P = CardPart;
 using quillory::test::StartedProgram;
 
 Q_DECLARE_METATYPE(quillory::WindowShape)
+Q_DECLARE_METATYPE(quillory::UserSettings::ToolbarStyle)
 
 namespace {
 
@@ -81,6 +84,8 @@ private Q_SLOTS:
     void windowCardFollowsTheRule_data();
     void windowCardFollowsTheRule();
     void windowCannotGetBelowMinimum();
+    void everyToolbarButtonStaysReachable_data();
+    void everyToolbarButtonStaysReachable();
     void toolbarOfAnotherHeightRelaysTheCard();
     void photoIsFittedInTheResizedFrame();
     void labelsKeepClearOfBoxes_data();
@@ -291,15 +296,18 @@ void TestLayout::windowCannotGetBelowMinimum() {
     // Smaller than allowed before it is shown, as a size restored from the settings may be.
     main.resize(300, 200);
     QVERIFY(showAndWait(main));
-    const QSize smallest(8880 / 15, 388); // 5815 twips (the remarks box keeps 405) round up
-    QCOMPARE(main.card->minimumSize(), smallest);
+    // The card is at least 8880 twips wide, and tall enough for three lines of remarks.
+    const int threeLines = 3 * main.Text11->fontMetrics().lineSpacing();
+    const QSize smallest = main.card->minimumSize();
+    QCOMPARE(smallest.width(), 8880 / 15);
     QTRY_VERIFY(main.card->width() >= smallest.width() && main.card->height() >= smallest.height());
+    QVERIFY(main.Text11->viewport()->height() >= threeLines);
 
     main.resize(200, 150);
     QTRY_VERIFY(main.card->width() >= smallest.width() && main.card->height() >= smallest.height());
     QCOMPARE(main.Image1->geometry(), main.card->rect().adjusted(1, 0, -1, 0));
     QCOMPARE(main.DBGrid2->geometry(), main.Image1->geometry());
-    QVERIFY(main.Text11->height() >= 0);
+    QVERIFY(main.Text11->viewport()->height() >= threeLines);
 
     // A window given a smaller minimum of its own is still brought back to the whole card.
     main.setMinimumSize(1, 1);
@@ -307,7 +315,46 @@ void TestLayout::windowCannotGetBelowMinimum() {
     QVERIFY(main.width() >= main.minimumSizeHint().width());
     QVERIFY(main.height() >= main.minimumSizeHint().height());
     QVERIFY(main.rect().contains(main.card->geometry()));
-    QCOMPARE(main.card->size(), smallest);
+    QCOMPARE(main.card->height(), smallest.height());
+    QVERIFY(main.Text11->viewport()->height() >= threeLines);
+}
+
+void TestLayout::everyToolbarButtonStaysReachable_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<UserSettings::ToolbarStyle>("style");
+    const auto large = UserSettings::ToolbarStyle::LargeImagesOnly;
+    const auto captions = UserSettings::ToolbarStyle::TextAndImages;
+    QTest::newRow("large images") << QStringLiteral("Liberation Sans") << large;
+    QTest::newRow("captions") << QStringLiteral("Liberation Sans") << captions;
+    QTest::newRow("captions in a wider face") << QStringLiteral("DejaVu Sans") << captions;
+}
+
+void TestLayout::everyToolbarButtonStaysReachable() {
+    QFETCH(QString, family);
+    QFETCH(UserSettings::ToolbarStyle, style);
+    FaceForTest face(family);
+    Program program;
+    frmMain& main = *program.main;
+    main.applyToolbarStyle(style);
+    QVERIFY(showAndWait(main));
+    const CommandToolbar* toolbar =
+        style == UserSettings::ToolbarStyle::LargeImagesOnly ? main.Toolbar2 : main.Toolbar1;
+
+    // As small as the window goes, in one step and after a large size.
+    for (const QSize size : {QSize(100, 100), QSize(1600, 1000), QSize(300, 200)}) {
+        main.resize(size);
+        QTest::qWait(20);
+        QVERIFY(toolbar->isVisible());
+        for (int index = 1; index <= toolbar::ButtonCount; ++index) {
+            const QToolButton* button = toolbar->button(index);
+            if (!button)
+                continue;
+            const QString what =
+                QStringLiteral("button %1 at width %2").arg(index).arg(main.width());
+            QVERIFY2(button->isVisible(), qPrintable(what));
+            QVERIFY2(toolbar->rect().contains(button->geometry()), qPrintable(what));
+        }
+    }
 }
 
 void TestLayout::toolbarOfAnotherHeightRelaysTheCard() {
@@ -364,7 +411,8 @@ void TestLayout::labelsKeepClearOfBoxes() {
     frmMain& main = *program.main;
     QVERIFY(showAndWait(main));
 
-    for (const QSize size : {QSize(700, 500), QSize(1400, 1000)}) {
+    // The narrowest window the toolbar allows, and a wide one.
+    for (const QSize size : {main.minimumSize().expandedTo(QSize(700, 500)), QSize(1400, 1000)}) {
         main.resize(size);
         QTRY_COMPARE(main.size(), size);
         QCOMPARE(main.fieldLabels.size(), 18);
