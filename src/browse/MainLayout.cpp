@@ -4,6 +4,7 @@
 #include "core/frmMain.h"
 #include "platform/ui/Geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <memory>
@@ -155,9 +156,11 @@ CardLayout computeCardLayout(double W, double H, const CardGeometry& previous, W
     // The photo buttons stay at the frame's bottom edge, centred, 10 apart.
     const QRectF frame = s[P::Frame1];
     s.next({P::Command5, P::Command4}, top(frame.height() - 375)); // 19
-    s.next({P::Command5}, left(frame.width() * 0.5 - 1100));       // 20
-    s.next({P::Command4}, left(s[P::Command5].left() + 1110));     // 21
-    s.next({P::pic}, [&](QRectF& r) {                              // 22
+    // The designed buttons are 1100 wide; buttons widened for their captions keep the pair
+    // centred the same way.
+    s.next({P::Command5}, left(frame.width() * 0.5 - s[P::Command5].width()));        // 20
+    s.next({P::Command4}, left(s[P::Command5].left() + s[P::Command5].width() + 10)); // 21
+    s.next({P::pic}, [&](QRectF& r) {                                                 // 22
         r.setWidth(frame.width() - 150);
         r.setHeight(frame.height() - 600);
     });
@@ -405,6 +408,12 @@ void layOut(frmMain& main, LayoutState& state) {
 } // namespace
 
 void installLayout(frmMain& main) {
+    // The photo buttons were measured for the fonts of their day; both get the width the wider
+    // caption needs in today's, so the pair stays centred and alike.
+    const int photoButtons = std::max({main.Command5->width(), main.Command5->sizeHint().width(),
+                                       main.Command4->sizeHint().width()});
+    for (QPushButton* button : {main.Command5, main.Command4})
+        button->resize(photoButtons, button->height());
     auto state = std::make_shared<LayoutState>();
     main.card->setMinimumSize(minimumCardPixels(main));
     main.setLayoutRule([state](frmMain& window) { layOut(window, *state); });

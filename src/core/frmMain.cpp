@@ -409,11 +409,14 @@ void frmMain::buildCard() {
     auto* buLine2 =
         new QLabel(QStringLiteral("This dialog will close automatically when finished."), frmBU);
     buLine2->setObjectName(QStringLiteral("lblBU2"));
-    buLine2->setWordWrap(true);
     for (QLabel* line : {buLine1, buLine2}) {
         line->setAlignment(Qt::AlignCenter);
         buLayout->addWidget(line);
     }
+    // The designed box was measured for the fonts of its day; today's need more room, so the
+    // notice is at least as large as its two lines in the fonts it is shown in. The layout
+    // moves it, keeping its size.
+    frmBU->resize(frmBU->size().expandedTo(frmBU->sizeHint()));
     frmBU->hide();
 }
 

@@ -90,6 +90,8 @@ private Q_SLOTS:
     void photoIsFittedInTheResizedFrame();
     void labelsKeepClearOfBoxes_data();
     void labelsKeepClearOfBoxes();
+    void everyTextFits_data();
+    void everyTextFits();
     void everyPixelIsPainted_data();
     void everyPixelIsPainted();
 };
@@ -430,6 +432,50 @@ void TestLayout::labelsKeepClearOfBoxes() {
         const QLabel* first = main.fieldLabels.value(QStringLiteral("Text12"));
         QCOMPARE(first->objectName(), QStringLiteral("Label1_0"));
         QVERIFY(first->x() > main.Text1->geometry().right());
+    }
+}
+
+void TestLayout::everyTextFits_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("the card's face, smallest") << QStringLiteral("Liberation Sans") << QSize(1, 1);
+    QTest::newRow("the card's face, large")
+        << QStringLiteral("Liberation Sans") << QSize(1400, 1000);
+    QTest::newRow("a wider face, smallest") << QStringLiteral("DejaVu Sans") << QSize(1, 1);
+}
+
+void TestLayout::everyTextFits() {
+    QFETCH(QString, family);
+    QFETCH(QSize, size);
+    FaceForTest face(family);
+    Program program;
+    frmMain& main = *program.main;
+    QVERIFY(showAndWait(main));
+    main.resize(size);
+    // The back-up notice, as the program shows it while it backs the book up on closing.
+    main.frmBU->show();
+    main.frmBU->raise();
+    QTest::qWait(20);
+
+    for (const QLabel* label : main.findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->text().isEmpty() || label->wordWrap())
+            continue;
+        const int needed = label->fontMetrics().horizontalAdvance(label->text());
+        QVERIFY2(needed <= label->contentsRect().width(),
+                 qPrintable(QStringLiteral("\"%1\" needs %2 pixels, has %3")
+                                .arg(label->text())
+                                .arg(needed)
+                                .arg(label->contentsRect().width())));
+    }
+    for (const QPushButton* button : main.findChildren<QPushButton*>()) {
+        if (!button->isVisible())
+            continue;
+        const int needed = button->fontMetrics().horizontalAdvance(button->text());
+        QVERIFY2(needed <= button->width() - 4,
+                 qPrintable(QStringLiteral("\"%1\" needs %2 pixels, has %3")
+                                .arg(button->text())
+                                .arg(needed)
+                                .arg(button->width())));
     }
 }
 
