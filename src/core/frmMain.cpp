@@ -82,6 +82,47 @@ QString errorText(const std::exception& error) {
     return QString::fromLocal8Bit(error.what());
 }
 
+// The grid's column titles with a band above them for the grid's caption; the band is left
+// out of the header's own area so the titles, their clicks and their resizing stay below it.
+class CaptionedHeader final : public QHeaderView {
+public:
+    CaptionedHeader(int band, QWidget* parent) : QHeaderView(Qt::Horizontal, parent), m_band(band) {
+        setViewportMargins(0, band, 0, 0);
+    }
+    QSize sizeHint() const override { return QHeaderView::sizeHint() + QSize(0, m_band); }
+
+private:
+    int m_band;
+};
+
+// The grid `DBGrid2` with its caption shown across its top, above the column titles, as a
+// data-bound grid shows its caption.
+class CaptionedGrid final : public QTableView {
+public:
+    CaptionedGrid(const QString& caption, QWidget* parent)
+        : QTableView(parent), m_caption(new QLabel(caption, this)) {
+        m_caption->setObjectName(QStringLiteral("DBGrid2_Caption"));
+        m_caption->setAlignment(Qt::AlignCenter);
+        m_caption->setAutoFillBackground(true);
+        m_caption->setBackgroundRole(QPalette::Button);
+        m_caption->setForegroundRole(QPalette::ButtonText);
+        setHorizontalHeader(new CaptionedHeader(bandHeight(), this));
+        m_caption->raise();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QTableView::resizeEvent(event);
+        const int edge = frameWidth();
+        m_caption->setGeometry(edge, edge, width() - 2 * edge, bandHeight());
+        m_caption->raise();
+    }
+
+private:
+    int bandHeight() const { return m_caption->fontMetrics().height() + 6; }
+    QLabel* m_caption;
+};
+
 } // namespace
 
 frmMain::frmMain(AppContext& app, QWidget* parent)
@@ -421,7 +462,7 @@ void frmMain::buildCard() {
 }
 
 void frmMain::buildGrid() {
-    DBGrid2 = new QTableView(card);
+    DBGrid2 = new CaptionedGrid(QStringLiteral("Grid View"), card);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
     DBGrid2->setAccessibleName(QStringLiteral("Grid View"));
     DBGrid2->setWindowTitle(QStringLiteral("Grid View"));

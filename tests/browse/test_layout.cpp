@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -90,6 +91,7 @@ private Q_SLOTS:
     void photoIsFittedInTheResizedFrame();
     void labelsKeepClearOfBoxes_data();
     void labelsKeepClearOfBoxes();
+    void gridShowsItsCaptionAboveTheColumns();
     void everyTextFits_data();
     void everyTextFits();
     void everyPixelIsPainted_data();
@@ -433,6 +435,35 @@ void TestLayout::labelsKeepClearOfBoxes() {
         QCOMPARE(first->objectName(), QStringLiteral("Label1_0"));
         QVERIFY(first->x() > main.Text1->geometry().right());
     }
+}
+
+void TestLayout::gridShowsItsCaptionAboveTheColumns() {
+    Program program;
+    frmMain& main = *program.main;
+    QVERIFY(showAndWait(main));
+    CommandToolbar* toolbar = main.Toolbar1->isVisible() ? main.Toolbar1 : main.Toolbar2;
+    toolbar->clickButton(toolbar::GridButton);
+    QTRY_VERIFY(main.DBGrid2->isVisible());
+    QCOMPARE(main.DBGrid2->geometry(), main.Image1->geometry());
+
+    const QLabel* caption = nullptr;
+    for (const QLabel* label : main.DBGrid2->findChildren<QLabel*>()) {
+        if (label->text() == QStringLiteral("Grid View") && label->isVisible())
+            caption = label;
+    }
+    QVERIFY(caption);
+    const QRect band(caption->mapTo(main.DBGrid2, QPoint(0, 0)), caption->size());
+    const QHeaderView* columns = main.DBGrid2->horizontalHeader();
+    const QRect titles(columns->viewport()->mapTo(main.DBGrid2, QPoint(0, 0)),
+                       columns->viewport()->size());
+    const QRect rows(main.DBGrid2->viewport()->mapTo(main.DBGrid2, QPoint(0, 0)),
+                     main.DBGrid2->viewport()->size());
+    // Across the grid's top, above the column titles, which stay whole above the rows.
+    QVERIFY(band.width() >= main.DBGrid2->width() - 2 * main.DBGrid2->frameWidth());
+    QVERIFY(band.height() >= caption->fontMetrics().height());
+    QVERIFY(band.bottom() < titles.top());
+    QVERIFY(titles.height() >= columns->fontMetrics().height());
+    QVERIFY(titles.bottom() < rows.top());
 }
 
 void TestLayout::everyTextFits_data() {
