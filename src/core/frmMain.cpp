@@ -720,7 +720,10 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    // 1.-2. Saved before the question, so they stand even when the user stays.
+    // 1.-2. Saved before the question, so they stand even when the user stays. A window closed
+    // right after its frame came is fitted to its stored rectangle first.
+    if (m_restoredOuter)
+        waitForFrame();
     const QRect outer = frameGeometry();
     SettingsStore(m_app.folder().path())
         .saveWindowGeometry({ui::pixelsToTwips(outer.x()), ui::pixelsToTwips(outer.y()),
