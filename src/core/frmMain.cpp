@@ -500,7 +500,8 @@ void frmMain::waitForFrame() {
         !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
     if (framed && sizeable && m_restoredOuter) {
         resize(m_restoredOuter->size() - frame);
-        move(m_restoredOuter->topLeft());
+        if (m_restoredPosition)
+            move(m_restoredOuter->topLeft());
     }
     if (framed || !sizeable || ++m_frameChecks >= MostChecks) {
         m_frameWait->stop();
@@ -592,7 +593,10 @@ void frmMain::restoreGeometry() {
     // A hand-edited or foreign file can hold a window far larger than any screen (whose
     // pixels could not even be allocated) or one that stands off every screen.
     outer = ui::fitOnScreens(outer);
-    move(outer.topLeft());
+    // Without a stored position the window manager places the window.
+    m_restoredPosition = stored.left || stored.top;
+    if (m_restoredPosition)
+        move(outer.topLeft());
     resize(outer.size());
     m_restoredOuter = outer;
 }

@@ -152,6 +152,7 @@ private:
     // The outer rectangle restored from the settings, until the window manager's frame is known
     // and the window has been fitted to it (see waitForFrame).
     std::optional<QRect> m_restoredOuter;
+    bool m_restoredPosition = false;
     QTimer* m_frameWait = nullptr;
     int m_frameChecks = 0;
     void restoreGeometry();
