@@ -4,6 +4,7 @@
 #include "core/frmMain.h"
 #include "platform/ui/Geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTextDocument>
 
 namespace quillory {
 
@@ -154,9 +156,11 @@ CardLayout computeCardLayout(double W, double H, const CardGeometry& previous, W
     // The photo buttons stay at the frame's bottom edge, centred, 10 apart.
     const QRectF frame = s[P::Frame1];
     s.next({P::Command5, P::Command4}, top(frame.height() - 375)); // 19
-    s.next({P::Command5}, left(frame.width() * 0.5 - 1100));       // 20
-    s.next({P::Command4}, left(s[P::Command5].left() + 1110));     // 21
-    s.next({P::pic}, [&](QRectF& r) {                              // 22
+    // The designed buttons are 1100 wide; buttons widened for their captions keep the pair
+    // centred the same way.
+    s.next({P::Command5}, left(frame.width() * 0.5 - s[P::Command5].width()));        // 20
+    s.next({P::Command4}, left(s[P::Command5].left() + s[P::Command5].width() + 10)); // 21
+    s.next({P::pic}, [&](QRectF& r) {                                                 // 22
         r.setWidth(frame.width() - 150);
         r.setHeight(frame.height() - 600);
     });
@@ -260,15 +264,20 @@ void place(frmMain& main, CardPart part, QWidget* control, const QRectF& r) {
 }
 
 // The smallest card, in whole pixels. The rule's own smallest height (7015) leaves the remarks
-// box no height at all (H - 7015), so our window stops where the box keeps its designed 405.
-constexpr double RemarksDesignHeight = 405;
+// box no height at all (H - 7015), so our window stops where the box still shows three lines
+// of its text.
+constexpr int RemarksLeastLines = 3;
 
-QSize minimumCardPixels() {
-    const QSizeF card =
-        cardSizeForOuter({MinimumOuterWidth, MinimumOuterHeight + RemarksDesignHeight});
+QSize minimumCardPixels(const frmMain& main) {
+    const QPlainTextEdit& remarks = *main.Text11;
+    const QMargins margins = remarks.contentsMargins();
+    const int remarksPixels = RemarksLeastLines * remarks.fontMetrics().lineSpacing() +
+                              2 * int(std::ceil(remarks.document()->documentMargin())) +
+                              margins.top() + margins.bottom();
+    const QSizeF card = cardSizeForOuter({MinimumOuterWidth, MinimumOuterHeight});
     const double perPixel = ui::twipsPerPixel();
     return {int(std::ceil(card.width() / perPixel - 1e-9)),
-            int(std::ceil(card.height() / perPixel - 1e-9))};
+            int(std::ceil(card.height() / perPixel - 1e-9)) + remarksPixels};
 }
 
 WindowShape shapeOf(const QWidget& window) {
@@ -376,7 +385,7 @@ void layOut(frmMain& main, LayoutState& state) {
     // What can fall short is the window: before it has taken the card's minimum over, or when
     // it was given a smaller minimum of its own, it is enlarged so the whole card shows again
     // (not while it is minimized or maximized: such a window keeps its size).
-    main.card->setMinimumSize(minimumCardPixels());
+    main.card->setMinimumSize(minimumCardPixels(main));
     if (shape == WindowShape::Normal && !state.enlarging) {
         const QSize needed = main.size().expandedTo(main.minimumSizeHint());
         if (needed != main.size()) {
@@ -399,8 +408,14 @@ void layOut(frmMain& main, LayoutState& state) {
 } // namespace
 
 void installLayout(frmMain& main) {
+    // The photo buttons were measured for the fonts of their day; both get the width the wider
+    // caption needs in today's, so the pair stays centred and alike.
+    const int photoButtons = std::max({main.Command5->width(), main.Command5->sizeHint().width(),
+                                       main.Command4->sizeHint().width()});
+    for (QPushButton* button : {main.Command5, main.Command4})
+        button->resize(photoButtons, button->height());
     auto state = std::make_shared<LayoutState>();
-    main.card->setMinimumSize(minimumCardPixels());
+    main.card->setMinimumSize(minimumCardPixels(main));
     main.setLayoutRule([state](frmMain& window) { layOut(window, *state); });
 }
 

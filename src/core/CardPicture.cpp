@@ -9,7 +9,10 @@ namespace quillory {
 CardPicture::CardPicture(QWidget* parent)
     : QWidget(parent), m_renderer(new QSvgRenderer(QStringLiteral(":/pictures/card.svg"), this)) {
     setObjectName(QStringLiteral("Image1"));
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    // The artwork has rounded corners and a margin along its edges where it is transparent;
+    // those pixels get the window's own background under it, so no stale pixels show through.
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
 }
 
 void CardPicture::paintEvent(QPaintEvent*) {

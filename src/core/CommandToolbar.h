@@ -31,6 +31,10 @@ public:
     // Chooses an item of a drop-down button's menu.
     void chooseMenuItem(int index, const QString& itemKey);
 
+    // A toolbar narrower than its buttons would hide the last ones behind an overflow arrow
+    // (Exit among them); it is as wide as all its buttons, and the window follows.
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
 Q_SIGNALS:
     void buttonClicked(int index, const QString& key);
     void buttonMenuClicked(const QString& key);

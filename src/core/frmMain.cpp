@@ -84,6 +84,47 @@ QString errorText(const std::exception& error) {
     return QString::fromLocal8Bit(error.what());
 }
 
+// The grid's column titles with a band above them for the grid's caption; the band is left
+// out of the header's own area so the titles, their clicks and their resizing stay below it.
+class CaptionedHeader final : public QHeaderView {
+public:
+    CaptionedHeader(int band, QWidget* parent) : QHeaderView(Qt::Horizontal, parent), m_band(band) {
+        setViewportMargins(0, band, 0, 0);
+    }
+    QSize sizeHint() const override { return QHeaderView::sizeHint() + QSize(0, m_band); }
+
+private:
+    int m_band;
+};
+
+// The grid `DBGrid2` with its caption shown across its top, above the column titles, as a
+// data-bound grid shows its caption.
+class CaptionedGrid final : public QTableView {
+public:
+    CaptionedGrid(const QString& caption, QWidget* parent)
+        : QTableView(parent), m_caption(new QLabel(caption, this)) {
+        m_caption->setObjectName(QStringLiteral("DBGrid2_Caption"));
+        m_caption->setAlignment(Qt::AlignCenter);
+        m_caption->setAutoFillBackground(true);
+        m_caption->setBackgroundRole(QPalette::Button);
+        m_caption->setForegroundRole(QPalette::ButtonText);
+        setHorizontalHeader(new CaptionedHeader(bandHeight(), this));
+        m_caption->raise();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QTableView::resizeEvent(event);
+        const int edge = frameWidth();
+        m_caption->setGeometry(edge, edge, width() - 2 * edge, bandHeight());
+        m_caption->raise();
+    }
+
+private:
+    int bandHeight() const { return m_caption->fontMetrics().height() + 6; }
+    QLabel* m_caption;
+};
+
 } // namespace
 
 frmMain::frmMain(AppContext& app, QWidget* parent)
@@ -110,6 +151,10 @@ frmMain::frmMain(AppContext& app, QWidget* parent)
 #endif
     connect(qApp, &QCoreApplication::aboutToQuit, this,
             [this] { typingKeptForQuit([] { return false; }); });
+
+    m_frameWait = new QTimer(this);
+    m_frameWait->setInterval(20);
+    connect(m_frameWait, &QTimer::timeout, this, &frmMain::waitForFrame);
 
     // The card was designed for 9930 by 8835 twips; today's toolbar captions need a little
     // more width than that, so a first start opens somewhat larger.
@@ -417,16 +462,19 @@ void frmMain::buildCard() {
     auto* buLine2 =
         new QLabel(QStringLiteral("This dialog will close automatically when finished."), frmBU);
     buLine2->setObjectName(QStringLiteral("lblBU2"));
-    buLine2->setWordWrap(true);
     for (QLabel* line : {buLine1, buLine2}) {
         line->setAlignment(Qt::AlignCenter);
         buLayout->addWidget(line);
     }
+    // The designed box was measured for the fonts of its day; today's need more room, so the
+    // notice is at least as large as its two lines in the fonts it is shown in. The layout
+    // moves it, keeping its size.
+    frmBU->resize(frmBU->size().expandedTo(frmBU->sizeHint()));
     frmBU->hide();
 }
 
 void frmMain::buildGrid() {
-    DBGrid2 = new QTableView(card);
+    DBGrid2 = new CaptionedGrid(QStringLiteral("Grid View"), card);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
     DBGrid2->setAccessibleName(QStringLiteral("Grid View"));
     DBGrid2->setWindowTitle(QStringLiteral("Grid View"));
@@ -446,17 +494,32 @@ void frmMain::buildGrid() {
 
 void frmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (m_storedOuterSize.isEmpty())
-        return;
-    // Wait for the window manager to frame the window, then take the frame off the stored
-    // outer size, so the window does not grow by its frame at every start.
-    QTimer::singleShot(0, this, [this] {
-        const QSize frame = frameGeometry().size() - size();
-        if (!m_storedOuterSize.isEmpty() && !isMaximized() && !isMinimized() &&
-            (frame.width() > 0 || frame.height() > 0))
-            resize(m_storedOuterSize - frame);
-        m_storedOuterSize = {};
-    });
+    if (m_restoredOuter && !m_frameWait->isActive()) {
+        m_frameChecks = 0;
+        m_frameWait->start();
+    }
+}
+
+void frmMain::waitForFrame() {
+    // The stored size is the outer one, frame included, and the frame is known only once the
+    // window manager has framed the mapped window, some time after it was shown. Until then
+    // the window stands with the outer size as its inner one; once the frame is there the
+    // window is fitted into the stored rectangle, so it does not grow by its frame at every
+    // start. Without a window manager no frame ever comes and the two sizes are the same.
+    constexpr int MostChecks = 150; // 3 s at 20 ms
+    const QSize frame = frameGeometry().size() - size();
+    const bool framed = frame.width() > 0 || frame.height() > 0;
+    const bool sizeable =
+        !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+    if (framed && sizeable && m_restoredOuter) {
+        resize(m_restoredOuter->size() - frame);
+        if (m_restoredPosition)
+            move(m_restoredOuter->topLeft());
+    }
+    if (framed || !sizeable || ++m_frameChecks >= MostChecks) {
+        m_frameWait->stop();
+        m_restoredOuter.reset();
+    }
 }
 
 void frmMain::resizeEvent(QResizeEvent* event) {
@@ -506,19 +569,7 @@ void frmMain::Form_Initialize() {
 
 void frmMain::Form_Load() {
     // 1. The window where the user left it.
-    const WindowGeometry geometry = SettingsStore(m_app.folder().path()).loadWindowGeometry();
-    if (geometry.left)
-        move(ui::twipsToPixels(*geometry.left), y());
-    if (geometry.top)
-        move(x(), ui::twipsToPixels(*geometry.top));
-    // The stored size is the outer one, frame included; the frame is known only once the
-    // window is on the screen, so the size is corrected for it then (showEvent).
-    if (geometry.width)
-        resize(ui::twipsToPixels(*geometry.width), height());
-    if (geometry.height)
-        resize(width(), ui::twipsToPixels(*geometry.height));
-    if (geometry.width || geometry.height)
-        m_storedOuterSize = size();
+    restoreGeometry();
     // 2. The splash has done its work.
     if (m_splash)
         m_splash->close();
@@ -535,6 +586,32 @@ void frmMain::Form_Load() {
     // 8.-9.
     FitPhoto();
     update();
+}
+
+void frmMain::restoreGeometry() {
+    const WindowGeometry stored = SettingsStore(m_app.folder().path()).loadWindowGeometry();
+    if (!stored.left && !stored.top && !stored.width && !stored.height)
+        return;
+    // Each stored measure replaces the window's own; the window's frame is not known yet, so
+    // its outer rectangle is its inner one.
+    QRect outer = geometry();
+    if (stored.left)
+        outer.moveLeft(ui::storedTwipsToPixels(*stored.left));
+    if (stored.top)
+        outer.moveTop(ui::storedTwipsToPixels(*stored.top));
+    if (stored.width)
+        outer.setWidth(ui::storedTwipsToPixels(*stored.width));
+    if (stored.height)
+        outer.setHeight(ui::storedTwipsToPixels(*stored.height));
+    // A hand-edited or foreign file can hold a window far larger than any screen (whose
+    // pixels could not even be allocated) or one that stands off every screen.
+    outer = ui::fitOnScreens(outer);
+    // Without a stored position the window manager places the window.
+    m_restoredPosition = stored.left || stored.top;
+    if (m_restoredPosition)
+        move(outer.topLeft());
+    resize(outer.size());
+    m_restoredOuter = outer;
 }
 
 void frmMain::openBook() {
@@ -707,7 +784,10 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    // 1.-2. Saved before the question, so they stand even when the user stays.
+    // 1.-2. Saved before the question, so they stand even when the user stays. A window closed
+    // right after its frame came is fitted to its stored rectangle first.
+    if (m_restoredOuter)
+        waitForFrame();
     const QRect outer = frameGeometry();
     SettingsStore(m_app.folder().path())
         .saveWindowGeometry({ui::pixelsToTwips(outer.x()), ui::pixelsToTwips(outer.y()),

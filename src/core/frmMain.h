@@ -19,6 +19,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QSessionManager;
 class QTableView;
+class QTimer;
 
 namespace quillory {
 
@@ -167,7 +168,14 @@ private:
     std::function<void(frmMain&)> m_layoutRule;
     std::function<void(frmMain&)> m_fitPhoto;
     bool m_closing = false;
-    QSize m_storedOuterSize; // from the settings, until the frame is known
+    // The outer rectangle restored from the settings, until the window manager's frame is known
+    // and the window has been fitted to it (see waitForFrame).
+    std::optional<QRect> m_restoredOuter;
+    bool m_restoredPosition = false;
+    QTimer* m_frameWait = nullptr;
+    int m_frameChecks = 0;
+    void restoreGeometry();
+    void waitForFrame();
     // The shape the card was last laid out for.
     struct LaidOutFor {
         QSize window;

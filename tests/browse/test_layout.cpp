@@ -3,6 +3,7 @@
 #include "browse/MainLayout.h"
 #include "core/AppContext.h"
 #include "core/CardPicture.h"
+#include "core/CommandToolbar.h"
 #include "core/frmMain.h"
 #include "platform/ui/Geometry.h"
 #include "StartedProgram.h"
@@ -10,12 +11,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 #include <set>
 
 using namespace quillory;
@@ -23,6 +26,7 @@ using P = CardPart;
 using quillory::test::StartedProgram;
 
 Q_DECLARE_METATYPE(quillory::WindowShape)
+Q_DECLARE_METATYPE(quillory::UserSettings::ToolbarStyle)
 
 namespace {
 
@@ -81,10 +85,17 @@ private Q_SLOTS:
     void windowCardFollowsTheRule_data();
     void windowCardFollowsTheRule();
     void windowCannotGetBelowMinimum();
+    void everyToolbarButtonStaysReachable_data();
+    void everyToolbarButtonStaysReachable();
     void toolbarOfAnotherHeightRelaysTheCard();
     void photoIsFittedInTheResizedFrame();
     void labelsKeepClearOfBoxes_data();
     void labelsKeepClearOfBoxes();
+    void gridShowsItsCaptionAboveTheColumns();
+    void everyTextFits_data();
+    void everyTextFits();
+    void everyPixelIsPainted_data();
+    void everyPixelIsPainted();
 };
 
 void TestLayout::minimumWidthGivesTheKnownPlaces() {
@@ -289,15 +300,18 @@ void TestLayout::windowCannotGetBelowMinimum() {
     // Smaller than allowed before it is shown, as a size restored from the settings may be.
     main.resize(300, 200);
     QVERIFY(showAndWait(main));
-    const QSize smallest(8880 / 15, 388); // 5815 twips (the remarks box keeps 405) round up
-    QCOMPARE(main.card->minimumSize(), smallest);
+    // The card is at least 8880 twips wide, and tall enough for three lines of remarks.
+    const int threeLines = 3 * main.Text11->fontMetrics().lineSpacing();
+    const QSize smallest = main.card->minimumSize();
+    QCOMPARE(smallest.width(), 8880 / 15);
     QTRY_VERIFY(main.card->width() >= smallest.width() && main.card->height() >= smallest.height());
+    QVERIFY(main.Text11->viewport()->height() >= threeLines);
 
     main.resize(200, 150);
     QTRY_VERIFY(main.card->width() >= smallest.width() && main.card->height() >= smallest.height());
     QCOMPARE(main.Image1->geometry(), main.card->rect().adjusted(1, 0, -1, 0));
     QCOMPARE(main.DBGrid2->geometry(), main.Image1->geometry());
-    QVERIFY(main.Text11->height() >= 0);
+    QVERIFY(main.Text11->viewport()->height() >= threeLines);
 
     // A window given a smaller minimum of its own is still brought back to the whole card.
     main.setMinimumSize(1, 1);
@@ -305,7 +319,46 @@ void TestLayout::windowCannotGetBelowMinimum() {
     QVERIFY(main.width() >= main.minimumSizeHint().width());
     QVERIFY(main.height() >= main.minimumSizeHint().height());
     QVERIFY(main.rect().contains(main.card->geometry()));
-    QCOMPARE(main.card->size(), smallest);
+    QCOMPARE(main.card->height(), smallest.height());
+    QVERIFY(main.Text11->viewport()->height() >= threeLines);
+}
+
+void TestLayout::everyToolbarButtonStaysReachable_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<UserSettings::ToolbarStyle>("style");
+    const auto large = UserSettings::ToolbarStyle::LargeImagesOnly;
+    const auto captions = UserSettings::ToolbarStyle::TextAndImages;
+    QTest::newRow("large images") << QStringLiteral("Liberation Sans") << large;
+    QTest::newRow("captions") << QStringLiteral("Liberation Sans") << captions;
+    QTest::newRow("captions in a wider face") << QStringLiteral("DejaVu Sans") << captions;
+}
+
+void TestLayout::everyToolbarButtonStaysReachable() {
+    QFETCH(QString, family);
+    QFETCH(UserSettings::ToolbarStyle, style);
+    FaceForTest face(family);
+    Program program;
+    frmMain& main = *program.main;
+    main.applyToolbarStyle(style);
+    QVERIFY(showAndWait(main));
+    const CommandToolbar* toolbar =
+        style == UserSettings::ToolbarStyle::LargeImagesOnly ? main.Toolbar2 : main.Toolbar1;
+
+    // As small as the window goes, in one step and after a large size.
+    for (const QSize size : {QSize(100, 100), QSize(1600, 1000), QSize(300, 200)}) {
+        main.resize(size);
+        QTest::qWait(20);
+        QVERIFY(toolbar->isVisible());
+        for (int index = 1; index <= toolbar::ButtonCount; ++index) {
+            const QToolButton* button = toolbar->button(index);
+            if (!button)
+                continue;
+            const QString what =
+                QStringLiteral("button %1 at width %2").arg(index).arg(main.width());
+            QVERIFY2(button->isVisible(), qPrintable(what));
+            QVERIFY2(toolbar->rect().contains(button->geometry()), qPrintable(what));
+        }
+    }
 }
 
 void TestLayout::toolbarOfAnotherHeightRelaysTheCard() {
@@ -362,7 +415,8 @@ void TestLayout::labelsKeepClearOfBoxes() {
     frmMain& main = *program.main;
     QVERIFY(showAndWait(main));
 
-    for (const QSize size : {QSize(700, 500), QSize(1400, 1000)}) {
+    // The narrowest window the toolbar allows, and a wide one.
+    for (const QSize size : {main.minimumSize().expandedTo(QSize(700, 500)), QSize(1400, 1000)}) {
         main.resize(size);
         QTRY_COMPARE(main.size(), size);
         QCOMPARE(main.fieldLabels.size(), 18);
@@ -381,6 +435,120 @@ void TestLayout::labelsKeepClearOfBoxes() {
         QCOMPARE(first->objectName(), QStringLiteral("Label1_0"));
         QVERIFY(first->x() > main.Text1->geometry().right());
     }
+}
+
+void TestLayout::gridShowsItsCaptionAboveTheColumns() {
+    Program program;
+    frmMain& main = *program.main;
+    QVERIFY(showAndWait(main));
+    CommandToolbar* toolbar = main.Toolbar1->isVisible() ? main.Toolbar1 : main.Toolbar2;
+    toolbar->clickButton(toolbar::GridButton);
+    QTRY_VERIFY(main.DBGrid2->isVisible());
+    QCOMPARE(main.DBGrid2->geometry(), main.Image1->geometry());
+
+    const QLabel* caption = nullptr;
+    for (const QLabel* label : main.DBGrid2->findChildren<QLabel*>()) {
+        if (label->text() == QStringLiteral("Grid View") && label->isVisible())
+            caption = label;
+    }
+    QVERIFY(caption);
+    const QRect band(caption->mapTo(main.DBGrid2, QPoint(0, 0)), caption->size());
+    const QHeaderView* columns = main.DBGrid2->horizontalHeader();
+    const QRect titles(columns->viewport()->mapTo(main.DBGrid2, QPoint(0, 0)),
+                       columns->viewport()->size());
+    const QRect rows(main.DBGrid2->viewport()->mapTo(main.DBGrid2, QPoint(0, 0)),
+                     main.DBGrid2->viewport()->size());
+    // Across the grid's top, above the column titles, which stay whole above the rows.
+    QVERIFY(band.width() >= main.DBGrid2->width() - 2 * main.DBGrid2->frameWidth());
+    QVERIFY(band.height() >= caption->fontMetrics().height());
+    QVERIFY(band.bottom() < titles.top());
+    QVERIFY(titles.height() >= columns->fontMetrics().height());
+    QVERIFY(titles.bottom() < rows.top());
+}
+
+void TestLayout::everyTextFits_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("the card's face, smallest") << QStringLiteral("Liberation Sans") << QSize(1, 1);
+    QTest::newRow("the card's face, large")
+        << QStringLiteral("Liberation Sans") << QSize(1400, 1000);
+    QTest::newRow("a wider face, smallest") << QStringLiteral("DejaVu Sans") << QSize(1, 1);
+}
+
+void TestLayout::everyTextFits() {
+    QFETCH(QString, family);
+    QFETCH(QSize, size);
+    FaceForTest face(family);
+    Program program;
+    frmMain& main = *program.main;
+    QVERIFY(showAndWait(main));
+    main.resize(size);
+    // The back-up notice, as the program shows it while it backs the book up on closing.
+    main.frmBU->show();
+    main.frmBU->raise();
+    QTest::qWait(20);
+
+    for (const QLabel* label : main.findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->text().isEmpty() || label->wordWrap())
+            continue;
+        const int needed = label->fontMetrics().horizontalAdvance(label->text());
+        QVERIFY2(needed <= label->contentsRect().width(),
+                 qPrintable(QStringLiteral("\"%1\" needs %2 pixels, has %3")
+                                .arg(label->text())
+                                .arg(needed)
+                                .arg(label->contentsRect().width())));
+    }
+    for (const QPushButton* button : main.findChildren<QPushButton*>()) {
+        if (!button->isVisible())
+            continue;
+        const int needed = button->fontMetrics().horizontalAdvance(button->text());
+        QVERIFY2(needed <= button->width() - 4,
+                 qPrintable(QStringLiteral("\"%1\" needs %2 pixels, has %3")
+                                .arg(button->text())
+                                .arg(needed)
+                                .arg(button->width())));
+    }
+}
+
+void TestLayout::everyPixelIsPainted_data() {
+    QTest::addColumn<QList<QSize>>("sizes");
+    QTest::newRow("first start") << QList<QSize>{QSize(840, 640)};
+    QTest::newRow("large, then smaller") << QList<QSize>{QSize(1590, 1170), QSize(1200, 900)};
+    QTest::newRow("smallest") << QList<QSize>{QSize(200, 150)};
+}
+
+void TestLayout::everyPixelIsPainted() {
+    QFETCH(QList<QSize>, sizes);
+    Program program;
+    frmMain& main = *program.main;
+    QVERIFY(showAndWait(main));
+    for (const QSize size : sizes) {
+        main.resize(size);
+        QTRY_VERIFY(main.size() == size || size.width() < 300);
+    }
+
+    // The window drawn over a colour it never uses: whatever still shows it was not painted.
+    const QColor unpainted(255, 0, 254);
+    QPixmap canvas(main.size());
+    canvas.fill(unpainted);
+    main.render(&canvas);
+    const QImage drawn = canvas.toImage();
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            if (drawn.pixelColor(x, y) == unpainted)
+                QFAIL(qPrintable(
+                    QStringLiteral("pixel %1,%2 of %3 was not painted")
+                        .arg(x)
+                        .arg(y)
+                        .arg(QStringLiteral("%1x%2").arg(drawn.width()).arg(drawn.height()))));
+        }
+    }
+    // The card picture's rounded corners show the window's background.
+    const QRect picture(main.Image1->mapTo(&main, QPoint(0, 0)), main.Image1->size());
+    const QColor background = main.palette().color(QPalette::Window);
+    for (const QPoint corner :
+         {picture.topLeft(), picture.topRight(), picture.bottomLeft(), picture.bottomRight()})
+        QCOMPARE(drawn.pixelColor(corner), background);
 }
 
 QTEST_MAIN(TestLayout)

@@ -1,6 +1,7 @@
 #include "platform/ui/MessageBox.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -70,8 +71,11 @@ Answer MessageBoxService::show(const MessageRequest& request, QWidget* parent) {
     box.setText(effective.text);
     box.setIcon(iconFor(effective.icon));
     const QList<ButtonSpec> choices = buttonsFor(effective.buttons);
-    for (const ButtonSpec& choice : choices)
-        box.addButton(choice.button);
+    for (const ButtonSpec& choice : choices) {
+        // Desktop styles that put pictures on dialog buttons would give these the old
+        // check-mark and cross icons, jammed against the text; the buttons show words only.
+        box.addButton(choice.button)->setIcon(QIcon());
+    }
     const int defaultIndex = qBound(0, effective.defaultButton, int(choices.size()) - 1);
     box.setDefaultButton(choices[defaultIndex].button);
     if (effective.buttons == Buttons::Ok || effective.buttons == Buttons::OkCancel ||
