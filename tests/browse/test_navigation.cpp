@@ -22,7 +22,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
-#include <sqlite3.h>
 
 using namespace quillory;
 
@@ -347,12 +346,7 @@ void TestNavigation::failedWriteIsReportedAndTypingKept() {
     Program p;
     p.main->Text4->setText(QStringLiteral("Lisbon"));
     // Another program holds the book's write lock: the move cannot write the card.
-    sqlite3* other = nullptr;
-    QCOMPARE(
-        sqlite3_open(QFile::encodeName(p.folder.file(QStringLiteral("Corvanel.MDB"))).constData(),
-                     &other),
-        SQLITE_OK);
-    QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    test::BookWriteLock lock(p.folder.file(QStringLiteral("Corvanel.MDB")));
 
     p.main->Toolbar1->clickButton(9); // "Next": toolbar failures are otherwise silent
     QCOMPARE(p.boxes.asked().size(), 1);
@@ -361,8 +355,7 @@ void TestNavigation::failedWriteIsReportedAndTypingKept() {
     QCOMPARE(p.main->Text4->text(), QStringLiteral("Lisbon"));
     QCOMPARE(p.main->Data1->absolutePosition(), 0);
 
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    lock.release();
     p.run(QStringLiteral("down"));
     QCOMPARE(p.stored(QStringLiteral("Adams"), QStringLiteral("city")), QStringLiteral("Lisbon"));
 }

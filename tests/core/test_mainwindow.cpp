@@ -28,7 +28,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
-#include <sqlite3.h>
 
 using namespace quillory;
 using quillory::test::StartedProgram;
@@ -72,29 +71,6 @@ QString storedCity(const StartedProgram& program, const QString& last) {
     auto db = engine::Database::open(program.folder.file(QStringLiteral("Corvanel.MDB")));
     return db->scalar(QStringLiteral("SELECT city FROM PhoneBK WHERE name = ?"), {last}).toString();
 }
-
-// Another program holds the book's write lock until released, so the card cannot be written.
-class BookLock {
-public:
-    explicit BookLock(const StartedProgram& program) {
-        const QByteArray path =
-            QFile::encodeName(program.folder.file(QStringLiteral("Corvanel.MDB")));
-        if (sqlite3_open(path.constData(), &m_db) != SQLITE_OK ||
-            sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-            qFatal("cannot lock the book");
-    }
-    ~BookLock() { release(); }
-    void release() {
-        if (m_db == nullptr)
-            return;
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(m_db);
-        m_db = nullptr;
-    }
-
-private:
-    sqlite3* m_db = nullptr;
-};
 
 } // namespace
 
@@ -621,7 +597,7 @@ void TestMainWindow::quitWithTypingThatCannotBeWritten() {
     program.main->show();
     QVERIFY(QTest::qWaitForWindowExposed(program.main));
     program.main->Text4->setText(QStringLiteral("Lisbon"));
-    BookLock lock(program);
+    test::BookWriteLock lock(program.folder.file(QStringLiteral("Corvanel.MDB")));
 
     program.boxes.answer(ui::Answer::Yes);
     program.boxes.answer(ui::Answer(answer));
@@ -671,7 +647,7 @@ void TestMainWindow::sessionEndAsksOnlyWhenAllowed() {
     QFETCH(bool, ends);
     StartedProgram program({.contacts = threeContacts()});
     program.main->Text4->setText(QStringLiteral("Lisbon"));
-    BookLock lock(program);
+    test::BookWriteLock lock(program.folder.file(QStringLiteral("Corvanel.MDB")));
     program.boxes.answer(ui::Answer(answer));
     QCOMPARE(program.main->typingKeptForQuit([mayAsk] { return mayAsk; }), ends);
     QCOMPARE(program.boxes.asked().size(), mayAsk ? 1 : 0);

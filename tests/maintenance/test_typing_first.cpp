@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sqlite3.h>
 
 using namespace quillory;
 using namespace quillory::test;
@@ -30,28 +29,6 @@ QString storedCity(const QString& path, const QString& name) {
     auto db = engine::Database::open(path, engine::Database::Mode::ReadOnly);
     return db->scalar(QStringLiteral("SELECT city FROM PhoneBK WHERE name = ?"), {name}).toString();
 }
-
-// Another program holding the book's write lock, as the card's write then fails.
-class WriteLock {
-public:
-    explicit WriteLock(const QString& path) {
-        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &m_db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    }
-    ~WriteLock() { release(); }
-    WriteLock(const WriteLock&) = delete;
-    WriteLock& operator=(const WriteLock&) = delete;
-    void release() {
-        if (!m_db)
-            return;
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(m_db);
-        m_db = nullptr;
-    }
-
-private:
-    sqlite3* m_db = nullptr;
-};
 
 // A program folder with a book and a back-up in it, and another drive with a back-up too.
 struct Setting {
@@ -163,7 +140,7 @@ void TestTypingFirst::typingThatCannotBeWrittenStopsTheCommand() {
     const QByteArray bookBytes = setting.folder.read(Book);
     const QByteArray backupBytes = setting.folder.read(Backup);
     StepScript script;
-    WriteLock lock(setting.folder.file(Book));
+    BookWriteLock lock(setting.folder.file(Book));
 
     run(program, command, setting.otherDrive.path());
 

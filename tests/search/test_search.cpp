@@ -24,7 +24,6 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
-#include <sqlite3.h>
 
 using namespace quillory;
 using test::StartedProgram;
@@ -378,16 +377,10 @@ void TestSearch::typingThatCannotBeWrittenKeepsTheDialogShut() {
     frmMain& main = *program.main;
     main.Text4->setText(QStringLiteral("Lisbon"));
     // Another program holds the book's write lock.
-    sqlite3* other = nullptr;
-    QCOMPARE(sqlite3_open(
-                 QFile::encodeName(program.folder.file(QStringLiteral("Corvanel.MDB"))).constData(),
-                 &other),
-             SQLITE_OK);
-    QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    test::BookWriteLock lock(program.folder.file(QStringLiteral("Corvanel.MDB")));
     test::ModalScript script([](QDialog& dialog) { dialog.reject(); });
     main.mnuSearch->trigger();
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    lock.release();
 
     QCOMPARE(script.shown(), 0);
     QCOMPARE(program.boxes.asked().size(), 1);

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QTest>
+#include <sqlite3.h>
 
 namespace quillory::test {
 
@@ -36,13 +37,17 @@ ui::Answer defaultAnswer(const ui::MessageRequest& request) {
 }
 } // namespace
 
-TempProgramFolder::TempProgramFolder() { m_dir.setAutoRemove(true); }
+TempProgramFolder::TempProgramFolder() {
+    m_dir.setAutoRemove(true);
+}
 
 QString TempProgramFolder::file(const QString& name) const {
     return m_dir.filePath(bareName(name));
 }
 
-bool TempProgramFolder::exists(const QString& name) const { return QFile::exists(file(name)); }
+bool TempProgramFolder::exists(const QString& name) const {
+    return QFile::exists(file(name));
+}
 
 void TempProgramFolder::write(const QString& name, const QByteArray& contents) const {
     QFile out(file(name));
@@ -67,7 +72,9 @@ ScriptedMessageBoxes::ScriptedMessageBoxes() {
     });
 }
 
-ScriptedMessageBoxes::~ScriptedMessageBoxes() { ui::MessageBoxService::setResponder({}); }
+ScriptedMessageBoxes::~ScriptedMessageBoxes() {
+    ui::MessageBoxService::setResponder({});
+}
 
 QStringList ScriptedMessageBoxes::texts() const {
     QStringList out;
@@ -103,6 +110,22 @@ ModalScript::ModalScript(std::function<void(QDialog&)> action) {
     });
 }
 
-ModalScript::~ModalScript() { ui::Modal::setHook({}); }
+ModalScript::~ModalScript() {
+    ui::Modal::setHook({});
+}
+
+BookWriteLock::BookWriteLock(const QString& path) {
+    if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) != SQLITE_OK ||
+        sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        qFatal("cannot take the write lock of %s", qPrintable(path));
+}
+
+void BookWriteLock::release() {
+    if (m_db == nullptr)
+        return;
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(m_db);
+    m_db = nullptr;
+}
 
 } // namespace quillory::test

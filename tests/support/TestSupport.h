@@ -2,13 +2,13 @@
 
 #include "platform/ui/MessageBox.h"
 
+#include <functional>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
-#include <functional>
-
 class QDialog;
+struct sqlite3;
 
 namespace quillory::test {
 
@@ -62,6 +62,20 @@ public:
 
 private:
     int m_shown = 0;
+};
+
+// Another program holding the write lock of the database file `path` (begun at once), so the
+// program's own writes to it fail until release() or the end of the lock's life.
+class BookWriteLock {
+public:
+    explicit BookWriteLock(const QString& path);
+    ~BookWriteLock() { release(); }
+    BookWriteLock(const BookWriteLock&) = delete;
+    BookWriteLock& operator=(const BookWriteLock&) = delete;
+    void release();
+
+private:
+    sqlite3* m_db = nullptr;
 };
 
 } // namespace quillory::test
