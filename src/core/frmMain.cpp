@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -622,16 +623,19 @@ void frmMain::openBook() {
         Data1->setRecordSource(contact::source::Sorted);
         Data1->refresh();
     } catch (const std::exception& error) {
-        // The program stays usable without a book; nothing is written over the file.
-        ui::MessageBoxService::show(
-            {QStringLiteral("The address book \"%1\" cannot be opened.\n\n%2\n\nThe file has been "
-                            "left as it is.")
-                 .arg(QDir::toNativeSeparators(bookPath), errorText(error)),
-             ui::Buttons::Ok,
-             ui::Icon::Exclamation,
-             0,
-             {}},
-            this);
+        // The program stays usable without a book; nothing is written over the file. Where
+        // there is no file (a folder that cannot be written), there is nothing to leave alone.
+        const QString text =
+            QFileInfo::exists(bookPath)
+                ? QStringLiteral("The address book \"%1\" cannot be opened.\n\n%2\n\nThe file "
+                                 "has been left as it is.")
+                : QStringLiteral("The address book \"%1\" cannot be made.\n\n%2");
+        ui::MessageBoxService::show({text.arg(QDir::toNativeSeparators(bookPath), errorText(error)),
+                                     ui::Buttons::Ok,
+                                     ui::Icon::Exclamation,
+                                     0,
+                                     {}},
+                                    this);
     }
 }
 

@@ -260,6 +260,8 @@ void TestStartupFiles::readOnlyEmptyFolderIsNamedAsSuch() {
                                .arg(QDir::toNativeSeparators(folder.path()))),
              qPrintable(text));
     QVERIFY2(!text.contains(QStringLiteral("No such file")), qPrintable(text));
+    // No file was there to be left alone.
+    QVERIFY2(!text.contains(QStringLiteral("left as it is")), qPrintable(text));
     QCOMPARE(program.boxes.asked().first().icon, ui::Icon::Exclamation);
     QCOMPARE(entries(folder.path()), QStringList());
 }
