@@ -2,6 +2,7 @@
 
 #include "app/Registration.h"
 #include "core/AppContext.h"
+#include "core/ProgramInfo.h"
 #include "core/frmSplash.h"
 #include "platform/files/FileOps.h"
 #include "platform/files/PlatformError.h"
@@ -17,8 +18,6 @@
 #include <QTimer>
 
 namespace {
-
-constexpr const char* Version = "9.01";
 
 bool haveDisplay() {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
@@ -83,7 +82,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (parser.isSet(versionOption)) {
-        std::printf("quillory %s\n", Version);
+        std::printf("quillory %s\n", quillory::program::Version);
         return 0;
     }
     if (!haveDisplay()) {
@@ -94,7 +93,7 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillory"));
-    QApplication::setApplicationVersion(QString::fromLatin1(Version));
+    QApplication::setApplicationVersion(QString::fromLatin1(quillory::program::Version));
     QApplication::setOrganizationName(QStringLiteral("Quillory"));
     QApplication::setDesktopFileName(QStringLiteral("quillory"));
     // The card's boxes were measured for a compact sans-serif face of the Arial family.

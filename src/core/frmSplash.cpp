@@ -1,6 +1,7 @@
 #include "core/frmSplash.h"
 
 #include "core/AppContext.h"
+#include "core/ProgramInfo.h"
 #include "core/frmMain.h"
 #include "platform/ui/Geometry.h"
 
@@ -37,7 +38,7 @@ frmSplash::frmSplash(AppContext& app, QWidget* parent)
     product->setStyleSheet(QStringLiteral("color: #2f6fb3;"));
     auto* platform = new QLabel(QStringLiteral("for Windows 95/98/Me"), this);
     platform->setObjectName(QStringLiteral("lblPlatform"));
-    auto* version = new QLabel(QStringLiteral("Version 9.01"), this);
+    auto* version = new QLabel(program::versionCaption(), this);
     version->setObjectName(QStringLiteral("lblVersion"));
     texts->addStretch();
     texts->addWidget(product);
