@@ -121,6 +121,13 @@ void FileList::setPattern(const QString& pattern) {
     Q_EMIT patternChanged(m_pattern);
 }
 
+void FileList::setProgramsOnly(bool programsOnly) {
+    if (programsOnly == m_programsOnly)
+        return;
+    m_programsOnly = programsOnly;
+    populate(fileName());
+}
+
 QString FileList::fileName() const {
     const QList<QListWidgetItem*> selected = selectedItems();
     return selected.isEmpty() ? QString() : selected.constFirst()->text();
@@ -180,6 +187,8 @@ void FileList::populate(const QString& keepSelected) {
     while (entries.hasNext()) {
         entries.next();
         const QString name = entries.fileName();
+        if (m_programsOnly && !entries.fileInfo().isExecutable())
+            continue;
         if (m_matcher.matches(name))
             names.append(name);
     }

@@ -47,6 +47,11 @@ public:
     // Lists the files matching `pattern`; the selected file stays selected if it still matches.
     void setPattern(const QString& pattern);
 
+    // Lists only the files the user may start as programs (the execute bit), whatever their
+    // names; the pattern still applies on top.
+    bool programsOnly() const { return m_programsOnly; }
+    void setProgramsOnly(bool programsOnly);
+
     // The name of the selected file, empty when none is selected.
     QString fileName() const;
     // Selects the file `name` when the list shows it (an exact match first, else one that
@@ -82,6 +87,7 @@ private:
     QString m_path;
     QString m_pattern;
     FilePattern m_matcher;
+    bool m_programsOnly = false;
     int m_quiet = 0;
     // Counts selection changes, so that a click on the file already selected, which changes
     // nothing, is still reported as a click.
