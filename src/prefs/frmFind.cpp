@@ -52,6 +52,8 @@ frmFind::frmFind(QLabel& chosenPath, QWidget* parent) : QDialog(parent), m_chose
     Label2->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label2->setMinimumHeight(lineHeight + lineHeight / 2);
+    // A long path is cut at the label's edge rather than widening the dialog.
+    Label2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     Command1 = new QPushButton(QStringLiteral("&OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));

@@ -206,6 +206,8 @@ void frmUser::buildWordProcessor() {
     Label4->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     Label4->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label4->setMinimumHeight(fontMetrics().height() + fontMetrics().height() / 2);
+    // A long path is cut at the label's edge rather than widening the dialog.
+    Label4->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     Label1 = helpLabel(
         QStringLiteral("  You may add a word processor of your choice to the menu bar from here "
                        "if you like.  WordPad in Windows is the default. For help on selecting a "

@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -93,6 +94,7 @@ class TestPrefs : public QObject {
 private Q_SLOTS:
     void texts_data();
     void texts();
+    void eachTabBringsItsPanel();
     void opensWithTheFileValues_data();
     void opensWithTheFileValues();
     void saveWritesTheEditsAndStaysOpen();
@@ -219,6 +221,25 @@ void TestPrefs::texts() {
             picker.Command2->click();
         });
     QCOMPARE(shown, window == QLatin1String("frmUser") ? 1 : 2);
+}
+
+// A click on a tab shows its panel alone; a long stored path does not widen the dialog.
+void TestPrefs::eachTabBringsItsPanel() {
+    StartedProgram program({.settings = "WordProc=/" + QByteArray(400, 'w') + "\n"});
+    openSettings(program, [&](frmUser& dialog) {
+        QVERIFY(dialog.minimumSizeHint().width() < 1000);
+        const std::array<QWidget*, 6> member = {dialog.Text12,  dialog.OptComm1, dialog.OptWord,
+                                                dialog.OptLeft, dialog.Opt5160,  dialog.OptIO};
+        for (int tab : {5, 2, 0, 3, 1, 4}) {
+            const QRect at = dialog.TabStrip1->tabRect(tab);
+            QTest::mouseClick(dialog.TabStrip1, Qt::LeftButton, {}, at.center());
+            for (size_t panel = 0; panel < dialog.Frame1.size(); ++panel) {
+                QCOMPARE(dialog.Frame1[panel]->isVisible(), int(panel) == tab);
+                QCOMPARE(member[panel]->isVisible(), int(panel) == tab);
+            }
+        }
+        dialog.useExit->click();
+    });
 }
 
 void TestPrefs::opensWithTheFileValues_data() {
