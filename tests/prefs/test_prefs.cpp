@@ -105,8 +105,7 @@ private Q_SLOTS:
     void toolbarSwitchesOnClickAndIsStoredOnlyBySave();
     void choicesLeftOpenKeepTheirKeys();
     void undeterminedCheckStateStaysUntilClicked();
-    void pickerStartsWithProgramsWhereTheyAreInstalled();
-    void pickerListsOnlyPrograms();
+    void pickerStartsAtTheProgramsAndListsOnlyThem();
     void pickedFileBecomesThePathOnOk_data();
     void pickedFileBecomesThePathOnOk();
     void pathHasOneSeparator_data();
@@ -480,28 +479,9 @@ void TestPrefs::undeterminedCheckStateStaysUntilClicked() {
     QCOMPARE(stored(program, QStringLiteral("BUdata")), QStringLiteral("2"));
 }
 
-void TestPrefs::pickerStartsWithProgramsWhereTheyAreInstalled() {
-    if (!QFileInfo(frmFind::ProgramsFolder).isDir())
-        QSKIP("no folder of installed programs on this machine");
-    StartedProgram program;
-    openSettings(
-        program,
-        [&](frmUser& dialog) {
-            dialog.Command1->click();
-            dialog.useExit->click();
-        },
-        [&](frmFind& picker) {
-            QCOMPARE(picker.Dir2->path(), frmFind::ProgramsFolder);
-            QCOMPARE(picker.File2->path(), frmFind::ProgramsFolder);
-            QCOMPARE(picker.Drive2->drive(), QStringLiteral("/"));
-            // The shell is a program every such system has.
-            QVERIFY(picker.File2->files().contains(QStringLiteral("sh")));
-            picker.Command2->click();
-        });
-}
-
-// Only what the user may start is listed: the execute bit counts, not the name.
-void TestPrefs::pickerListsOnlyPrograms() {
+// The picker opens where programs are installed, and lists only what the user may start: the
+// execute bit counts, not the name.
+void TestPrefs::pickerStartsAtTheProgramsAndListsOnlyThem() {
     QTemporaryDir folder;
     writeFile(folder.filePath(QStringLiteral("writer")), Program);
     writeFile(folder.filePath(QStringLiteral("Setup.EXE")), Program);
@@ -520,6 +500,10 @@ void TestPrefs::pickerListsOnlyPrograms() {
             dialog.useExit->click();
         },
         [&](frmFind& picker) {
+            QCOMPARE(picker.Dir2->path(), frmFind::ProgramsFolder);
+            QCOMPARE(picker.File2->path(), frmFind::ProgramsFolder);
+            QCOMPARE(picker.Drive2->drive(), QStringLiteral("/"));
+            QVERIFY(picker.File2->files().contains(QStringLiteral("sh")));
             QVERIFY(picker.Dir2->setPath(folder.path()));
             QCOMPARE(picker.File2->path(), folder.path());
             QCOMPARE(picker.File2->files(),
