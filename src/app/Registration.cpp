@@ -3,6 +3,7 @@
 #include "browse/BrowseCommands.h"
 #include "core/CoreCommands.h"
 #include "maintenance/Maintenance.h"
+#include "outside/Outside.h"
 #include "search/frmsrch.h"
 
 namespace quillory {
@@ -12,6 +13,7 @@ void registerAllCommands(AppContext& app) {
     registerBrowseCommands(app);
     registerSearchCommands(app);
     registerMaintenanceCommands(app);
+    registerOutsideCommands(app);
 }
 
 } // namespace quillory
