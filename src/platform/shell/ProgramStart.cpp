@@ -53,8 +53,9 @@ QString findOnPath(const QString& name) {
 }
 
 qint64 startProgram(const ProgramCommand& command) {
+    const QString file = checkedProgramFile(command);
     QProcess process;
-    process.setProgram(checkedProgramFile(command));
+    process.setProgram(file);
     process.setArguments(command.arguments);
     process.setWorkingDirectory(QDir::homePath());
     // Started programs get their own input and output, not this program's terminal.
@@ -63,10 +64,10 @@ qint64 startProgram(const ProgramCommand& command) {
     process.setStandardErrorFile(QProcess::nullDevice());
     qint64 pid = 0;
     if (!process.startDetached(&pid)) {
-        QString why = process.errorString();
-        if (why.isEmpty() || why == QLatin1String("Unknown error"))
-            why = QStringLiteral("the system did not start it");
-        cannotStart(command, ErrorNumber::PathFileAccess, why + QLatin1Char('.'));
+        // A script whose interpreter is missing is such a case.
+        cannotStart(command, ErrorNumber::PathFileAccess,
+                    QStringLiteral("the system could not run \"") + QDir::toNativeSeparators(file) +
+                        QStringLiteral("\" (") + process.errorString() + QStringLiteral(")."));
     }
     return pid;
 }
