@@ -5,6 +5,7 @@
 #include "platform/shell/DesktopApplications.h"
 #include "platform/shell/ProgramStart.h"
 #include "platform/shell/Shell.h"
+#include "ShellTestKit.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -15,65 +16,13 @@
 
 using namespace quillory;
 using shell::ShellService;
+using test::FakeDesktop;
+using test::RecordedOpens;
+using test::Runnable;
+using test::ScopedEnv;
+using test::writeFile;
 
 namespace {
-
-// Records what would have been opened instead of opening it.
-struct RecordedOpens {
-    RecordedOpens() {
-        ShellService::setOpener([this](const QUrl& url) {
-            opened.append(url.toString(QUrl::FullyEncoded));
-            return true;
-        });
-    }
-    ~RecordedOpens() { ShellService::setOpener({}); }
-    QStringList opened;
-};
-
-void writeFile(const QString& path, const QByteArray& contents,
-               QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(contents);
-    file.close();
-    file.setPermissions(permissions);
-}
-
-constexpr QFile::Permissions Runnable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-
-// Sets an environment variable for one test and puts the old value back after it.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedEnv() {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
-};
-
-// A desktop of its own: user and system folders for configuration and applications.
-struct FakeDesktop {
-    FakeDesktop()
-        : configHome("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8()),
-          configDirs("XDG_CONFIG_DIRS", (dir.path() + "/etc").toUtf8()),
-          dataHome("XDG_DATA_HOME", (dir.path() + "/home").toUtf8()),
-          dataDirs("XDG_DATA_DIRS", (dir.path() + "/usr").toUtf8()),
-          currentDesktop("XDG_CURRENT_DESKTOP", "Test") {}
-    QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
-    QTemporaryDir dir;
-    ScopedEnv configHome, configDirs, dataHome, dataDirs, currentDesktop;
-};
 
 const QString Odt = QStringLiteral("application/vnd.oasis.opendocument.text");
 
