@@ -7,6 +7,7 @@
 #include "platform/ui/Geometry.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -24,6 +25,7 @@ frmInfo::frmInfo(QWidget* parent) : QDialog(parent) {
     Command1 = button("Command1", QStringLiteral("&Web Support"), this);
     Command3 = button("Command3", QStringLiteral("&Email Support"), this);
     Label3 = textLabel("Label3", QStringLiteral("You are currently running:"), this);
+    Label3->setWordWrap(false);
     Label4 = textLabel("Label4", QString(), this);
     QFont versionFont = Label4->font();
     versionFont.setBold(true);
@@ -43,8 +45,11 @@ frmInfo::frmInfo(QWidget* parent) : QDialog(parent) {
     grid->addWidget(Command1, 1, 0);
     grid->addWidget(Command3, 1, 1);
     grid->setRowMinimumHeight(2, gap);
-    grid->addWidget(Label3, 3, 0);
-    grid->addWidget(Label4, 3, 1);
+    auto* running = new QHBoxLayout;
+    running->addWidget(Label3);
+    running->addWidget(Label4);
+    running->addStretch();
+    grid->addLayout(running, 3, 0, 1, 2);
     grid->setRowMinimumHeight(4, gap);
     grid->addWidget(Label2, 5, 0, 1, 2);
     grid->addWidget(Command4, 6, 0, 1, 2, Qt::AlignHCenter);
@@ -56,7 +61,7 @@ frmInfo::frmInfo(QWidget* parent) : QDialog(parent) {
     connect(Command4, &QPushButton::clicked, this, &frmInfo::Command4_Click);
     connect(Command2, &QPushButton::clicked, this, &frmInfo::Command2_Click);
 
-    resize(ui::twipsToPixels(5400), ui::twipsToPixels(3600));
+    resize(ui::twipsToPixels(5400), ui::twipsToPixels(3150));
 }
 
 void frmInfo::Form_Load() {

@@ -26,9 +26,10 @@ frmSend::frmSend(AppContext& app, QWidget* parent) : QDialog(parent), m_app(app)
                                       "personal web page. Select your choice below."),
                        this);
     Label2 = textLabel("Label2", QStringLiteral("Data for:"), this);
-    Label3 = textLabel("Label3", QString(), this);
-    Label3->setWordWrap(false);
-    Label3->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // The display name, bold and unframed, shortened like the addresses when it is long.
+    Label3 = valueLabel("Label3", this);
+    Label3->setFrameStyle(QFrame::NoFrame);
+    Label3->setMargin(0);
     QFont nameFont = Label3->font();
     nameFont.setBold(true);
     Label3->setFont(nameFont);
@@ -63,7 +64,7 @@ frmSend::frmSend(AppContext& app, QWidget* parent) : QDialog(parent), m_app(app)
     connect(Command2, &QPushButton::clicked, this, &frmSend::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmSend::Command3_Click);
 
-    resize(ui::twipsToPixels(6000), ui::twipsToPixels(3600));
+    resize(ui::twipsToPixels(6000), ui::twipsToPixels(3150));
 }
 
 void frmSend::Form_Load() {
