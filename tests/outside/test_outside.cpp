@@ -161,16 +161,6 @@ void TestOutside::sendButtons_data() {
                                              << "Command2"
                                              << ""
                                              << "file:///etc/passwd";
-    QTest::newRow("web page that is a program") << ""
-                                                << "/usr/bin/xterm"
-                                                << "Command2"
-                                                << ""
-                                                << "/usr/bin/xterm";
-    QTest::newRow("web page that is a script") << ""
-                                               << "javascript:alert(1)"
-                                               << "Command2"
-                                               << ""
-                                               << "javascript:alert(1)";
 }
 
 void TestOutside::sendButtons() {
