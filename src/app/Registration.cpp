@@ -4,6 +4,7 @@
 #include "core/CoreCommands.h"
 #include "maintenance/Maintenance.h"
 #include "prefs/frmUser.h"
+#include "outside/Outside.h"
 #include "search/frmsrch.h"
 
 namespace quillory {
@@ -14,6 +15,7 @@ void registerAllCommands(AppContext& app) {
     registerSearchCommands(app);
     registerMaintenanceCommands(app);
     registerPrefsCommands(app);
+    registerOutsideCommands(app);
 }
 
 } // namespace quillory
