@@ -282,8 +282,11 @@ void TipsTest::theMenuRaisesTheOpenWindowAndOkClosesIt() {
 // The file shipped beside the program: at least thirty tips, none empty, each short enough for
 // the window, read the same way the window reads it.
 void TipsTest::shipsRealTips() {
-    QFile shipped(
-        QDir(qEnvironmentVariable("QUILLORY_ASSETS")).filePath(QStringLiteral("TIPS.TXT")));
+    // The build puts it beside the program; the tests live one folder over.
+    QString beside = qEnvironmentVariable("QUILLORY_ASSETS");
+    if (beside.isEmpty())
+        beside = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
+    QFile shipped(QDir(beside).filePath(QStringLiteral("TIPS.TXT")));
     QVERIFY2(shipped.open(QIODevice::ReadOnly), qPrintable(shipped.fileName()));
     TempProgramFolder folder;
     folder.write(QStringLiteral("TIPS.TXT"), shipped.readAll());
