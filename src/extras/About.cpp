@@ -23,8 +23,8 @@ constexpr QRectF OkRect(3705, 1995, 1215, 375);
 } // namespace
 
 About::About(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("About"));
     setWindowTitle(QStringLiteral("About Quillory"));
     setFixedSize(ui::twipsToPixels(QRectF(0, 0, ClientWidth, ClientHeight)).size());
