@@ -7,14 +7,17 @@
 
 #include <chrono>
 #include <cmath>
+#include <fcntl.h>
+#include <optional>
 #include <QCheckBox>
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillory {
 
@@ -57,6 +60,34 @@ QPushButton* button(const QString& caption, const char* name, const QRectF& at, 
     made->setObjectName(QString::fromLatin1(name));
     made->setGeometry(ui::twipsToPixels(at));
     return made;
+}
+
+// A tips file far beyond any list of hints is not read into the window.
+constexpr qint64 MaxTipsFileSize = 4 * 1024 * 1024;
+
+// The bytes of the tips file, or nothing when no readable ordinary file is at `path`. Folders,
+// pipes and devices are not tips files: opening a pipe would wait for a writer, so the file is
+// opened without waiting and looked at again once open.
+std::optional<QByteArray> readTipsFile(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat entry {};
+    if (::stat(native.constData(), &entry) != 0 || !S_ISREG(entry.st_mode))
+        return std::nullopt;
+    const int descriptor = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0)
+        return std::nullopt;
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return std::nullopt;
+    }
+    if (::fstat(descriptor, &entry) != 0 || !S_ISREG(entry.st_mode) ||
+        entry.st_size > MaxTipsFileSize)
+        return std::nullopt;
+    QByteArray contents = file.read(MaxTipsFileSize + 1);
+    if (file.error() != QFileDevice::NoError || contents.size() > MaxTipsFileSize)
+        return std::nullopt;
+    return contents;
 }
 
 } // namespace
@@ -139,16 +170,10 @@ void frmTip::Form_Load() {
 bool frmTip::LoadTips(const QString& path) {
     if (path.isEmpty())
         return false;
-    // Folders, pipes and devices are not tips files; opening a pipe would wait for a writer.
-    if (!QFileInfo(path).isFile())
+    const std::optional<QByteArray> contents = readTipsFile(path);
+    if (!contents)
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray contents = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    m_tips.append(tipLines(contents));
+    m_tips.append(tipLines(*contents));
     PickTip();
     return true;
 }

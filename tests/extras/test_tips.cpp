@@ -126,6 +126,8 @@ void TipsTest::tellsHowToMakeTheFileWhenItCannotBeRead_data() {
     QTest::newRow("no file") << "none";
     QTest::newRow("a folder of that name") << "folder";
     QTest::newRow("a pipe of that name, nobody writing") << "fifo";
+    QTest::newRow("a link to a pipe") << "link";
+    QTest::newRow("far too large for a list of hints") << "huge";
 }
 
 void TipsTest::tellsHowToMakeTheFileWhenItCannotBeRead() {
@@ -136,6 +138,12 @@ void TipsTest::tellsHowToMakeTheFileWhenItCannotBeRead() {
         QVERIFY(QDir().mkdir(path));
     else if (kind == QLatin1String("fifo"))
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    else if (kind == QLatin1String("link")) {
+        const QString pipe = folder.file(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+        QVERIFY(QFile::link(pipe, path));
+    } else if (kind == QLatin1String("huge"))
+        folder.write(QStringLiteral("tips.txt"), QByteArray(5 * 1024 * 1024, 'x') + '\n');
     TipProgram started(folder);
     frmTip* tip = started.showTips();
     QVERIFY(tip);
