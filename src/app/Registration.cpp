@@ -2,9 +2,10 @@
 
 #include "browse/BrowseCommands.h"
 #include "core/CoreCommands.h"
+#include "extras/Extras.h"
 #include "maintenance/Maintenance.h"
-#include "prefs/frmUser.h"
 #include "outside/Outside.h"
+#include "prefs/frmUser.h"
 #include "search/frmsrch.h"
 
 namespace quillory {
@@ -16,6 +17,7 @@ void registerAllCommands(AppContext& app) {
     registerMaintenanceCommands(app);
     registerPrefsCommands(app);
     registerOutsideCommands(app);
+    registerExtrasCommands(app);
 }
 
 } // namespace quillory

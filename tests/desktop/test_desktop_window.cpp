@@ -191,6 +191,11 @@ std::optional<Stored> readStored(const QString& home) {
 class Program {
 public:
     Program(Desktop& desktop, const QString& home) : m_desktop(desktop) {
+        // The tip of the day would stand over the window these tests look at.
+        QFile settings(QDir(home).filePath(QStringLiteral("Corvanel.hig")));
+        if (!settings.exists() && settings.open(QIODevice::WriteOnly))
+            settings.write("[User Prefs]\nTIP=0\n");
+        settings.close();
         m_process.setProcessEnvironment(desktop.environment());
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral(QUILLORY_PROGRAM), {QStringLiteral("--home"), home});
