@@ -28,6 +28,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSessionManager>
 #include <QTableView>
 #include <QTimer>
@@ -792,7 +793,11 @@ void frmMain::closeEvent(QCloseEvent* event) {
     // right after its frame came is fitted to its stored rectangle first.
     if (m_restoredOuter)
         waitForFrame();
-    const QRect outer = frameGeometry();
+    QRect outer = frameGeometry();
+    // A maximized window fills its screen's free area. The window manager may still be taking
+    // its borders off when the window closes; what lies beyond that area is those borders.
+    if (isMaximized() && screen())
+        outer = outer.intersected(screen()->availableGeometry());
     SettingsStore(m_app.folder().path())
         .saveWindowGeometry({ui::pixelsToTwips(outer.x()), ui::pixelsToTwips(outer.y()),
                              ui::pixelsToTwips(outer.width()), ui::pixelsToTwips(outer.height())});
