@@ -2,6 +2,7 @@
 
 #include "browse/BrowseCommands.h"
 #include "core/CoreCommands.h"
+#include "core/HelpCommand.h"
 #include "maintenance/Maintenance.h"
 #include "search/frmsrch.h"
 
@@ -12,6 +13,7 @@ void registerAllCommands(AppContext& app) {
     registerBrowseCommands(app);
     registerSearchCommands(app);
     registerMaintenanceCommands(app);
+    registerHelpCommands(app);
 }
 
 } // namespace quillory
