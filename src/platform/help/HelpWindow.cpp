@@ -221,6 +221,13 @@ void HelpWindow::buildLayout() {
         if (current.isValid())
             contents->setCurrentIndex(current);
     });
+    // Choosing the Index or Search tab puts the cursor where the word is typed.
+    connect(m_tabs, &QTabWidget::currentChanged, this, [lookFor, query](int tab) {
+        if (tab == 1)
+            lookFor->setFocus();
+        else if (tab == 2 && query->findChild<QLineEdit*>())
+            query->findChild<QLineEdit*>()->setFocus();
+    });
     connect(lookFor, &QLineEdit::textChanged, index,
             [index](const QString& text) { index->filterIndices(text); });
     connect(lookFor, &QLineEdit::returnPressed, index, &QHelpIndexWidget::activateCurrentItem);
