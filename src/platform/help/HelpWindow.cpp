@@ -148,6 +148,8 @@ HelpWindow::HelpWindow(const QString& helpFile, QWidget* parent)
     // The widgets hook themselves to the engine's set-up, so they come first: the contents,
     // the index and the search index are then built as soon as the file is registered.
     buildLayout();
+    // The new collection must exist before a file can be registered in it; the second set-up
+    // reads the registered file and starts the contents, the index and the search index.
     if (!m_collectionDir.isValid() || !m_engine->setupData() ||
         !m_engine->registerDocumentation(m_helpFile) || !m_engine->setupData())
         return;
