@@ -4,6 +4,7 @@
 #include "platform/ui/Geometry.h"
 #include "platform/ui/MessageBox.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -21,6 +22,7 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace quillory::help {
@@ -158,6 +160,14 @@ HelpWindow::HelpWindow(const QString& helpFile, QWidget* parent)
 
 HelpWindow::~HelpWindow() {
     openWindows().remove(windowKey(m_helpFile));
+    // The engine reads the help file in threads of its own (the contents, the index and the
+    // search index); taken down under a running one it corrupts memory, so they end first.
+    m_engine->searchEngine()->cancelIndexing();
+    QDeadlineTimer deadline(10000);
+    while ((m_engine->contentModel()->isCreatingContents() ||
+            m_engine->indexModel()->isCreatingIndex()) &&
+           !deadline.hasExpired())
+        QThread::msleep(2);
     // The views use the engine's models: they go first.
     delete m_splitter;
 }
