@@ -2,6 +2,7 @@
 
 #include "browse/BrowseCommands.h"
 #include "core/CoreCommands.h"
+#include "core/HelpCommand.h"
 #include "extras/Extras.h"
 #include "maintenance/Maintenance.h"
 #include "outside/Outside.h"
@@ -18,6 +19,7 @@ void registerAllCommands(AppContext& app) {
     registerPrefsCommands(app);
     registerOutsideCommands(app);
     registerExtrasCommands(app);
+    registerHelpCommands(app);
 }
 
 } // namespace quillory
