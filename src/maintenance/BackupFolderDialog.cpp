@@ -3,6 +3,7 @@
 #include "core/ContactRecord.h"
 #include "maintenance/Maintenance.h"
 #include "platform/files/PlatformError.h"
+#include "platform/ui/DialogButtons.h"
 #include "platform/ui/FileSystemLists.h"
 #include "platform/ui/Geometry.h"
 
@@ -46,14 +47,11 @@ BackupFolderDialog::BackupFolderDialog(AppContext& app, const QString& caption,
     Label2->setWordWrap(true);
     Label2->setMinimumHeight(lineHeight + lineHeight / 2);
 
-    Command1 = new QPushButton(QStringLiteral("&OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setDefault(true);
-    Command2 = new QPushButton(QStringLiteral("&Close"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(Command1, QDialogButtonBox::AcceptRole);
-    buttons->addButton(Command2, QDialogButtonBox::RejectRole);
+    const ui::DialogButtons designed =
+        ui::makeDialogButtons(this, QStringLiteral("&OK"), QStringLiteral("&Close"));
+    Command1 = designed.Command1;
+    Command2 = designed.Command2;
+    QDialogButtonBox* buttons = designed.box;
 
     // The drive and folder lists on the left, the back-up files of the folder to their right.
     auto* lists = new QGridLayout;

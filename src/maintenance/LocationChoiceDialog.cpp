@@ -1,5 +1,6 @@
 #include "maintenance/LocationChoiceDialog.h"
 
+#include "platform/ui/DialogButtons.h"
 #include "platform/ui/Geometry.h"
 
 #include <QButtonGroup>
@@ -29,14 +30,11 @@ LocationChoiceDialog::LocationChoiceDialog(AppContext& app, const Texts& texts, 
     places->addButton(OptExt);
     OptLoc->setChecked(true);
 
-    Command1 = new QPushButton(QStringLiteral("&OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setDefault(true);
-    Command2 = new QPushButton(QStringLiteral("&Cancel"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(Command1, QDialogButtonBox::AcceptRole);
-    buttons->addButton(Command2, QDialogButtonBox::RejectRole);
+    const ui::DialogButtons designed =
+        ui::makeDialogButtons(this, QStringLiteral("&OK"), QStringLiteral("&Cancel"));
+    Command1 = designed.Command1;
+    Command2 = designed.Command2;
+    QDialogButtonBox* buttons = designed.box;
 
     auto* options = new QVBoxLayout;
     options->setContentsMargins(fontMetrics().averageCharWidth() * 2, 0, 0, 0);

@@ -1,5 +1,6 @@
 #include "prefs/frmFind.h"
 
+#include "platform/ui/DialogButtons.h"
 #include "platform/ui/FileSystemLists.h"
 #include "platform/ui/Geometry.h"
 
@@ -55,14 +56,11 @@ frmFind::frmFind(QLabel& chosenPath, QWidget* parent) : QDialog(parent), m_chose
     // A long path is cut at the label's edge rather than widening the dialog.
     Label2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
-    Command1 = new QPushButton(QStringLiteral("&OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setDefault(true);
-    Command2 = new QPushButton(QStringLiteral("&Cancel"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(Command1, QDialogButtonBox::AcceptRole);
-    buttons->addButton(Command2, QDialogButtonBox::RejectRole);
+    const ui::DialogButtons designed =
+        ui::makeDialogButtons(this, QStringLiteral("&OK"), QStringLiteral("&Cancel"));
+    Command1 = designed.Command1;
+    Command2 = designed.Command2;
+    QDialogButtonBox* buttons = designed.box;
 
     // The drive and folder lists on the left, the folder's programs to their right.
     auto* lists = new QGridLayout;
