@@ -414,6 +414,7 @@ private Q_SLOTS:
         QTRY_COMPARE(pageText(opened.window), label);
         // Resizing and paging again do not repeat the message.
         opened.window->resize(opened.window->size() + QSize(60, 40));
+        QTest::qWait(50);
         step(opened.window, QStringLiteral("End"));
         step(opened.window, QStringLiteral("Home"));
         QTest::qWait(50);
