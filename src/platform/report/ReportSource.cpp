@@ -88,31 +88,55 @@ QString tidy(QString line) {
     return line.replace(QStringLiteral(" ,"), QStringLiteral(","));
 }
 
-// Template fonts are in points and the painter draws in points, whatever the device's
-// resolution: scale the font so that it is not enlarged twice.
-QFont onDevice(const QFont& font, const QPainter& painter) {
-    QFont scaled = font;
-    const int dpi = painter.device() ? painter.device()->logicalDpiY() : 72;
-    if (dpi > 0)
-        scaled.setPointSizeF(font.pointSizeF() * 72.0 / dpi);
-    return scaled;
+// A band object's font as the painter's device needs it, and its measures. Template fonts are
+// in points and the painter draws in points whatever the device's resolution, so the font is
+// scaled to be enlarged once, and its metrics are then in points too.
+struct Prepared {
+    QFont font;
+    QFontMetricsF metrics;
+};
+using PreparedFonts = QHash<const ReportObject*, Prepared>;
+
+const Prepared& prepared(PreparedFonts& cache, const ReportObject& object, QPainter& painter) {
+    auto found = cache.find(&object);
+    if (found == cache.end()) {
+        QFont font = object.font;
+        const int dpi = painter.device() ? painter.device()->logicalDpiY() : 72;
+        if (dpi > 0)
+            font.setPointSizeF(object.font.pointSizeF() * 72.0 / dpi);
+        found = cache.insert(&object, Prepared{font, QFontMetricsF(font, painter.device())});
+    }
+    return *found;
 }
 
-void drawBand(QPainter& painter, const Band& band, QPointF origin, double width, const Fill& fill) {
+void drawBand(QPainter& painter, PreparedFonts& fonts, const Band& band, QPointF origin,
+              double width, const Fill& fill) {
     for (const ReportObject& object : band.objects) {
         QRectF box = object.box.translated(origin);
         if (box.width() <= 0)
             box.setWidth(width - object.box.x());
-        painter.setFont(onDevice(object.font, painter));
-        const QFontMetricsF metrics(painter.font(), painter.device());
-        const double scale = 72.0 / (painter.device() ? painter.device()->logicalDpiY() : 72);
-        const double lineHeight = metrics.lineSpacing() * scale;
+        const Prepared& font = prepared(fonts, object, painter);
+        const double lineHeight = font.metrics.lineSpacing();
         if (box.height() <= 0)
             box.setHeight(lineHeight);
-        auto drawLine = [&](const QString& text, const QRectF& at) {
-            const QString shown = painter.fontMetrics().elidedText(
-                text, Qt::ElideRight, static_cast<int>(at.width() / scale));
-            painter.drawText(at, int(object.align | Qt::AlignTop | Qt::TextSingleLine), shown);
+        if (painter.font() != font.font)
+            painter.setFont(font.font);
+        // Single lines drawn at their baseline: much cheaper than laying text out in a box,
+        // which counts when a large book goes to PDF.
+        auto drawLine = [&](QString text, const QRectF& at) {
+            if (text.isEmpty())
+                return;
+            double advance = font.metrics.horizontalAdvance(text);
+            if (advance > at.width()) {
+                text = font.metrics.elidedText(text, Qt::ElideRight, at.width());
+                advance = font.metrics.horizontalAdvance(text);
+            }
+            double x = at.left();
+            if (object.align & Qt::AlignRight)
+                x = at.right() - advance;
+            else if (object.align & Qt::AlignHCenter)
+                x = at.left() + (at.width() - advance) / 2;
+            painter.drawText(QPointF(x, at.top() + font.metrics.ascent()), text);
         };
         switch (object.kind) {
         case ReportObject::Kind::Text:
@@ -142,9 +166,7 @@ void drawBand(QPainter& painter, const Band& band, QPointF origin, double width,
         }
         case ReportObject::Kind::Rule: {
             painter.save();
-            painter.setPen(QPen(Qt::black, box.height() > 0 && object.box.height() > 0
-                                               ? object.box.height()
-                                               : 0.5));
+            painter.setPen(QPen(Qt::black, object.box.height() > 0 ? object.box.height() : 0.5));
             painter.drawLine(QPointF(box.left(), box.top()), QPointF(box.right(), box.top()));
             painter.restore();
             break;
@@ -188,8 +210,11 @@ ReportSource::ReportSource(Template reportTemplate, const QString& databasePath,
     };
 
     const Formula selection = Formula::parse(selectionFormula);
+    // Drawing a page reads only what the bands show, never the photos.
     for (const QString& field : m_template.fields())
-        column(field);
+        m_drawn.append(quoted(column(field)));
+    m_drawn.removeDuplicates();
+    m_drawn.prepend(QStringLiteral("rowid"));
 
     // What the first pass reads: the fields the selection and the groups look at.
     QStringList read;
@@ -244,12 +269,12 @@ ReportSource::ReportSource(Template reportTemplate, const QString& databasePath,
 ReportSource::~ReportSource() = default;
 
 double ReportSource::bodyTop() const {
-    return m_template.layout.marginsPoints().top() + m_template.pageHeader.height;
+    return m_template.layout.margins(QPageLayout::Point).top() + m_template.pageHeader.height;
 }
 
 double ReportSource::bodyBottom() const {
-    return m_template.layout.fullRectPoints().height() -
-           m_template.layout.marginsPoints().bottom() - m_template.pageFooter.height;
+    return m_template.layout.fullRect(QPageLayout::Point).height() -
+           m_template.layout.margins(QPageLayout::Point).bottom() - m_template.pageFooter.height;
 }
 
 bool ReportSource::layOutNextPage() {
@@ -257,9 +282,10 @@ bool ReportSource::layOutNextPage() {
     if (m_done)
         return false;
     Page page;
-    const QMarginsF margins = m_template.layout.marginsPoints();
+    const QMarginsF margins = m_template.layout.margins(QPageLayout::Point);
     const double left = margins.left() + m_template.ringMargin;
-    const double bodyWidth = m_template.layout.fullRectPoints().width() - left - margins.right();
+    const double bodyWidth =
+        m_template.layout.fullRect(QPageLayout::Point).width() - left - margins.right();
     const int columns = m_template.columns;
     const double cellWidth = (bodyWidth - m_template.columnGap * (columns - 1)) / columns;
     auto cellX = [&](int column) { return left + column * (cellWidth + m_template.columnGap); };
@@ -338,9 +364,10 @@ void ReportSource::drawPage(int index, QPainter& painter) {
     if (!hasPage(index))
         throw PlatformError(ErrorNumber::InputPastEnd,
                             QStringLiteral("The report has no page %1.").arg(index + 1));
-    const QMarginsF margins = m_template.layout.marginsPoints();
+    const QMarginsF margins = m_template.layout.margins(QPageLayout::Point);
     const double left = margins.left() + m_template.ringMargin;
-    const double bodyWidth = m_template.layout.fullRectPoints().width() - left - margins.right();
+    const double bodyWidth =
+        m_template.layout.fullRect(QPageLayout::Point).width() - left - margins.right();
     const double cellWidth =
         (bodyWidth - m_template.columnGap * (m_template.columns - 1)) / m_template.columns;
 
@@ -351,17 +378,18 @@ void ReportSource::drawPage(int index, QPainter& painter) {
     fill.page = QString::number(index + 1);
     fill.title = m_template.title;
 
-    engine::Statement read(
-        *m_db, QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoted(m_template.table)),
-        engine::Statement::Access::ReadOnly);
+    engine::Statement read(*m_db,
+                           QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                               .arg(m_drawn.join(QStringLiteral(", ")), quoted(m_template.table)),
+                           engine::Statement::Access::ReadOnly);
     RowValues values;
-    QString firstKey, lastKey;
+    PreparedFonts fonts;
     for (const Placed& item : m_pages.at(index).items) {
         if (item.row < 0) {
             fill.row = nullptr;
             fill.group = m_groupKeys.at(item.group);
             const bool across = m_template.acrossThenDown;
-            drawBand(painter, m_template.groupHeader, QPointF(item.x, item.y),
+            drawBand(painter, fonts, m_template.groupHeader, QPointF(item.x, item.y),
                      across ? bodyWidth : cellWidth, fill);
             continue;
         }
@@ -374,12 +402,12 @@ void ReportSource::drawPage(int index, QPainter& painter) {
         for (int i = 0; i < read.columnCount(); ++i)
             values.insert(read.columnName(i).toLower(), read.column(i));
         fill.row = &values;
-        drawBand(painter, m_template.detail, QPointF(item.x, item.y), cellWidth, fill);
+        drawBand(painter, fonts, m_template.detail, QPointF(item.x, item.y), cellWidth, fill);
     }
     fill.row = nullptr;
     fill.group.clear();
-    drawBand(painter, m_template.pageHeader, QPointF(left, margins.top()), bodyWidth, fill);
-    drawBand(painter, m_template.pageFooter, QPointF(left, bodyBottom()), bodyWidth, fill);
+    drawBand(painter, fonts, m_template.pageHeader, QPointF(left, margins.top()), bodyWidth, fill);
+    drawBand(painter, fonts, m_template.pageFooter, QPointF(left, bodyBottom()), bodyWidth, fill);
     painter.restore();
 }
 

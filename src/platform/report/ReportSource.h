@@ -55,6 +55,7 @@ private:
     Template m_template;
     QString m_title;
     std::unique_ptr<engine::Database> m_db;
+    QStringList m_drawn; // the columns a page's rows are read with
     QVector<qint64> m_rows;
     QVector<int> m_groupStart;    // index into m_rows where each group starts
     QVector<QString> m_groupKeys; // the key each group shows
