@@ -209,7 +209,9 @@ ReportSource::ReportSource(Template reportTemplate, const QString& databasePath,
                                 .arg(reference, m_template.table));
     };
 
-    const Formula selection = Formula::parse(selectionFormula);
+    // No formula at all takes every row.
+    const Formula selection =
+        selectionFormula.trimmed().isEmpty() ? Formula() : Formula::parse(selectionFormula);
     // Drawing a page reads only what the bands show, never the photos.
     for (const QString& field : m_template.fields())
         m_drawn.append(quoted(column(field)));

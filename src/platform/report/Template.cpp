@@ -153,6 +153,12 @@ Template loadTemplate(const QString& path) {
         bad(QStringLiteral("The template must be one JSON object."));
     const QJsonObject root = document.object();
 
+    // Templates name their format, so that a later format is refused rather than misread.
+    const QString format =
+        root.value(QStringLiteral("format")).toString(QStringLiteral("quillory-report 1"));
+    if (format != QLatin1String("quillory-report 1"))
+        bad(QStringLiteral("The template's format \"%1\" is not quillory-report 1.").arg(format));
+
     Template out;
     out.fileName = QFileInfo(path).fileName();
     out.title = root.value(QStringLiteral("title")).toString();

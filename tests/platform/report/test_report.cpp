@@ -322,6 +322,8 @@ private Q_SLOTS:
         QTest::newRow("bad unit")
             << smallTemplate(R"("unit": "cubit",)").replace("\"unit\": \"in\",", "") << 3077
             << "\"unit\" must be";
+        QTest::newRow("a later format") << smallTemplate(R"("format": "quillory-report 2",)")
+                                        << 3077 << "format \"quillory-report 2\"";
         QTest::newRow("unknown field in a band")
             << smallTemplate().replace("{PhoneBK.namef}", "{PhoneBK.nickname}") << 3077
             << "{PhoneBK.nickname} is not in the table";
