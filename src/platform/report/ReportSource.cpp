@@ -210,8 +210,16 @@ ReportSource::ReportSource(Template reportTemplate, const QString& databasePath,
     };
 
     // No formula at all takes every row.
-    const Formula selection =
-        selectionFormula.trimmed().isEmpty() ? Formula() : Formula::parse(selectionFormula);
+    Formula selection;
+    if (!selectionFormula.trimmed().isEmpty()) {
+        try {
+            selection = Formula::parse(selectionFormula);
+        } catch (const PlatformError& error) {
+            throw PlatformError(error.number(),
+                                QStringLiteral("The selection formula \"%1\" cannot be used: %2")
+                                    .arg(selectionFormula, error.description()));
+        }
+    }
     // Drawing a page reads only what the bands show, never the photos.
     for (const QString& field : m_template.fields())
         m_drawn.append(quoted(column(field)));
@@ -232,7 +240,14 @@ ReportSource::ReportSource(Template reportTemplate, const QString& databasePath,
     for (const QString& text : sortFields) {
         if (text.trimmed().isEmpty())
             continue;
-        const SortField sort = parseSortField(text);
+        SortField sort;
+        try {
+            sort = parseSortField(text);
+        } catch (const PlatformError& error) {
+            throw PlatformError(error.number(),
+                                QStringLiteral("The sort field \"%1\" cannot be used: %2")
+                                    .arg(text, error.description()));
+        }
         order.append(quoted(column(sort.table + QLatin1Char('.') + sort.field)) +
                      QStringLiteral(" COLLATE NOCASE ") +
                      (sort.ascending ? QStringLiteral("ASC") : QStringLiteral("DESC")));

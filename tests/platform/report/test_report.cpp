@@ -358,7 +358,8 @@ private Q_SLOTS:
             << "runner.rpt"
             << "IsNull ({PhoneBK.nickname})" << true << "{PhoneBK.nickname} is not in the table";
         QTest::newRow("bad sort") << "runner.rpt"
-                                  << "sort" << true << "sort field";
+                                  << "sort" << true
+                                  << "sort field \"{PhoneBK.namef}\" cannot be used";
     }
     void failedRun() {
         QFETCH(QString, templateName);
