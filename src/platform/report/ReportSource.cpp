@@ -330,7 +330,7 @@ bool ReportSource::layOutNextPage() {
             } else if (column == 0 && y + detail > bottom + 0.01) {
                 break;
             }
-            page.items.append({m_rows.at(row), -1, float(cellX(column)), float(y)});
+            page.items.append({m_rows.at(row), m_nextGroup - 1, float(cellX(column)), float(y)});
             if (++column == columns) {
                 column = 0;
                 y += detail;
@@ -349,7 +349,7 @@ bool ReportSource::layOutNextPage() {
                 ++m_nextGroup;
                 y += header;
             }
-            page.items.append({m_rows.at(row), -1, float(cellX(column)), float(y)});
+            page.items.append({m_rows.at(row), m_nextGroup - 1, float(cellX(column)), float(y)});
             y += detail;
         }
         ++m_nextItem;
@@ -422,7 +422,10 @@ void ReportSource::drawPage(int index, QPainter& painter) {
         drawBand(painter, fonts, m_template.detail, QPointF(item.x, item.y), cellWidth, fill);
     }
     fill.row = nullptr;
-    fill.group.clear();
+    // The page's heading and foot show the group the page begins in, as a tab for the binder.
+    const QVector<Placed>& items = m_pages.at(index).items;
+    fill.group = items.isEmpty() || items.first().group < 0 ? QString()
+                                                            : m_groupKeys.at(items.first().group);
     drawBand(painter, fonts, m_template.pageHeader, QPointF(left, margins.top()), bodyWidth, fill);
     drawBand(painter, fonts, m_template.pageFooter, QPointF(left, bodyBottom()), bodyWidth, fill);
     painter.restore();

@@ -41,7 +41,7 @@ public:
 private:
     struct Placed {
         qint64 row; // -1: a group header
-        int group;  // index into m_groupKeys for a header
+        int group;  // index into m_groupKeys: the group a row is in, or a header's (-1: none)
         float x, y; // the cell's top left on the page, points
     };
     struct Page {

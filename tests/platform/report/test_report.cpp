@@ -124,6 +124,7 @@ QByteArray smallTemplate(const QString& extra = {}, const QString& group = {}) {
  %2
  "bands": {
   "groupHeader": {"height": 0.5, "objects": [{"type": "text", "x": 0, "y": 0, "text": "[{Group}]"}]},
+  "pageFooter": {"height": 0, "objects": [{"type": "text", "x": 0, "y": 0, "text": "tab:{Group}"}]},
   "detail": {"height": 1, "objects": [
     {"type": "text", "x": 0, "y": 0, "width": 1.5, "text": "{PhoneBK.name}/{PhoneBK.namef}"}]}
  }
@@ -146,11 +147,18 @@ struct Fixture {
         request.sortFields = {sorts.value(0), sorts.value(1)};
         return openReport(request, folder);
     }
-    // "last/first" of every row on every page, one list per page.
-    QList<QStringList> pages(ReportSource& source) {
+    // "last/first" of every row on every page, one list per page, and the group tab each
+    // page's foot shows.
+    QList<QStringList> pages(ReportSource& source, QStringList* tabs = nullptr) {
         QList<QStringList> out;
-        for (int i = 0; source.hasPage(i); ++i)
-            out.append(textsOf(drawPage(source, i)));
+        for (int i = 0; source.hasPage(i); ++i) {
+            QStringList texts = textsOf(drawPage(source, i));
+            const QStringList tab = texts.filter(QRegularExpression("^tab:"));
+            if (tabs)
+                *tabs += tab.isEmpty() ? QString() : tab.first().mid(4);
+            texts.removeIf([](const QString& text) { return text.startsWith("tab:"); });
+            out.append(texts);
+        }
         return out;
     }
 };
@@ -288,7 +296,15 @@ private Q_SLOTS:
         f.book(rows);
         f.dir.write("t.rpt", smallTemplate(layout, group));
         const auto source = f.open("t.rpt", QString(), {"+{PhoneBK.name}"});
-        QCOMPARE(f.pages(*source), pages);
+        QStringList tabs;
+        QCOMPARE(f.pages(*source, &tabs), pages);
+        // With groups, each page's tab names the letter its first row is filed under.
+        if (!group.isEmpty()) {
+            QStringList letters;
+            for (const QStringList& page : pages)
+                letters.append(page.first().mid(page.first().startsWith('[') ? 1 : 0, 1));
+            QCOMPARE(tabs, letters);
+        }
         QCOMPARE(source->pageCount(), int(pages.size()));
         // Cells across: the second copy of a label sits to the right of the first.
         if (layout.contains("across")) {
