@@ -142,8 +142,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillory: --report and --pdf go together.\n");
         return 2;
     }
-    // A report written to a file needs fonts but no screen.
-    if (reporting && !haveDisplay())
+    // A report written to a file needs fonts but no screen, not even when one is named but
+    // cannot be reached.
+    if (reporting && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (!haveDisplay()) {
         std::fprintf(stderr, "quillory: no display found; start it under a virtual one, for "

@@ -233,7 +233,8 @@ Template loadTemplate(const QString& path) {
     if (out.detail.height <= 0)
         bad(QStringLiteral("The detail band needs a height."));
 
-    const QRectF body = QRectF(QPointF(0, 0), size.sizePoints()).marginsRemoved(pageMargins);
+    // Landscape pages are measured as they are drawn, turned.
+    const QRectF body = out.layout.fullRect(QPageLayout::Point).marginsRemoved(pageMargins);
     const double usable = body.height() - out.pageHeader.height - out.pageFooter.height;
     if (usable < out.detail.height + out.groupHeader.height)
         bad(QStringLiteral("The bands do not fit on the page."));

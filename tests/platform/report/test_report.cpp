@@ -119,7 +119,7 @@ QVariantMap contact(const QString& last, const QString& first, const QVariant& a
 QByteArray smallTemplate(const QString& extra = {}, const QString& group = {}) {
     return QStringLiteral(R"({
  "title": "Test", "database": "Corvanel.MDB", "unit": "in",
- "page": {"width": 4, "height": 3},
+ %3
  %1
  %2
  "bands": {
@@ -129,7 +129,8 @@ QByteArray smallTemplate(const QString& extra = {}, const QString& group = {}) {
     {"type": "text", "x": 0, "y": 0, "width": 1.5, "text": "{PhoneBK.name}/{PhoneBK.namef}"}]}
  }
 })")
-        .arg(group, extra)
+        .arg(group, extra,
+             extra.contains("\"page\"") ? QString() : R"("page": {"width": 4, "height": 3},)")
         .toUtf8();
 }
 
@@ -274,6 +275,10 @@ private Q_SLOTS:
         QTest::newRow("groups: a heading that fits without its row moves on")
             << QString() << byLetter << QStringList{"A1", "A2", "B1"}
             << QList<QStringList>{{"[A]", "A1/x", "A2/x"}, {"[B]", "B1/x"}};
+        QTest::newRow("landscape: the sheet turned")
+            << R"("page": {"width": 3, "height": 4, "orientation": "landscape"},)" << QString()
+            << seven
+            << QList<QStringList>{{"A1/x", "A2/x", "A3/x"}, {"A4/x", "A5/x", "B1/x"}, {"B2/x"}};
         QTest::newRow("two columns down")
             << R"("columns": {"count": 2, "order": "down"},)" << QString() << seven
             << QList<QStringList>{{"A1/x", "A2/x", "A3/x", "A4/x", "A5/x", "B1/x"}, {"B2/x"}};
