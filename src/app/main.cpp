@@ -2,11 +2,13 @@
 
 #include "app/Registration.h"
 #include "core/AppContext.h"
-#include "core/ProgramInfo.h"
 #include "core/frmSplash.h"
+#include "core/ProgramInfo.h"
 #include "platform/files/FileOps.h"
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
+#include "platform/report/PrintOutput.h"
+#include "platform/report/ReportSource.h"
 
 #include <cstdio>
 #include <optional>
@@ -51,6 +53,37 @@ QByteArray nativeHome(int argc, char** argv) {
     return found;
 }
 
+// --report TEMPLATE --pdf FILE: fills a template and writes it as PDF, with no window. Without
+// --selection and --sort it chooses the rows the program's own print job chooses.
+int writeReport(const QCommandLineParser& parser, const QCommandLineOption& report,
+                const QCommandLineOption& pdf, const QCommandLineOption& selection,
+                const QCommandLineOption& sort, const quillory::ProgramFolder& folder) {
+    const QString name = parser.value(report);
+    try {
+        quillory::report::ReportRequest request = quillory::report::defaultRequest(name);
+        if (parser.isSet(selection))
+            request.selectionFormula = parser.value(selection);
+        if (parser.isSet(sort)) {
+            const QStringList sorts = parser.values(sort);
+            if (sorts.size() > 2)
+                throw quillory::PlatformError(quillory::ErrorNumber::EngineSyntax,
+                                              QStringLiteral("At most two --sort fields."));
+            request.sortFields = {sorts.value(0), sorts.value(1)};
+        }
+        const auto source = quillory::report::openReport(request, folder);
+        quillory::report::writePdf(*source, parser.value(pdf));
+    } catch (const quillory::PlatformError& error) {
+        std::fprintf(
+            stderr, "quillory: %s: %s\n", qPrintable(name),
+            qPrintable(QString(error.description()).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        return 1;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quillory: %s: %s\n", qPrintable(name), error.what());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -67,7 +100,26 @@ int main(int argc, char** argv) {
     const QCommandLineOption exitOption(
         QStringLiteral("exit-after-start"),
         QStringLiteral("Start as usual and exit once the first card is shown (for timing)."));
-    parser.addOptions({helpOption, versionOption, homeOption, exitOption});
+    const QCommandLineOption reportOption(
+        QStringLiteral("report"),
+        QStringLiteral("Fill the report template NAME (such as combook1.rpt) and write it with "
+                       "--pdf, without a window."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption pdfOption(QStringLiteral("pdf"),
+                                       QStringLiteral("Write the report to FILE as PDF."),
+                                       QStringLiteral("FILE"));
+    const QCommandLineOption selectionOption(
+        QStringLiteral("selection"),
+        QStringLiteral("Choose the report's rows with FORMULA (\"\" for every row) instead of "
+                       "the print job's own choice."),
+        QStringLiteral("FORMULA"));
+    const QCommandLineOption sortOption(
+        QStringLiteral("sort"),
+        QStringLiteral("Sort the report by FIELD, such as +{PhoneBK.name}; give it twice for a "
+                       "second key."),
+        QStringLiteral("FIELD"));
+    parser.addOptions({helpOption, versionOption, homeOption, exitOption, reportOption, pdfOption,
+                       selectionOption, sortOption});
 
     if (!parser.parse(argumentList(argc, argv))) {
         std::fprintf(stderr, "quillory: %s\nTry 'quillory --help'.\n",
@@ -85,6 +137,15 @@ int main(int argc, char** argv) {
         std::printf("quillory %s\n", quillory::program::Version);
         return 0;
     }
+    const bool reporting = parser.isSet(reportOption);
+    if (reporting != parser.isSet(pdfOption)) {
+        std::fprintf(stderr, "quillory: --report and --pdf go together.\n");
+        return 2;
+    }
+    // A report written to a file needs fonts but no screen, not even when one is named but
+    // cannot be reached.
+    if (reporting && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     if (!haveDisplay()) {
         std::fprintf(stderr, "quillory: no display found; start it under a virtual one, for "
                              "example: xvfb-run -s \"-screen 0 1280x1024x24\" quillory\n");
@@ -110,6 +171,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillory: %s\n", qPrintable(error.description()));
         return 1;
     }
+    if (reporting)
+        return writeReport(parser, reportOption, pdfOption, selectionOption, sortOption, *folder);
+    quillory::report::installReportRunner();
     quillory::AppContext app(*folder);
     quillory::registerAllCommands(app);
 
