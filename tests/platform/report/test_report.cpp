@@ -380,7 +380,7 @@ private Q_SLOTS:
             << "IsNull ({PhoneBK.nickname})" << true << "{PhoneBK.nickname} is not in the table";
         QTest::newRow("bad sort") << "runner.rpt"
                                   << "sort" << true
-                                  << "sort field \"{PhoneBK.namef}\" cannot be used";
+                                  << "sort field \"+PhoneBK.namef\" cannot be used";
     }
     void failedRun() {
         QFETCH(QString, templateName);
@@ -398,7 +398,7 @@ private Q_SLOTS:
         control.WindowTitle = "Preview Runner";
         control.SortFields = {"+{PhoneBK.name}", "+{PhoneBK.namef}"};
         if (selection == "sort")
-            control.SortFields[1] = "{PhoneBK.namef}";
+            control.SortFields[1] = "+PhoneBK.namef"; // a field without its braces
         else
             control.SelectionFormula = selection;
         control.Destination = 0;
