@@ -7,6 +7,7 @@
 #include "platform/files/FileOps.h"
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
+#include "printing/Envelope.h"
 
 #include <cstdio>
 #include <optional>
@@ -68,6 +69,13 @@ int main(int argc, char** argv) {
         QStringLiteral("exit-after-start"),
         QStringLiteral("Start as usual and exit once the first card is shown (for timing)."));
     parser.addOptions({helpOption, versionOption, homeOption, exitOption});
+    // The envelope of the first contact of the sorted book, written as a PDF without a window.
+    const QCommandLineOption envelopeOption(
+        QStringLiteral("envelope"),
+        QStringLiteral("With --pdf: write the envelope of the book's first contact."));
+    const QCommandLineOption envelopePdfOption(
+        QStringLiteral("pdf"), QStringLiteral("The PDF file to write."), QStringLiteral("FILE"));
+    parser.addOptions({envelopeOption, envelopePdfOption});
 
     if (!parser.parse(argumentList(argc, argv))) {
         std::fprintf(stderr, "quillory: %s\nTry 'quillory --help'.\n",
@@ -109,6 +117,20 @@ int main(int argc, char** argv) {
     } catch (const quillory::PlatformError& error) {
         std::fprintf(stderr, "quillory: %s\n", qPrintable(error.description()));
         return 1;
+    }
+    if (parser.isSet(envelopeOption)) {
+        if (!parser.isSet(envelopePdfOption)) {
+            std::fprintf(stderr, "quillory: --envelope needs --pdf FILE\n");
+            return 2;
+        }
+        try {
+            quillory::writeFirstContactEnvelope(*folder, parser.value(envelopePdfOption));
+        } catch (const quillory::PlatformError& error) {
+            std::fprintf(stderr, "quillory: %s\n",
+                         qPrintable(error.description().simplified()));
+            return 1;
+        }
+        return 0;
     }
     quillory::AppContext app(*folder);
     quillory::registerAllCommands(app);
