@@ -2,8 +2,8 @@
 
 #include "app/Registration.h"
 #include "core/AppContext.h"
-#include "core/ProgramInfo.h"
 #include "core/frmSplash.h"
+#include "core/ProgramInfo.h"
 #include "platform/files/FileOps.h"
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
@@ -126,8 +126,7 @@ int main(int argc, char** argv) {
         try {
             quillory::writeFirstContactEnvelope(*folder, parser.value(envelopePdfOption));
         } catch (const quillory::PlatformError& error) {
-            std::fprintf(stderr, "quillory: %s\n",
-                         qPrintable(error.description().simplified()));
+            std::fprintf(stderr, "quillory: %s\n", qPrintable(error.description().simplified()));
             return 1;
         }
         return 0;

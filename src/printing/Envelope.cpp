@@ -1,11 +1,11 @@
 #include "printing/Envelope.h"
 
 #include "core/ContactRecord.h"
-#include "core/SettingsStore.h"
 #include "core/frmMain.h"
+#include "core/SettingsStore.h"
 #include "platform/engine/Database.h"
-#include "platform/files/ProgramFolder.h"
 #include "platform/files/PlatformError.h"
+#include "platform/files/ProgramFolder.h"
 #include "platform/printer/LinePrinter.h"
 #include "platform/ui/MessageBox.h"
 
@@ -83,6 +83,11 @@ printer::LinePage envelopePage(const UserSettings& settings, const EnvelopeAddre
     else if (settings.envelopeFeed == Feed::Left || settings.envelopeFeed == Feed::Right)
         page.setFeed(2);
     const bool rightSide = printsRightSide(settings.envelopeFeed);
+    // The envelope on the left side of the tray is the page itself. On the right side of the
+    // tray, and through the paper tray, it lies inside a letter-size frame: the right-side lines
+    // reach 35 lines down and the manual feed is upright, and neither fits a #10 page.
+    if (rightSide || settings.envelopeFeed == Feed::Manual)
+        page.setPageSize(QPageSize(QPageSize::Letter));
 
     page.setFont(EnvelopeFont, 8, true);
     if (rightSide)
@@ -140,8 +145,8 @@ void printEnvelope(const printer::LinePage& page, QWidget* parent) {
 void writeFirstContactEnvelope(const ProgramFolder& folder, const QString& pdfPath) {
     UserSettings settings;
     SettingsStore(folder.path()).load(settings);
-    const auto book = engine::Database::open(folder.file(contact::file::Book),
-                                             engine::Database::Mode::ReadOnly);
+    const auto book =
+        engine::Database::open(folder.file(contact::file::Book), engine::Database::Mode::ReadOnly);
     engine::Statement contacts(*book, contact::source::Sorted);
     if (!contacts.step())
         throw PlatformError(ErrorNumber::EngineNoCurrentRecord,

@@ -48,18 +48,18 @@ frmPrint::frmPrint(AppContext& app, QWidget* parent)
     Frame1 = named(new QGroupBox(QStringLiteral("Print Options"), this), "Frame1");
     OptEnv = named(new QRadioButton(QStringLiteral("Print &Envelope"), Frame1), "OptEnv");
     OptAdd = named(new QRadioButton(QStringLiteral("Print &Address Book"), Frame1), "OptAdd");
-    Optrunner = named(
-        new QRadioButton(QStringLiteral("Print Day Runner (R)  [3 3/4\" X 6 3/4\"]"), Frame1),
-        "Optrunner");
-    Optrunner1 = named(
-        new QRadioButton(QStringLiteral("Print Day Runner (R)  [5 1/2\" X 8 1/2\"]"), Frame1),
-        "Optrunner1");
+    Optrunner =
+        named(new QRadioButton(QStringLiteral("Print Day Runner (R)  [3 3/4\" X 6 3/4\"]"), Frame1),
+              "Optrunner");
+    Optrunner1 =
+        named(new QRadioButton(QStringLiteral("Print Day Runner (R)  [5 1/2\" X 8 1/2\"]"), Frame1),
+              "Optrunner1");
     OptLabel = named(new QRadioButton(QStringLiteral("Print &Labels"), Frame1), "OptLabel");
     Command1 = named(new QPushButton(QStringLiteral("&Print"), Frame1), "Command1");
     Command2 = named(new QPushButton(QStringLiteral("&Close"), Frame1), "Command2");
-    Label1 = named(new QLabel(QStringLiteral("Select the print option you want and click PRINT."),
-                              this),
-                   "Label1");
+    Label1 =
+        named(new QLabel(QStringLiteral("Select the print option you want and click PRINT."), this),
+              "Label1");
     Label1->setTextFormat(Qt::PlainText);
     Label1->setWordWrap(true);
     Command1->setDefault(true);
@@ -112,10 +112,10 @@ void frmPrint::Command1_Click() {
     if (OptEnv->isChecked()) {
         printEnvelope();
     } else if (OptAdd->isChecked()) {
-        const QString page2 = QStringLiteral(
-            "Address Book [Page 2] (Click on the Printer Icon below to PRINT!)");
-        const QString page1 = QStringLiteral(
-            "Address Book [Page 1] (Click on the Printer Icon below to PRINT!)");
+        const QString page2 =
+            QStringLiteral("Address Book [Page 2] (Click on the Printer Icon below to PRINT!)");
+        const QString page1 =
+            QStringLiteral("Address Book [Page 1] (Click on the Printer Icon below to PRINT!)");
         runReports(1, {{QStringLiteral("combook2.rpt"), page2, AddressBookPage2Selection},
                        {QStringLiteral("combook1.rpt"), page1, AddressBookPage1Selection}});
     } else if (Optrunner->isChecked()) {

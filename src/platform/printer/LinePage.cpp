@@ -57,10 +57,10 @@ void LinePage::printEmptyLine() {
 }
 
 QPageLayout LinePage::pageLayout() const {
-    const QPageSize envelope(QPageSize::Envelope10);
     const auto orientation = m_feed == 1 ? QPageLayout::Portrait : QPageLayout::Landscape;
-    return QPageLayout(envelope, orientation, QMarginsF(Margin, Margin, Margin, Margin),
-                       QPageLayout::Point);
+    // The margin is drawn by the lines themselves; the page's own is none, so the painter's
+    // origin is the paper's corner on every device.
+    return QPageLayout(m_pageSize, orientation, QMarginsF(), QPageLayout::Point);
 }
 
 double LinePage::columnOffset(const QFont& font, int column) {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <QFont>
 #include <QPageLayout>
+#include <QPageSize>
 #include <QString>
 #include <vector>
 
@@ -16,9 +17,9 @@ namespace quillory::printer {
 class LinePage {
 public:
     struct Line {
-        QFont font;      // the font the line was printed in (resolved family, size in points)
-        int column = 1;  // where the text starts; 1 for an empty line
-        QString text;    // empty for an empty line
+        QFont font;     // the font the line was printed in (resolved family, size in points)
+        int column = 1; // where the text starts; 1 for an empty line
+        QString text;   // empty for an empty line
         bool empty = false;
     };
 
@@ -33,12 +34,15 @@ public:
     // The feed value: 1 portrait, 2 landscape. A page without one is printed lying down, the
     // way an envelope is addressed.
     void setFeed(int feed) { m_feed = feed; }
+    // The paper the lines are placed on; a #10 envelope unless set.
+    void setPageSize(const QPageSize& size) { m_pageSize = size; }
 
     const std::vector<Line>& lines() const { return m_lines; }
     std::optional<int> feed() const { return m_feed; }
     const QFont& font() const { return m_font; }
 
-    // A #10 envelope (4 1/8 x 9 1/2 in) in the orientation of the feed value.
+    // The page size (a #10 envelope, 4 1/8 x 9 1/2 in, unless set) in the orientation of the
+    // feed value.
     QPageLayout pageLayout() const;
 
     // Draws the lines on `painter`, whose origin is the paper's top left corner; the device's
@@ -55,6 +59,7 @@ public:
 private:
     QFont m_font;
     std::optional<int> m_feed;
+    QPageSize m_pageSize{QPageSize::Envelope10};
     std::vector<Line> m_lines;
 };
 

@@ -35,8 +35,10 @@ void LinePrinter::printOnDefault(const LinePage& page, const QString& jobName) {
 
 void LinePrinter::print(const LinePage& page, QPrinter& printer) {
     printer.setFullPage(true);
-    if (!printer.setPageLayout(page.pageLayout()))
+    if (!printer.setPageLayout(page.pageLayout())) {
+        printer.setPageSize(page.pageLayout().pageSize());
         printer.setPageOrientation(page.pageLayout().orientation());
+    }
     QPainter painter;
     if (!painter.begin(&printer))
         fail(QStringLiteral("The printer could not start the job."));
