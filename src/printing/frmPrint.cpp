@@ -44,6 +44,7 @@ frmPrint::frmPrint(AppContext& app, QWidget* parent)
     setObjectName(QStringLiteral("frmPrint"));
     setWindowTitle(QStringLiteral("Printing Options"));
     setModal(true);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
 
     Frame1 = named(new QGroupBox(QStringLiteral("Print Options"), this), "Frame1");
     OptEnv = named(new QRadioButton(QStringLiteral("Print &Envelope"), Frame1), "OptEnv");
@@ -88,6 +89,7 @@ frmPrint::frmPrint(AppContext& app, QWidget* parent)
 
 void frmPrint::Form_Load() {
     adjustSize();
+    setFixedSize(size());
     ui::CenterForm(*this);
 }
 
