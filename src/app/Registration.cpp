@@ -7,6 +7,7 @@
 #include "maintenance/Maintenance.h"
 #include "outside/Outside.h"
 #include "prefs/frmUser.h"
+#include "printing/frmPrint.h"
 #include "search/frmsrch.h"
 
 namespace quillory {
@@ -19,6 +20,7 @@ void registerAllCommands(AppContext& app) {
     registerPrefsCommands(app);
     registerOutsideCommands(app);
     registerExtrasCommands(app);
+    registerPrintingCommands(app);
     registerHelpCommands(app);
 }
 

@@ -9,6 +9,7 @@
 #include "platform/files/ProgramFolder.h"
 #include "platform/report/PrintOutput.h"
 #include "platform/report/ReportSource.h"
+#include "printing/Envelope.h"
 
 #include <cstdio>
 #include <optional>
@@ -105,9 +106,11 @@ int main(int argc, char** argv) {
         QStringLiteral("Fill the report template NAME (such as combook1.rpt) and write it with "
                        "--pdf, without a window."),
         QStringLiteral("NAME"));
-    const QCommandLineOption pdfOption(QStringLiteral("pdf"),
-                                       QStringLiteral("Write the report to FILE as PDF."),
-                                       QStringLiteral("FILE"));
+    const QCommandLineOption pdfOption(
+        QStringLiteral("pdf"),
+        QStringLiteral("Write the report (with --report) or the envelope (with --envelope) to FILE "
+                       "as PDF, without a window."),
+        QStringLiteral("FILE"));
     const QCommandLineOption selectionOption(
         QStringLiteral("selection"),
         QStringLiteral("Choose the report's rows with FORMULA (\"\" for every row) instead of "
@@ -118,8 +121,12 @@ int main(int argc, char** argv) {
         QStringLiteral("Sort the report by FIELD, such as +{PhoneBK.name}; give it twice for a "
                        "second key."),
         QStringLiteral("FIELD"));
+    // The envelope of the first contact of the sorted book, written as a PDF without a window.
+    const QCommandLineOption envelopeOption(
+        QStringLiteral("envelope"),
+        QStringLiteral("With --pdf: write the envelope of the book's first contact."));
     parser.addOptions({helpOption, versionOption, homeOption, exitOption, reportOption, pdfOption,
-                       selectionOption, sortOption});
+                       selectionOption, sortOption, envelopeOption});
 
     if (!parser.parse(argumentList(argc, argv))) {
         std::fprintf(stderr, "quillory: %s\nTry 'quillory --help'.\n",
@@ -138,13 +145,18 @@ int main(int argc, char** argv) {
         return 0;
     }
     const bool reporting = parser.isSet(reportOption);
-    if (reporting != parser.isSet(pdfOption)) {
-        std::fprintf(stderr, "quillory: --report and --pdf go together.\n");
+    const bool envelope = parser.isSet(envelopeOption);
+    if (reporting && envelope) {
+        std::fprintf(stderr, "quillory: --report and --envelope cannot be used together.\n");
+        return 2;
+    }
+    if ((reporting || envelope) != parser.isSet(pdfOption)) {
+        std::fprintf(stderr, "quillory: --pdf goes with --report or --envelope.\n");
         return 2;
     }
     // A report written to a file needs fonts but no screen, not even when one is named but
     // cannot be reached.
-    if (reporting && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if ((reporting || envelope) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (!haveDisplay()) {
         std::fprintf(stderr, "quillory: no display found; start it under a virtual one, for "
@@ -173,6 +185,15 @@ int main(int argc, char** argv) {
     }
     if (reporting)
         return writeReport(parser, reportOption, pdfOption, selectionOption, sortOption, *folder);
+    if (envelope) {
+        try {
+            quillory::writeFirstContactEnvelope(*folder, parser.value(pdfOption));
+        } catch (const quillory::PlatformError& error) {
+            std::fprintf(stderr, "quillory: %s\n", qPrintable(error.description().simplified()));
+            return 1;
+        }
+        return 0;
+    }
     quillory::report::installReportRunner();
     quillory::AppContext app(*folder);
     quillory::registerAllCommands(app);
