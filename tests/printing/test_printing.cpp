@@ -7,14 +7,11 @@
 #include "core/UserSettings.h"
 #include "platform/files/PlatformError.h"
 #include "platform/printer/LinePage.h"
+#include "platform/report/Formula.h"
 #include "platform/report/PrinterDialog.h"
 #include "platform/report/ReportControl.h"
 #include "printing/Envelope.h"
 #include "printing/frmPrint.h"
-#if __has_include("platform/report/Formula.h")
-#include "platform/report/Formula.h"
-#define QUILLORY_HAVE_FORMULA 1
-#endif
 #include "BookFiller.h"
 #include "StartedProgram.h"
 #include "TestSupport.h"
@@ -628,7 +625,6 @@ void TestPrinting::mendedSelectionsPutEveryContactOnOneRun_data() {
 // The same value as the second address line (for the address book) and as the last name (for
 // the planner pages).
 void TestPrinting::mendedSelectionsPutEveryContactOnOneRun() {
-#ifdef QUILLORY_HAVE_FORMULA
     QFETCH(QVariant, value);
     QFETCH(int, addressBookPage);
     QFETCH(bool, onPlanner);
@@ -638,9 +634,6 @@ void TestPrinting::mendedSelectionsPutEveryContactOnOneRun() {
     QCOMPARE(page1, addressBookPage == 1);
     QCOMPARE(page2, addressBookPage == 2);
     QCOMPARE(report::Formula::parse(frmPrint::PlannerSelection).selects(row), onPlanner);
-#else
-    QSKIP("the formula language is not built into this tree");
-#endif
 }
 
 QTEST_MAIN(TestPrinting)
