@@ -6,6 +6,7 @@
 #include "extras/Extras.h"
 #include "maintenance/Maintenance.h"
 #include "outside/Outside.h"
+#include "platform/report/ReportSource.h"
 #include "prefs/frmUser.h"
 #include "printing/frmPrint.h"
 #include "search/frmsrch.h"
@@ -13,6 +14,8 @@
 namespace quillory {
 
 void registerAllCommands(AppContext& app) {
+    // Print jobs run their reports on the program's own engine, into its preview window.
+    report::installReportRunner();
     registerCoreCommands(app);
     registerBrowseCommands(app);
     registerSearchCommands(app);

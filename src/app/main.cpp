@@ -194,7 +194,6 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    quillory::report::installReportRunner();
     quillory::AppContext app(*folder);
     quillory::registerAllCommands(app);
 

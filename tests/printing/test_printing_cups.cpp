@@ -1,19 +1,23 @@
-// The envelope printed through a real print queue: a private print server with a PDF printer is
-// started for the test, the user prints an envelope from Printing Options, and the page that
-// arrives is read back. A stopped queue is told to the user, who may save a PDF instead.
+// Printing through a real print queue: a private print server with a PDF printer is started
+// for the test, the user prints an envelope, and the address book from its preview, from Printing
+// Options, and the pages that arrive are read back. A stopped queue is told to the user, who may
+// save a PDF instead.
 
 #include "BookFiller.h"
 #include "core/frmMain.h"
+#include "platform/report/PrinterDialog.h"
 #include "printing/frmPrint.h"
 #include "StartedProgram.h"
 #include "TestSupport.h"
 
 #include <pwd.h>
 #include <QAction>
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -71,6 +75,25 @@ QVariantMap recipient() {
 const QByteArray Settings = "USERName=Ann Writer\nUSERAddress1=1 Main St\nUSERAddress2=\n"
                             "USERCity=Albany\nUSERState=NY\nUSERZip=12201\nEnvLeft=1\n";
 
+// The newest non-empty PDF the printer wrote since `since` whose name starts with `prefix`, once
+// its text holds `expected`; empty when none arrives in time.
+QString arrivedPdf(const QDateTime& since, const QString& expected, QString* text) {
+    for (int waited = 0; waited < 120; ++waited) {
+        const QFileInfoList files =
+            QDir(pdfFolder()).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Time);
+        for (const QFileInfo& file : files) {
+            if (file.lastModified() < since || file.size() == 0)
+                continue;
+            if (run(QStringLiteral("pdftotext"),
+                    {QStringLiteral("-layout"), file.filePath(), QStringLiteral("-")}, text) &&
+                text->contains(expected))
+                return file.filePath();
+        }
+        QTest::qWait(500);
+    }
+    return {};
+}
+
 bool printEnvelope(StartedProgram& program) {
     bool closed = false;
     ModalScript script([&](QDialog& dialog) {
@@ -93,6 +116,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void envelopeArrivesAtThePrinter();
     void stoppedQueueIsToldAndOffersAPdf();
+    void addressBookPrintedFromItsPreview();
 
 private:
     QTemporaryDir m_root{QStringLiteral("/tmp/quillory-cups-XXXXXX")};
@@ -193,6 +217,59 @@ void TestPrintingCups::stoppedQueueIsToldAndOffersAPdf() {
     QVERIFY2(message.contains(QStringLiteral("\"%1\"").arg(Queue)), qPrintable(message));
     QVERIFY2(message.contains(QLatin1String("stopped")), qPrintable(message));
     QVERIFY2(message.contains(QLatin1String("PDF")), qPrintable(message));
+}
+
+void TestPrintingCups::addressBookPrintedFromItsPreview() {
+    const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+    QVariantMap second = test::contactNamed(QStringLiteral("Zeller"), QStringLiteral("Otto"));
+    second[QStringLiteral("address2")] = QStringLiteral("Suite 12");
+    test::TempProgramFolder folder;
+    // The address book's templates as the program ships them.
+    for (const char* name : {"combook1.rpt", "combook2.rpt"})
+        QVERIFY(
+            QFile::copy(QDir(qEnvironmentVariable("QUILLORY_ASSETS")).filePath(QLatin1String(name)),
+                        folder.file(QLatin1String(name))));
+    StartedProgram program(folder, {.contacts = QList<QVariantMap>{recipient(), second}});
+    // Both printer dialogs (the job's, then the preview's) are answered with the default
+    // printer, which is the test's PDF queue.
+    int dialogs = 0;
+    report::PrinterDialogService::setResponder([&](const report::PrinterDialogRequest&, QPrinter&) {
+        ++dialogs;
+        return true;
+    });
+    ModalScript script([](QDialog& dialog) {
+        auto& print = static_cast<frmPrint&>(dialog);
+        print.OptAdd->click();
+        print.Command1->click();
+        print.Command2->click();
+    });
+    program.main->mnuPrint->trigger();
+    // The job opened the two previews, page 2 first; page 1 lists the contact without a second
+    // address line. Its printer button prints on the queue.
+    QWidget* page1 = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("frmPreview") &&
+            window->windowTitle().startsWith(QLatin1String("Address Book [Page 1]")))
+            page1 = window;
+    }
+    QVERIFY2(page1, "no preview of the address book's page 1");
+    auto* print = page1->findChild<QAction*>(QStringLiteral("actPrint"));
+    QVERIFY(print);
+    print->trigger();
+    report::PrinterDialogService::setResponder({});
+    QCOMPARE(dialogs, 2);
+    QVERIFY2(program.boxes.asked().isEmpty(), qPrintable(program.boxes.texts().join(u'\n')));
+
+    QString text;
+    const QString arrived = arrivedPdf(started, QStringLiteral("Quintero"), &text);
+    QVERIFY2(!arrived.isEmpty(), "the address book's page did not arrive at the printer");
+    QVERIFY2(text.contains(QLatin1String("77 Harbor Road")), qPrintable(text));
+    QVERIFY2(!text.contains(QLatin1String("Zeller")), qPrintable(text));
+    QFile::remove(arrived);
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("frmPreview"))
+            window->close();
+    }
 }
 
 QTEST_MAIN(TestPrintingCups)

@@ -4,8 +4,11 @@
 #include "platform/report/PreviewWindow.h"
 #include "platform/ui/Modal.h"
 
+#include <QDialog>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
+#include <QPointer>
 
 namespace quillory::report {
 
@@ -16,11 +19,46 @@ PdfFileChooser& installedChooser() {
     return chooser;
 }
 
+// A preview opened from a dialog is that dialog's child, so the user can page through it while
+// the dialog is still up; when the dialog goes, the preview moves to the dialog's own parent
+// window and stays open where it is, as a print job's previews outlive the job's dialog.
+class PreviewKeeper final : public QObject {
+public:
+    PreviewKeeper(QWidget* dialog, QWidget* preview) : QObject(preview), m_preview(preview) {
+        dialog->installEventFilter(this);
+        // A dialog may also go without being hidden first (deleted while never shown).
+        connect(dialog, &QObject::destroyed, this, [this, dialog] { keep(dialog); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Hide)
+            keep(static_cast<QWidget*>(watched));
+        return false;
+    }
+
+private:
+    void keep(QWidget* dialog) {
+        if (!m_preview || m_preview->parentWidget() != dialog)
+            return;
+        dialog->removeEventFilter(this);
+        const QRect geometry = m_preview->geometry();
+        m_preview->setParent(dialog->parentWidget(), m_preview->windowFlags());
+        m_preview->setGeometry(geometry);
+        m_preview->show();
+    }
+
+    QPointer<QWidget> m_preview;
+};
+
 } // namespace
 
 QWidget* showPreview(std::unique_ptr<PageSource> pages, QWidget* parent) {
-    auto* window = new PreviewWindow(std::move(pages), parent);
+    QWidget* owner = parent ? parent->window() : nullptr;
+    auto* window = new PreviewWindow(std::move(pages), owner);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    if (qobject_cast<QDialog*>(owner))
+        new PreviewKeeper(owner, window);
     window->show();
     window->start();
     return window;
