@@ -451,10 +451,15 @@ void PreviewWindow::print() {
             tell(error.description());
         return;
     }
+    runTellingFailure([&] { printPages(*m_pages, printer); });
+}
+
+void PreviewWindow::runTellingFailure(const std::function<void()>& output) {
+    // Writing every page takes a while on a long job; a failure is told once it is over.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QString failure;
     try {
-        printPages(*m_pages, printer);
+        output();
     } catch (const std::exception& error) {
         failure = reasonOf(error);
     }
@@ -474,16 +479,7 @@ void PreviewWindow::exportPdf() {
     const QString path = choosePdfFile(this, suggested + QStringLiteral(".pdf"));
     if (path.isEmpty())
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QString failure;
-    try {
-        writePdf(*m_pages, path);
-    } catch (const std::exception& error) {
-        failure = reasonOf(error);
-    }
-    QApplication::restoreOverrideCursor();
-    if (!failure.isEmpty())
-        tell(failure);
+    runTellingFailure([&] { writePdf(*m_pages, path); });
 }
 
 bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {

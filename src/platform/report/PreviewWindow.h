@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <QMainWindow>
 #include <QTimer>
@@ -52,6 +53,8 @@ private:
     void countStep();
     void updateState();
     void layoutFailed(const QString& reason);
+    // Runs a print or export with the wait cursor and tells its failure, if any.
+    void runTellingFailure(const std::function<void()>& output);
     void tell(const QString& text);
 
     std::unique_ptr<PageSource> m_pages;
