@@ -2,6 +2,7 @@
 // as the report control receives them, the printer dialog's cancel, and the envelope, checked
 // line by line on a recording device and in the PDF the program writes when no printer takes it.
 
+#include "BookFiller.h"
 #include "core/AppContext.h"
 #include "core/frmMain.h"
 #include "core/UserSettings.h"
@@ -12,7 +13,7 @@
 #include "platform/report/ReportControl.h"
 #include "printing/Envelope.h"
 #include "printing/frmPrint.h"
-#include "BookFiller.h"
+#include "RecordingPage.h"
 #include "StartedProgram.h"
 #include "TestSupport.h"
 
@@ -24,7 +25,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPaintEngine>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
@@ -40,66 +40,14 @@ using test::StartedProgram;
 
 namespace {
 
-// A page of 72 dots to the inch that keeps every piece of text drawn on it.
-struct DrawnText {
-    QString text;
-    QPointF baseline;
-    QString family;
-    double points;
-    bool bold;
-};
-
-class RecordingEngine final : public QPaintEngine {
-public:
-    RecordingEngine() : QPaintEngine(AllFeatures) {}
-    bool begin(QPaintDevice*) override { return true; }
-    bool end() override { return true; }
-    void updateState(const QPaintEngineState&) override {}
-    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-    void drawTextItem(const QPointF& p, const QTextItem& item) override {
-        const QFont font = item.font();
-        drawn.push_back({item.text(), p, font.family(), font.pointSizeF(), font.bold()});
-    }
-    Type type() const override { return User; }
-    QList<DrawnText> drawn;
-};
-
-class RecordingPage final : public QPaintDevice {
-public:
-    QPaintEngine* paintEngine() const override { return &engine; }
-    int metric(PaintDeviceMetric metric) const override {
-        switch (metric) {
-        case PdmWidth:
-        case PdmHeight:
-            return 1000;
-        case PdmWidthMM:
-        case PdmHeightMM:
-            return 353;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return 72;
-        case PdmDepth:
-            return 32;
-        case PdmNumColors:
-            return INT_MAX;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return int(QPaintDevice::devicePixelRatioFScale());
-        }
-        return 0;
-    }
-    mutable RecordingEngine engine;
-};
+using test::DrawnText;
 
 QList<DrawnText> drawnLines(const printer::LinePage& page) {
-    RecordingPage device;
+    test::RecordingPage device;
     QPainter painter(&device);
     page.draw(painter);
     painter.end();
-    return device.engine.drawn;
+    return device.drawn();
 }
 
 QByteArray feedSetting(const QString& feed) {

@@ -8,9 +8,9 @@
 #include "platform/files/ProgramFolder.h"
 #include "platform/report/ReportControl.h"
 #include "platform/report/ReportSource.h"
+#include "RecordingPage.h"
 #include "TestSupport.h"
 
-#include <QPaintEngine>
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -22,84 +22,16 @@ using namespace quillory::report;
 
 namespace {
 
-// A page the size of the report's paper that keeps every text drawn on it with its place.
-class TextRecorder : public QPaintDevice {
-public:
-    struct Drawn {
-        QString text;
-        QPointF at;
-    };
-    explicit TextRecorder(QSizeF points) : m_size(points.toSize()), m_engine(this) {}
-    QPaintEngine* paintEngine() const override { return &m_engine; }
-    QList<Drawn> drawn;
-    QStringList texts() const {
-        QStringList out;
-        for (const Drawn& d : drawn)
-            out.append(d.text);
-        return out;
-    }
-
-protected:
-    int metric(PaintDeviceMetric metric) const override {
-        switch (metric) {
-        case PdmWidth:
-            return m_size.width();
-        case PdmHeight:
-            return m_size.height();
-        case PdmWidthMM:
-            return int(m_size.width() * 25.4 / 72);
-        case PdmHeightMM:
-            return int(m_size.height() * 25.4 / 72);
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return 72;
-        case PdmDepth:
-            return 32;
-        case PdmNumColors:
-            return 0x7fffffff;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return int(devicePixelRatioFScale());
-        default:
-            return 0;
-        }
-    }
-
-private:
-    class Engine : public QPaintEngine {
-    public:
-        explicit Engine(TextRecorder* owner) : m_owner(owner) {}
-        bool begin(QPaintDevice*) override { return true; }
-        bool end() override { return true; }
-        void updateState(const QPaintEngineState&) override {}
-        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
-        void drawPolygon(const QPoint*, int, PolygonDrawMode) override {}
-        void drawTextItem(const QPointF& p, const QTextItem& item) override {
-            m_owner->drawn.append({item.text(), painter()->transform().map(p)});
-        }
-        Type type() const override { return User; }
-
-    private:
-        TextRecorder* m_owner;
-    };
-    QSize m_size;
-    mutable Engine m_engine;
-};
-
 // The texts drawn on each page of a report, top to bottom as drawn.
-QList<TextRecorder::Drawn> drawPage(ReportSource& source, int index) {
-    TextRecorder page(source.pageLayout().fullRectPoints().size());
+QList<test::DrawnText> drawPage(ReportSource& source, int index) {
+    test::RecordingPage page(source.pageLayout().fullRectPoints().size());
     QPainter painter(&page);
     source.drawPage(index, painter);
     painter.end();
-    return page.drawn;
+    return page.drawn();
 }
 
-QStringList textsOf(const QList<TextRecorder::Drawn>& drawn) {
+QStringList textsOf(const QList<test::DrawnText>& drawn) {
     QStringList out;
     for (const auto& d : drawn)
         out.append(d.text);
@@ -314,9 +246,9 @@ private Q_SLOTS:
         // Cells across: the second copy of a label sits to the right of the first.
         if (layout.contains("across")) {
             const auto drawn = drawPage(*source, 0);
-            QCOMPARE(drawn.at(0).at.y(), drawn.at(1).at.y());
-            QVERIFY(drawn.at(1).at.x() >= 144 - 1);
-            QVERIFY(drawn.at(2).at.y() >= drawn.at(0).at.y() + 72 - 1);
+            QCOMPARE(drawn.at(0).baseline.y(), drawn.at(1).baseline.y());
+            QVERIFY(drawn.at(1).baseline.x() >= 144 - 1);
+            QVERIFY(drawn.at(2).baseline.y() >= drawn.at(0).baseline.y() + 72 - 1);
         }
     }
 
