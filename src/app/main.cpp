@@ -2,8 +2,10 @@
 
 #include "app/Registration.h"
 #include "core/AppContext.h"
+#include "core/ContactRecord.h"
 #include "core/frmSplash.h"
 #include "core/ProgramInfo.h"
+#include "platform/engine/Database.h"
 #include "platform/files/FileOps.h"
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
@@ -58,9 +60,20 @@ QByteArray nativeHome(int argc, char** argv) {
 // --selection and --sort it chooses the rows the program's own print job chooses.
 int writeReport(const QCommandLineParser& parser, const QCommandLineOption& report,
                 const QCommandLineOption& pdf, const QCommandLineOption& selection,
-                const QCommandLineOption& sort, const quillory::ProgramFolder& folder) {
+                const QCommandLineOption& sort, const QCommandLineOption& missing,
+                const quillory::ProgramFolder& folder) {
     const QString name = parser.value(report);
     try {
+        int blanks = 0;
+        if (parser.isSet(missing)) {
+            bool whole = false;
+            blanks = parser.value(missing).toInt(&whole);
+            if (!whole || blanks < 0)
+                throw quillory::PlatformError(
+                    quillory::ErrorNumber::EngineSyntax,
+                    QStringLiteral("--missing takes a count of labels, not \"%1\".")
+                        .arg(parser.value(missing)));
+        }
         quillory::report::ReportRequest request = quillory::report::defaultRequest(name);
         if (parser.isSet(selection))
             request.selectionFormula = parser.value(selection);
@@ -71,7 +84,16 @@ int writeReport(const QCommandLineParser& parser, const QCommandLineOption& repo
                                               QStringLiteral("At most two --sort fields."));
             request.sortFields = {sorts.value(0), sorts.value(1)};
         }
+        // Address labels are printed from a copy of the book, as the label dialog makes one;
+        // a copy left by the dialog is used as it is, with the print flags it was made with.
+        const QString printCopy = folder.file(QStringLiteral("\\print.mdb"));
+        if (quillory::report::loadTemplate(quillory::report::findTemplate(name, folder))
+                    .database.compare(QStringLiteral("print.mdb"), Qt::CaseInsensitive) == 0 &&
+            !QFileInfo::exists(printCopy))
+            quillory::engine::CompactDatabase(folder.file(quillory::contact::file::Book),
+                                              printCopy);
         const auto source = quillory::report::openReport(request, folder);
+        source->leaveBlank(blanks);
         quillory::report::writePdf(*source, parser.value(pdf));
     } catch (const quillory::PlatformError& error) {
         std::fprintf(
@@ -121,12 +143,17 @@ int main(int argc, char** argv) {
         QStringLiteral("Sort the report by FIELD, such as +{PhoneBK.name}; give it twice for a "
                        "second key."),
         QStringLiteral("FIELD"));
+    const QCommandLineOption missingOption(
+        QStringLiteral("missing"),
+        QStringLiteral("With --report and a label template: leave the first N labels of the "
+                       "first sheet empty."),
+        QStringLiteral("N"));
     // The envelope of the first contact of the sorted book, written as a PDF without a window.
     const QCommandLineOption envelopeOption(
         QStringLiteral("envelope"),
         QStringLiteral("With --pdf: write the envelope of the book's first contact."));
     parser.addOptions({helpOption, versionOption, homeOption, exitOption, reportOption, pdfOption,
-                       selectionOption, sortOption, envelopeOption});
+                       selectionOption, sortOption, envelopeOption, missingOption});
 
     if (!parser.parse(argumentList(argc, argv))) {
         std::fprintf(stderr, "quillory: %s\nTry 'quillory --help'.\n",
@@ -184,7 +211,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (reporting)
-        return writeReport(parser, reportOption, pdfOption, selectionOption, sortOption, *folder);
+        return writeReport(parser, reportOption, pdfOption, selectionOption, sortOption,
+                           missingOption, *folder);
     if (envelope) {
         try {
             quillory::writeFirstContactEnvelope(*folder, parser.value(pdfOption));

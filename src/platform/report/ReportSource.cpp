@@ -5,6 +5,7 @@
 #include "platform/files/ProgramFolder.h"
 #include "platform/report/Preview.h"
 
+#include <algorithm>
 #include <QHash>
 #include <QPaintDevice>
 #include <QPainter>
@@ -175,6 +176,11 @@ void drawBand(QPainter& painter, PreparedFonts& fonts, const Band& band, QPointF
     }
 }
 
+const QRegularExpression& labelTemplate() {
+    static const QRegularExpression re(QStringLiteral("^\\d{4}-[12]\\.rpt$"));
+    return re;
+}
+
 QString groupKeyOf(const QVariant& value, int letters) {
     const QString text = value.toString().trimmed();
     if (text.isEmpty() || !text.at(0).isLetter())
@@ -285,6 +291,16 @@ ReportSource::ReportSource(Template reportTemplate, const QString& databasePath,
 
 ReportSource::~ReportSource() = default;
 
+void ReportSource::leaveBlank(int count) {
+    if (!m_pages.isEmpty())
+        throw PlatformError(ErrorNumber::EngineSyntax,
+                            QStringLiteral("Empty places can only be left before the first page."));
+    // The places are on the first sheet: at most all but one of its labels.
+    const LabelSheet& sheet = m_template.labels;
+    const int most = sheet.isEmpty() ? 0 : sheet.across * sheet.down - 1;
+    m_blanks = std::clamp(count, 0, most);
+}
+
 double ReportSource::bodyTop() const {
     return m_template.layout.margins(QPageLayout::Point).top() + m_template.pageHeader.height;
 }
@@ -295,7 +311,7 @@ double ReportSource::bodyBottom() const {
 }
 
 bool ReportSource::layOutNextPage() {
-    const qint64 total = qint64(m_rows.size()) * m_template.repeat;
+    const qint64 total = m_blanks + qint64(m_rows.size()) * m_template.repeat;
     if (m_done)
         return false;
     Page page;
@@ -312,10 +328,11 @@ bool ReportSource::layOutNextPage() {
     int column = 0;
     double y = top;
     while (m_nextItem < total) {
-        const int row = int(m_nextItem / m_template.repeat);
-        const bool startsGroup = m_template.repeat * qint64(row) == m_nextItem &&
-                                 m_nextGroup < m_groupStart.size() &&
-                                 m_groupStart.at(m_nextGroup) == row;
+        const bool blank = m_nextItem < m_blanks;
+        const int row = blank ? -1 : int((m_nextItem - m_blanks) / m_template.repeat);
+        const bool startsGroup =
+            !blank && m_template.repeat * qint64(row) == m_nextItem - m_blanks &&
+            m_nextGroup < m_groupStart.size() && m_groupStart.at(m_nextGroup) == row;
         if (m_template.acrossThenDown) {
             if (startsGroup) {
                 if (column != 0) {
@@ -330,7 +347,9 @@ bool ReportSource::layOutNextPage() {
             } else if (column == 0 && y + detail > bottom + 0.01) {
                 break;
             }
-            page.items.append({m_rows.at(row), m_nextGroup - 1, float(cellX(column)), float(y)});
+            if (!blank)
+                page.items.append(
+                    {m_rows.at(row), m_nextGroup - 1, float(cellX(column)), float(y)});
             if (++column == columns) {
                 column = 0;
                 y += detail;
@@ -349,7 +368,9 @@ bool ReportSource::layOutNextPage() {
                 ++m_nextGroup;
                 y += header;
             }
-            page.items.append({m_rows.at(row), m_nextGroup - 1, float(cellX(column)), float(y)});
+            if (!blank)
+                page.items.append(
+                    {m_rows.at(row), m_nextGroup - 1, float(cellX(column)), float(y)});
             y += detail;
         }
         ++m_nextItem;
@@ -453,6 +474,15 @@ ReportRequest defaultRequest(const QString& templateName) {
     } else if (name == QLatin1String("combook2.rpt")) {
         request.selectionFormula =
             QStringLiteral("Not IsNull ({PhoneBK.address2}) And Trim ({PhoneBK.address2}) <> ''");
+        request.sortFields = byName;
+    } else if (labelTemplate().match(name).hasMatch()) {
+        // "-1" sheets take the contacts without a second address line, "-2" sheets those with
+        // one, so that every contact is on exactly one of the two.
+        request.selectionFormula =
+            name.contains(QLatin1String("-1."))
+                ? QStringLiteral("IsNull ({PhoneBK.address2}) Or Trim ({PhoneBK.address2}) = ''")
+                : QStringLiteral(
+                      "Not IsNull ({PhoneBK.address2}) And Trim ({PhoneBK.address2}) <> ''");
         request.sortFields = byName;
     } else if (name == QLatin1String("runner.rpt") || name == QLatin1String("runner1.rpt")) {
         request.selectionFormula =

@@ -35,6 +35,10 @@ public:
     int pageCount() override;
     void drawPage(int index, QPainter& painter) override;
 
+    // Leaves the first `count` places of the first page empty, for a sheet of labels of which
+    // some were used already. Call it before any page is asked for.
+    void leaveBlank(int count);
+
     // The selected row ids in the order they are printed (each row once).
     const QVector<qint64>& rows() const { return m_rows; }
 
@@ -60,7 +64,8 @@ private:
     QVector<int> m_groupStart;    // index into m_rows where each group starts
     QVector<QString> m_groupKeys; // the key each group shows
     QVector<Page> m_pages;
-    qint64 m_nextItem = 0; // the next (row, copy) to place, counted over all copies
+    qint64 m_blanks = 0;   // empty places before the first row
+    qint64 m_nextItem = 0; // the next place to fill: the blanks, then each copy of each row
     int m_nextGroup = 0;
     bool m_done = false;
 };

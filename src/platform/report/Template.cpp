@@ -3,6 +3,7 @@
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
 
+#include <algorithm>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -114,7 +115,47 @@ Band readBand(const QJsonObject& bands, const QString& name, const Units& units,
     return band;
 }
 
+// A label sheet becomes columns across, a detail band one label pitch high and page margins
+// around the labels, so that the engine lays labels out as it lays out any across report.
+void readLabels(const QJsonObject& spec, const Units& units, Template& out) {
+    LabelSheet& sheet = out.labels;
+    sheet.label = QSizeF(units.length(spec, QStringLiteral("width")),
+                         units.length(spec, QStringLiteral("height")));
+    sheet.radius = units.length(spec, QStringLiteral("radius"));
+    sheet.across = spec.value(QStringLiteral("across")).toInt(0);
+    sheet.down = spec.value(QStringLiteral("down")).toInt(0);
+    sheet.first = QPointF(units.length(spec, QStringLiteral("left")),
+                          units.length(spec, QStringLiteral("top")));
+    sheet.pitchAcross = units.length(spec, QStringLiteral("pitchAcross"));
+    sheet.pitchDown = units.length(spec, QStringLiteral("pitchDown"));
+    if (sheet.across < 1 || sheet.across > 20 || sheet.down < 1 || sheet.down > 200)
+        bad(QStringLiteral("A label sheet needs 1 to 20 labels across and 1 to 200 down."));
+    if (sheet.label.width() <= 0 || sheet.label.height() <= 0)
+        bad(QStringLiteral("A label needs a width and a height."));
+    if (sheet.pitchAcross < sheet.label.width() - 0.01 ||
+        sheet.pitchDown < sheet.label.height() - 0.01)
+        bad(QStringLiteral("Labels must not overlap: a pitch is smaller than the label."));
+    const QSizeF page = out.layout.fullRect(QPageLayout::Point).size();
+    const double right = page.width() - sheet.first.x() - (sheet.across - 1) * sheet.pitchAcross -
+                         sheet.label.width();
+    const double bottom = page.height() - sheet.first.y() - sheet.down * sheet.pitchDown;
+    if (right < -0.01 || bottom < -0.01)
+        bad(QStringLiteral("The labels do not fit on the page."));
+    out.layout.setMargins(
+        QMarginsF(sheet.first.x(), sheet.first.y(), std::max(0.0, right), std::max(0.0, bottom)));
+    out.ringMargin = 0;
+    out.columns = sheet.across;
+    out.columnGap = sheet.pitchAcross - sheet.label.width();
+    out.acrossThenDown = true;
+}
+
 } // namespace
+
+QRectF LabelSheet::labelRect(int index) const {
+    return QRectF(QPointF(first.x() + (index % across) * pitchAcross,
+                          first.y() + (index / across) * pitchDown),
+                  label);
+}
 
 QStringList Template::fields() const {
     QStringList out;
@@ -214,6 +255,13 @@ Template loadTemplate(const QString& path) {
     if (out.repeat < 1 || out.repeat > 1000)
         bad(QStringLiteral("The repeat count must be between 1 and 1000."));
 
+    const QJsonValue labels = root.value(QStringLiteral("labels"));
+    if (!labels.isUndefined()) {
+        if (!labels.isObject())
+            bad(QStringLiteral("\"labels\" must be an object."));
+        readLabels(labels.toObject(), units, out);
+    }
+
     const QJsonObject group = root.value(QStringLiteral("group")).toObject();
     out.groupField = group.value(QStringLiteral("field")).toString();
     out.groupLetters = group.value(QStringLiteral("letters")).toInt(1);
@@ -230,6 +278,12 @@ Template loadTemplate(const QString& path) {
     out.groupHeader = readBand(bands, QStringLiteral("groupHeader"), units, baseFont);
     out.detail = readBand(bands, QStringLiteral("detail"), units, baseFont);
     out.pageFooter = readBand(bands, QStringLiteral("pageFooter"), units, baseFont);
+    if (!out.labels.isEmpty()) {
+        out.detail.height = out.labels.pitchDown;
+        if (!out.pageHeader.objects.isEmpty() || !out.groupHeader.objects.isEmpty() ||
+            !out.pageFooter.objects.isEmpty() || !out.groupField.isEmpty())
+            bad(QStringLiteral("A label sheet has no headings, foot or groups."));
+    }
     if (out.detail.height <= 0)
         bad(QStringLiteral("The detail band needs a height."));
 

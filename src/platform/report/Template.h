@@ -4,7 +4,9 @@
 
 #include <QFont>
 #include <QPageLayout>
+#include <QPointF>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -34,6 +36,21 @@ struct Band {
     QVector<ReportObject> objects;
 };
 
+// The stock a label template is laid out for, in points: each label's size and corner radius,
+// how many there are across and down a sheet, where the first one's top left corner lies and
+// the distance from one label's corner to the next one's, across and down.
+struct LabelSheet {
+    QSizeF label;
+    double radius = 0;
+    int across = 0, down = 0;
+    QPointF first;
+    double pitchAcross = 0, pitchDown = 0;
+
+    bool isEmpty() const { return across == 0; }
+    // The rectangle of label `index` (0 at the top left, across then down) on a sheet.
+    QRectF labelRect(int index) const;
+};
+
 // A report template as read from its file (see docs/architecture.md, "Report templates").
 struct Template {
     QString fileName;
@@ -46,6 +63,7 @@ struct Template {
     double columnGap = 0;
     bool acrossThenDown = false; // label sheets; otherwise each column fills top to bottom
     int repeat = 1;              // copies of each row (labels)
+    LabelSheet labels;           // empty unless the template prints label stock
     QString groupField;          // "" for no groups
     int groupLetters = 1;        // the group key is this many leading letters, in capitals
     Band pageHeader, groupHeader, detail, pageFooter;
