@@ -3,6 +3,8 @@
 // first labels of a used sheet empty.
 
 #include "BookFiller.h"
+#include "platform/files/PlatformError.h"
+#include "platform/report/Template.h"
 #include "TestSupport.h"
 
 #include <QProcess>
@@ -250,6 +252,48 @@ private Q_SLOTS:
                 return w.text.startsWith(QLatin1Char('F')) && w.text.size() == 4;
             });
         QCOMPARE(printed, qsizetype(40));
+    }
+
+    // A label sheet that cannot be printed is refused when its template is read, naming why.
+    void badSheet_data() {
+        QTest::addColumn<QString>("labels");
+        QTest::addColumn<QString>("reason");
+        const QString fine = R"("width": 2, "height": 1, "across": 3, "down": 10, "left": 0.25,
+            "top": 0.5, "pitchAcross": 2.5, "pitchDown": 1)";
+        QTest::newRow("a good sheet") << fine << QString();
+        QTest::newRow("labels overlap across")
+            << QString(fine).replace("\"pitchAcross\": 2.5", "\"pitchAcross\": 1.9") << "overlap";
+        QTest::newRow("labels overlap down")
+            << QString(fine).replace("\"pitchDown\": 1", "\"pitchDown\": 0.9") << "overlap";
+        QTest::newRow("too wide for the page")
+            << QString(fine).replace("\"across\": 3", "\"across\": 4") << "do not fit";
+        QTest::newRow("too many down")
+            << QString(fine).replace("\"down\": 10", "\"down\": 11") << "do not fit";
+        QTest::newRow("no labels across")
+            << QString(fine).replace("\"across\": 3", "\"across\": 0") << "across";
+    }
+    void badSheet() {
+        QFETCH(QString, labels);
+        QFETCH(QString, reason);
+        test::TempProgramFolder dir;
+        dir.write(QStringLiteral("sheet.rpt"),
+                  QStringLiteral(R"({"database": "print.mdb", "unit": "in",
+                     "page": {"width": 8.5, "height": 11}, "labels": {%1},
+                     "bands": {"detail": {"objects": [{"type": "text", "x": 0, "y": 0,
+                     "text": "{PhoneBK.name}"}]}}})")
+                      .arg(labels)
+                      .toUtf8());
+        try {
+            const report::Template sheet =
+                report::loadTemplate(dir.file(QStringLiteral("sheet.rpt")));
+            QVERIFY2(reason.isEmpty(), "a bad sheet was read");
+            QCOMPARE(sheet.labels.labelRect(4),
+                     QRectF(0.25 * 72 + 2.5 * 72, 0.5 * 72 + 72, 144, 72));
+            QCOMPARE(sheet.detail.height, 72.0);
+        } catch (const PlatformError& error) {
+            QVERIFY2(!reason.isEmpty() && error.description().contains(reason),
+                     qPrintable(error.description()));
+        }
     }
 
     // Return-address labels read the return-address copy: its name and both address lines
