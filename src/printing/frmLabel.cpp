@@ -290,6 +290,9 @@ void frmLabel::Form_Load() {
         }
     } catch (const std::exception&) {
     }
+    // The focus starts on the missing-label count: a grid holding it would lock the buttons
+    // before the user has touched a flag.
+    CountTXT->setFocus();
     ui::CenterForm(*this);
 }
 

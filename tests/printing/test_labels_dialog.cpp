@@ -304,6 +304,10 @@ void TestLabelsDialog::gridFocusDisablesPrintingUntilTheGridIsUpdated() {
     QList<QStringList> copyAfterUpdate;
     withLabelDialog(program, true, [&](frmLabel& dialog, int showing) {
         if (showing == 1) {
+            // Opening does not put the focus into the grid, which would lock the buttons.
+            dialog.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            QVERIFY(dialog.Command2->isEnabled());
             dialog.CountTXT->setText(QStringLiteral("2"));
             QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
             QApplication::sendEvent(dialog.DBGrid1, &focus);
