@@ -7,6 +7,7 @@
 #include "platform/ui/Geometry.h"
 #include "platform/ui/Modal.h"
 #include "printing/Envelope.h"
+#include "printing/frmLabel.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -125,7 +126,8 @@ void frmPrint::Command1_Click() {
     } else if (Optrunner1->isChecked()) {
         runReports(2, {{QStringLiteral("runner1.rpt"), PlannerTitle, PlannerSelection}});
     } else if (OptLabel->isChecked()) {
-        // The label dialog opens here; the Printing Options stay open behind it.
+        // The Printing Options stay open behind the label dialog.
+        showLabelDialog(m_app, this);
     }
 }
 
