@@ -5,12 +5,14 @@
 #include "core/ContactRecord.h"
 #include "core/frmSplash.h"
 #include "core/ProgramInfo.h"
+#include "core/SettingsStore.h"
 #include "platform/engine/Database.h"
 #include "platform/files/FileOps.h"
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
 #include "platform/report/PrintOutput.h"
 #include "platform/report/ReportSource.h"
+#include "platform/ui/MessageBox.h"
 #include "printing/Envelope.h"
 
 #include <cstdio>
@@ -92,6 +94,15 @@ int writeReport(const QCommandLineParser& parser, const QCommandLineOption& repo
             !QFileInfo::exists(printCopy))
             quillory::engine::CompactDatabase(folder.file(quillory::contact::file::Book),
                                               printCopy);
+        // Label sheets are moved by the printer calibration the user saved; with no window, a
+        // settings file that cannot be used is told on the error stream.
+        quillory::ui::MessageBoxService::setResponder([](const quillory::ui::MessageRequest& box) {
+            std::fprintf(stderr, "quillory: %s\n", qPrintable(box.text.simplified()));
+            return quillory::ui::Answer::Ok;
+        });
+        quillory::UserSettings settings;
+        quillory::SettingsStore(folder.path()).load(settings);
+        request.labelOffset = QPointF(settings.labelOffsetX, settings.labelOffsetY);
         const auto source = quillory::report::openReport(request, folder);
         source->leaveBlank(blanks);
         quillory::report::writePdf(*source, parser.value(pdf));

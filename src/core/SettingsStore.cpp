@@ -146,6 +146,23 @@ std::optional<QString> measureText(double measure) {
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
+// A label offset: millimetres in tenths, within reach of the spin boxes that set it. A value
+// out of range is taken as the nearest one in range rather than dropped.
+std::optional<double> toLabelOffset(const QString& text) {
+    const auto number = toNumber(text);
+    if (!number)
+        return std::nullopt;
+    const double limit = UserSettings::MaxLabelOffset;
+    return std::round(std::clamp(*number, -limit, limit) * 10.0) / 10.0;
+}
+
+QString labelOffsetText(double offset) {
+    return QLocale::c().toString(offset, 'f', 1);
+}
+
+const QString LabelOffsetXKey = QStringLiteral("LabelOffsetX");
+const QString LabelOffsetYKey = QStringLiteral("LabelOffsetY");
+
 // A settings file that is there but is no file the program can use (a named pipe, a device,
 // a folder, one far too large, one that cannot be read) is told once per run: after that the
 // program quietly goes on with the values it holds, and every save leaves the thing alone.
@@ -292,6 +309,10 @@ LoadOutcome SettingsStore::load(UserSettings& settings) const {
     file.readGroup(wordProcessorOptions(), settings.wordProcessor, WordProcessor::None);
     file.readGroup(envelopeFeedOptions(), settings.envelopeFeed, EnvelopeFeed::None);
     file.readGroup(labelStockOptions(), settings.labelStock, 0);
+    if (const auto offset = file.read(LabelOffsetXKey, toLabelOffset))
+        settings.labelOffsetX = *offset;
+    if (const auto offset = file.read(LabelOffsetYKey, toLabelOffset))
+        settings.labelOffsetY = *offset;
     outcome.toolbarStyleSelected =
         file.readGroup(toolbarStyleOptions(), settings.toolbarStyle, ToolbarStyle::None);
     if (const auto state = file.read(QStringLiteral("TIP"), toCheckState))
@@ -325,6 +346,8 @@ bool SettingsStore::save(const UserSettings& settings) const {
     file.writeGroup(wordProcessorOptions(), settings.wordProcessor);
     file.writeGroup(envelopeFeedOptions(), settings.envelopeFeed);
     file.writeGroup(labelStockOptions(), settings.labelStock);
+    file.write(LabelOffsetXKey, labelOffsetText(settings.labelOffsetX));
+    file.write(LabelOffsetYKey, labelOffsetText(settings.labelOffsetY));
     file.writeGroup(toolbarStyleOptions(), settings.toolbarStyle);
     file.writeCheckState(QStringLiteral("TIP"), settings.showTips);
     file.writeCheckState(QStringLiteral("BUdata"), settings.autoBackup);

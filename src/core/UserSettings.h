@@ -34,10 +34,16 @@ struct UserSettings {
     int autoBackup = 1;                                        // "BUdata"
     // "Grid0".."Grid16" in twips; empty: the grid's own initial width.
     std::array<std::optional<double>, StoredGridColumns> gridWidths{};
+    // How far every label page is moved to suit the user's printer, in millimetres (right and
+    // down are positive), within +-MaxLabelOffset in tenths: "LabelOffsetX" / "LabelOffsetY".
+    double labelOffsetX = 0.0;
+    double labelOffsetY = 0.0;
 
     // The label stock numbers in the order the settings file lists them.
     static constexpr std::array<int, 10> LabelStocks = {5267, 5160, 5260, 5161, 5261,
                                                         5162, 5262, 5163, 5660, 5662};
+
+    static constexpr double MaxLabelOffset = 10.0;
 
     bool operator==(const UserSettings&) const = default;
 };

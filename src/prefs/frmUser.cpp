@@ -2,12 +2,18 @@
 
 #include "core/AppContext.h"
 #include "core/frmMain.h"
+#include "platform/files/PlatformError.h"
+#include "platform/report/Preview.h"
 #include "platform/ui/Geometry.h"
+#include "platform/ui/MessageBox.h"
 #include "platform/ui/Modal.h"
 #include "prefs/frmFind.h"
+#include "printing/LabelTestSheet.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -137,6 +143,7 @@ frmUser::frmUser(AppContext& app, QWidget* parent)
     connect(OptTI, &QRadioButton::clicked, this, &frmUser::OptTI_Click);
     connect(useSave, &QPushButton::clicked, this, &frmUser::useSave_Click);
     connect(useDelete, &QPushButton::clicked, this, &frmUser::useDelete_Click);
+    connect(CmdTestSheet, &QPushButton::clicked, this, &frmUser::CmdTestSheet_Click);
     connect(useExit, &QPushButton::clicked, this, &frmUser::useExit_Click);
     for (QCheckBox* box : {ChkTip, ChkBU})
         connect(box, &QCheckBox::clicked, box, [box] { box->setTristate(false); });
@@ -292,6 +299,30 @@ void frmUser::buildLabels() {
     layout->addWidget(Label5);
     layout->addSpacing(ui::twipsToPixels(120));
     layout->addLayout(stocks);
+
+    const auto offsetBox = [panel](const char* name) {
+        auto* box = new QDoubleSpinBox(panel);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setRange(-UserSettings::MaxLabelOffset, UserSettings::MaxLabelOffset);
+        box->setDecimals(1);
+        box->setSingleStep(0.1);
+        return box;
+    };
+    SpinOffsetX = offsetBox("SpinOffsetX");
+    SpinOffsetY = offsetBox("SpinOffsetY");
+    CmdTestSheet =
+        named(new QPushButton(QStringLiteral("Print test sheet"), panel), "CmdTestSheet");
+    CmdTestSheet->setAutoDefault(false);
+    auto* calibration = new QFormLayout;
+    calibration->addRow(QStringLiteral("Horizontal offset (mm)"), SpinOffsetX);
+    calibration->addRow(QStringLiteral("Vertical offset (mm)"), SpinOffsetY);
+    auto* calibrationRow = new QHBoxLayout;
+    calibrationRow->addLayout(calibration);
+    calibrationRow->addSpacing(ui::twipsToPixels(240));
+    calibrationRow->addWidget(CmdTestSheet, 0, Qt::AlignBottom);
+    calibrationRow->addStretch(1);
+    layout->addSpacing(ui::twipsToPixels(120));
+    layout->addLayout(calibrationRow);
     layout->addStretch(1);
 }
 
@@ -341,6 +372,8 @@ void frmUser::showSettings(const UserSettings& settings) {
     Label4->setText(settings.wordProcessorPath);
     choose(m_feeds, int(settings.envelopeFeed));
     choose(m_stocks, settings.labelStock);
+    SpinOffsetX->setValue(settings.labelOffsetX);
+    SpinOffsetY->setValue(settings.labelOffsetY);
     choose(m_toolbarStyles, int(settings.toolbarStyle));
     showCheckState(ChkTip, settings.showTips);
     showCheckState(ChkBU, settings.autoBackup);
@@ -360,6 +393,8 @@ void frmUser::collect(UserSettings& settings) const {
     settings.wordProcessorPath = Label4->text();
     settings.envelopeFeed = Feed(chosen(m_feeds));
     settings.labelStock = chosen(m_stocks);
+    settings.labelOffsetX = SpinOffsetX->value();
+    settings.labelOffsetY = SpinOffsetY->value();
     settings.toolbarStyle = Style(chosen(m_toolbarStyles));
     settings.showTips = checkState(ChkTip);
     settings.autoBackup = checkState(ChkBU);
@@ -382,6 +417,25 @@ void frmUser::OptTI_Click() {
 void frmUser::useSave_Click() {
     collect(m_app.settings());
     m_app.SaveSettings();
+}
+
+void frmUser::CmdTestSheet_Click() {
+    const int stock = m_stocks->checkedId();
+    if (stock <= 0) {
+        ui::MessageBoxService::inform(QStringLiteral("Choose a label stock in User Settings first"),
+                                      {}, ui::Icon::Exclamation, this);
+        return;
+    }
+    try {
+        report::showPreview(
+            std::make_unique<LabelTestSheet>(
+                stock, QPointF(SpinOffsetX->value(), SpinOffsetY->value()), m_app.folder()),
+            this);
+    } catch (const PlatformError& error) {
+        ui::MessageBoxService::inform(
+            QStringLiteral("The test sheet could not be made.\n\n%1").arg(error.description()), {},
+            ui::Icon::Exclamation, this);
+    }
 }
 
 void frmUser::useDelete_Click() {

@@ -8,6 +8,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QFrame;
+class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -37,6 +38,9 @@ public:
     void useSave_Click();
     void useDelete_Click();
     void useExit_Click();
+    // Shows the chosen stock's label outlines, moved by the offsets as they stand (saved or
+    // not), in the preview window, from which the user prints them.
+    void CmdTestSheet_Click();
 
     // The controls' values written into `settings`: the return address, the four choices, the
     // word processor's path, the toolbar style and the two check states. A choice with nothing
@@ -65,6 +69,9 @@ public:
     QRadioButton *Opt5267, *Opt5160, *Opt5260, *Opt5161, *Opt5261, *Opt5162, *Opt5262, *Opt5163,
         *Opt5660, *Opt5662;
     QLabel* Label5;
+    // The printer calibration: how far label pages are moved, and a sheet of outlines to check it.
+    QDoubleSpinBox *SpinOffsetX, *SpinOffsetY;
+    QPushButton* CmdTestSheet;
     // Misc. Settings
     QRadioButton *OptIO, *OptTI;
     QCheckBox *ChkTip, *ChkBU;

@@ -407,6 +407,7 @@ void frmLabel::printAddressLabels(const QString& extraSelection) {
                    : QStringLiteral("(") + selection + QStringLiteral(") And ") + extraSelection;
     };
     Report1.Destination = 0;
+    Report1.LabelOffset = QPointF(m_app.settings().labelOffsetX, m_app.settings().labelOffsetY);
     const std::array<std::pair<QString, QString>, 2> runs = {
         std::pair{Label5->text(), withFlag(SecondLineSelection)},
         std::pair{Label4->text(), withFlag(NoSecondLineSelection)}};

@@ -30,7 +30,7 @@ void ReportControl::setRunner(Runner installed) {
 }
 
 ReportRequest ReportControl::request() const {
-    return {ReportFileName, WindowTitle, SelectionFormula, SortFields, Destination};
+    return {ReportFileName, WindowTitle, SelectionFormula, SortFields, Destination, LabelOffset};
 }
 
 void ReportControl::setAction(int action) {

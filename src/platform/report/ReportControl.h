@@ -2,6 +2,7 @@
 
 #include <array>
 #include <functional>
+#include <QPointF>
 #include <QString>
 
 class QWidget;
@@ -19,6 +20,7 @@ struct ReportRequest {
     QString selectionFormula;            // in the formula language; empty: every row
     std::array<QString, 2> sortFields{}; // "+{PhoneBK.name}" / "-{PhoneBK.namef}"; empty: none
     int destination = 0;                 // 0: the preview window
+    QPointF labelOffset;                 // millimetres every label page is moved by
     bool operator==(const ReportRequest&) const = default;
 };
 
@@ -34,6 +36,8 @@ public:
     QString SelectionFormula;
     std::array<QString, 2> SortFields{};
     int Destination = 0;
+    // The printer calibration in millimetres: label sheets are drawn moved by it.
+    QPointF LabelOffset;
 
     // Action = 1 runs the report as the properties describe it; other values do nothing.
     void setAction(int action);

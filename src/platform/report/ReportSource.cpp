@@ -15,6 +15,8 @@ namespace quillory::report {
 
 namespace {
 
+constexpr double PointsPerMillimetre = 72.0 / 25.4;
+
 const QRegularExpression& placeholder() {
     static const QRegularExpression re(QStringLiteral("\\{(\\w+)(?:\\.(\\w+))?\\}"));
     return re;
@@ -410,6 +412,8 @@ void ReportSource::drawPage(int index, QPainter& painter) {
         (bodyWidth - m_template.columnGap * (m_template.columns - 1)) / m_template.columns;
 
     painter.save();
+    if (!m_template.labels.isEmpty())
+        painter.translate(m_labelOffset * PointsPerMillimetre);
     painter.setPen(Qt::black);
     Fill fill;
     fill.table = &m_template.table;
@@ -456,9 +460,11 @@ std::unique_ptr<ReportSource> openReport(const ReportRequest& request,
                                          const ProgramFolder& folder) {
     Template reportTemplate = loadTemplate(findTemplate(request.reportFileName, folder));
     const QString database = folder.file(QLatin1Char('\\') + reportTemplate.database);
-    return std::make_unique<ReportSource>(
+    auto source = std::make_unique<ReportSource>(
         std::move(reportTemplate), database, request.selectionFormula,
         QStringList{request.sortFields[0], request.sortFields[1]}, request.windowTitle);
+    source->setLabelOffset(request.labelOffset);
+    return source;
 }
 
 ReportRequest defaultRequest(const QString& templateName) {

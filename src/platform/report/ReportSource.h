@@ -39,6 +39,10 @@ public:
     // some were used already. Call it before any page is asked for.
     void leaveBlank(int count);
 
+    // Moves every page of a label template by `millimetres` (right and down positive), for a
+    // printer that does not put the sheet where the stock expects it. Other templates ignore it.
+    void setLabelOffset(QPointF millimetres) { m_labelOffset = millimetres; }
+
     // The selected row ids in the order they are printed (each row once).
     const QVector<qint64>& rows() const { return m_rows; }
 
@@ -64,6 +68,7 @@ private:
     QVector<int> m_groupStart;    // index into m_rows where each group starts
     QVector<QString> m_groupKeys; // the key each group shows
     QVector<Page> m_pages;
+    QPointF m_labelOffset; // millimetres
     qint64 m_blanks = 0;   // empty places before the first row
     qint64 m_nextItem = 0; // the next place to fill: the blanks, then each copy of each row
     int m_nextGroup = 0;
