@@ -262,6 +262,13 @@ public:
             write(key, *text);
     }
 
+    // A printer calibration that was never set leaves the file as earlier versions wrote it; once
+    // the key is there, it follows every change, back to zero too.
+    void writeLabelOffset(const QString& key, double offset) {
+        if (offset != 0.0 || !m_file.value(SettingsStore::Section, key).isEmpty())
+            write(key, labelOffsetText(offset));
+    }
+
     // A file that exists but cannot be read is not overwritten with only the keys we hold, and
     // nothing is written into a pipe or a device, nor put in its place.
     bool save() const { return m_file.isReadable() && m_file.save(m_path); }
@@ -346,13 +353,13 @@ bool SettingsStore::save(const UserSettings& settings) const {
     file.writeGroup(wordProcessorOptions(), settings.wordProcessor);
     file.writeGroup(envelopeFeedOptions(), settings.envelopeFeed);
     file.writeGroup(labelStockOptions(), settings.labelStock);
-    file.write(LabelOffsetXKey, labelOffsetText(settings.labelOffsetX));
-    file.write(LabelOffsetYKey, labelOffsetText(settings.labelOffsetY));
     file.writeGroup(toolbarStyleOptions(), settings.toolbarStyle);
     file.writeCheckState(QStringLiteral("TIP"), settings.showTips);
     file.writeCheckState(QStringLiteral("BUdata"), settings.autoBackup);
     for (int column = 0; column < UserSettings::StoredGridColumns; ++column)
         file.writeMeasure(gridKey(column), settings.gridWidths[static_cast<std::size_t>(column)]);
+    file.writeLabelOffset(LabelOffsetXKey, settings.labelOffsetX);
+    file.writeLabelOffset(LabelOffsetYKey, settings.labelOffsetY);
     return file.save();
 }
 

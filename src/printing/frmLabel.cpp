@@ -467,6 +467,7 @@ void frmLabel::Command6_Click() {
     if (!askPrinter())
         return;
     Report2.Destination = 0;
+    Report2.LabelOffset = QPointF(m_app.settings().labelOffsetX, m_app.settings().labelOffsetY);
     Report2.ReportFileName = m_app.settings().userAddress2.trimmed().isEmpty()
                                  ? QStringLiteral("self1.rpt")
                                  : QStringLiteral("self2.rpt");

@@ -6,7 +6,11 @@
 #include "core/AppContext.h"
 #include "core/frmMain.h"
 #include "platform/files/ProgramFolder.h"
+#include "platform/report/PrinterDialog.h"
+#include "platform/report/ReportControl.h"
 #include "prefs/frmUser.h"
+#include "printing/frmLabel.h"
+#include "printing/frmPrint.h"
 #include "printing/LabelTestSheet.h"
 #include "StartedProgram.h"
 #include "TestSupport.h"
@@ -280,8 +284,14 @@ private Q_SLOTS:
         openSettings(program, [&](frmUser& dialog) {
             QCOMPARE(dialog.SpinOffsetX->value(), -7.4);
             QCOMPARE(dialog.SpinOffsetY->value(), 3.0);
+            // Back to no calibration: the keys stay, saying so.
+            dialog.SpinOffsetX->setValue(0.0);
+            dialog.SpinOffsetY->setValue(0.0);
+            dialog.useSave->click();
             dialog.useExit->click();
         });
+        QCOMPARE(stored(program, QStringLiteral("LabelOffsetX")), QStringLiteral("0.0"));
+        QCOMPARE(stored(program, QStringLiteral("LabelOffsetY")), QStringLiteral("0.0"));
     }
 
     // The test sheet draws one outline per label of the stock, where the maker puts the label,
@@ -356,6 +366,39 @@ private Q_SLOTS:
             preview->close();
         // Showing the sheet saves nothing.
         QCOMPARE(stored(program, QStringLiteral("LabelOffsetX")), QString());
+    }
+
+    // Both runs of the label dialog's address job carry the saved offsets to the report.
+    void labelDialogPassesOffsets() {
+        StartedProgram program({.contacts = QList<QVariantMap>{test::contactNamed(
+                                    QStringLiteral("Adams"), QStringLiteral("Ann"))},
+                                .settings = "5160=True\nLabelOffsetX=-1.2\nLabelOffsetY=0.8\n"});
+        QList<report::ReportRequest> runs;
+        report::PrinterDialogService::setResponder(
+            [](const report::PrinterDialogRequest&, QPrinter&) { return true; });
+        report::ReportControl::setRunner([&](const report::ReportRequest& request,
+                                             const ProgramFolder&,
+                                             QWidget*) { runs.append(request); });
+        {
+            ModalScript script([](QDialog& dialog) {
+                if (auto* print = qobject_cast<frmPrint*>(&dialog)) {
+                    print->OptLabel->click();
+                    print->Command1->click();
+                    print->Command2->click();
+                } else if (auto* labels = qobject_cast<frmLabel*>(&dialog)) {
+                    labels->show();
+                    labels->Command2->click();
+                    labels->Command1->click();
+                    labels->hide();
+                }
+            });
+            program.main->mnuPrint->trigger();
+        }
+        report::PrinterDialogService::setResponder({});
+        report::ReportControl::setRunner({});
+        QCOMPARE(runs.size(), 2);
+        for (const report::ReportRequest& run : runs)
+            QCOMPARE(run.labelOffset, QPointF(-1.2, 0.8));
     }
 };
 

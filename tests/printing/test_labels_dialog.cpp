@@ -128,7 +128,7 @@ const QString Sort0 = QStringLiteral("+{PhoneBK.name}");
 const QString Sort1 = QStringLiteral("+{PhoneBK.namef}");
 
 report::ReportRequest labelRun(const char* file, const QString& formula) {
-    return {QString::fromLatin1(file), {}, formula, {Sort0, Sort1}, 0};
+    return {QString::fromLatin1(file), {}, formula, {Sort0, Sort1}, 0, {}};
 }
 
 } // namespace
@@ -443,7 +443,7 @@ void TestLabelsDialog::returnAddressSheet() {
         dialog.Command1->click();
     });
     QCOMPARE(outcome.printerDialogs, 1);
-    QCOMPARE(outcome.runs, QList<report::ReportRequest>({{report, {}, {}, {}, 0}}));
+    QCOMPARE(outcome.runs, QList<report::ReportRequest>({{report, {}, {}, {}, 0, {}}}));
     const QList<QStringList> sheet =
         rowsOf(folder.path() + QStringLiteral("/name.mdb"),
                {QStringLiteral("extra8"), QStringLiteral("address1"), QStringLiteral("address2"),

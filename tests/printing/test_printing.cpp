@@ -151,7 +151,7 @@ const QString Sort0 = QStringLiteral("+{PhoneBK.name}");
 const QString Sort1 = QStringLiteral("+{PhoneBK.namef}");
 
 report::ReportRequest run(const char* file, const QString& title, const QString& formula) {
-    return {QString::fromLatin1(file), title, formula, {Sort0, Sort1}, 0};
+    return {QString::fromLatin1(file), title, formula, {Sort0, Sort1}, 0, {}};
 }
 
 // A program whose default printer cannot be reached: the envelope falls back to a PDF.
