@@ -8,7 +8,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/Modal.h"
 #include "prefs/frmFind.h"
-#include "printing/LabelTestSheet.h"
+#include "platform/report/LabelTestSheet.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -11,7 +11,7 @@
 #include "prefs/frmUser.h"
 #include "printing/frmLabel.h"
 #include "printing/frmPrint.h"
-#include "printing/LabelTestSheet.h"
+#include "platform/report/LabelTestSheet.h"
 #include "StartedProgram.h"
 #include "TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "printing/LabelTestSheet.h"
+#include "platform/report/LabelTestSheet.h"
 
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
