@@ -414,7 +414,7 @@ QVector<QByteArray> makePhotos(int count, quint64 seed, int targetBytes) {
     return photos;
 }
 
-BookReport generateBook(const QString& path, const BookSpec& plan) {
+BookReport generateBook(const QString& path, const BookPlan& plan) {
     QElapsedTimer timer;
     timer.start();
     if (QFileInfo::exists(path))

@@ -7,7 +7,7 @@
 namespace quillory::bench {
 
 // What a generated book holds.
-struct BookSpec {
+struct BookPlan {
     int contacts = 0;
     bool photos = false;
     quint64 seed = 1;
@@ -31,6 +31,6 @@ QVector<QByteArray> makePhotos(int count, quint64 seed, int targetBytes);
 // temporary name beside `path` and renamed into place only when it is complete, so a cut-off
 // run never leaves a half-filled book under the final name. Fails (PlatformError) when `path`
 // exists.
-BookReport generateBook(const QString& path, const BookSpec& plan);
+BookReport generateBook(const QString& path, const BookPlan& plan);
 
 } // namespace quillory::bench

@@ -125,7 +125,7 @@ void ensureBook(const QString& path, int contacts, bool photos) {
     QFile::remove(path);
     QFile::remove(path + QStringLiteral("-journal"));
     std::fprintf(stderr, "Generating %s ...\n", qPrintable(path));
-    quillory::bench::BookSpec plan;
+    quillory::bench::BookPlan plan;
     plan.contacts = contacts;
     plan.photos = photos;
     const quillory::bench::BookReport report = quillory::bench::generateBook(path, plan);

@@ -13,6 +13,7 @@
 #include "platform/files/ProgramFolder.h"
 #include "platform/report/PrintOutput.h"
 #include "platform/report/ReportSource.h"
+#include "ReportFigures.h"
 
 #include <cstdio>
 #include <QCommandLineParser>
@@ -23,26 +24,7 @@
 #include <QImage>
 #include <QPainter>
 
-namespace {
-
-// The process's resident memory now and at its highest, in MB.
-double memoryMb(const char* key) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toDouble() / 1024;
-    }
-    return -1;
-}
-
-void line(const char* what, double value, const char* unit, double limit) {
-    std::printf("%-44s %10.2f %-3s (limit %g %s) %s\n", what, value, unit, limit, unit,
-                value < limit ? "ok" : "OVER");
-}
-
-} // namespace
+using quillory::bench::memoryMb;
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -60,18 +42,11 @@ int main(int argc, char** argv) {
     parser.process(application);
 
     const int contacts = parser.value(contactsOption).toInt();
-    const QString books =
-        qEnvironmentVariable("QUILLORY_BENCH_DIR", QStringLiteral("/tmp/quillory-bench"));
-    const QString folderPath = QDir(books).filePath(QStringLiteral("labels-%1").arg(contacts));
-    QDir().mkpath(folderPath);
-    const QString book = QDir(folderPath).filePath(QStringLiteral("Corvanel.MDB"));
-    const QString printCopy = QDir(folderPath).filePath(QStringLiteral("print.mdb"));
     try {
-        if (!QFile::exists(book)) {
-            quillory::bench::BookSpec spec;
-            spec.contacts = contacts;
-            quillory::bench::generateBook(book, spec);
-        }
+        const QString folderPath =
+            quillory::bench::benchBookFolder(QStringLiteral("labels"), contacts);
+        const QString book = QDir(folderPath).filePath(QStringLiteral("Corvanel.MDB"));
+        const QString printCopy = QDir(folderPath).filePath(QStringLiteral("print.mdb"));
         if (!QFile::exists(printCopy))
             quillory::engine::CompactDatabase(book, printCopy);
         const quillory::ProgramFolder folder(folderPath, parser.value(templatesOption));
@@ -91,7 +66,7 @@ int main(int argc, char** argv) {
             QPainter painter(&page);
             source->drawPage(0, painter);
         }
-        line("first sheet ready", clock.elapsed() / 1000.0, "s", 0.5);
+        quillory::bench::printFigure("first sheet ready", clock.elapsed() / 1000.0, "s", 0.5);
 
         // Writing "5" to clear_refs restarts the peak-memory count from the current size.
         QFile clear(QStringLiteral("/proc/self/clear_refs"));
@@ -106,9 +81,10 @@ int main(int argc, char** argv) {
         std::printf("%-44s %10lld\n", "labels written",
                     static_cast<long long>(source->rows().size()));
         std::printf("%-44s %10d\n", "sheets written", source->pageCount());
-        line("all labels to PDF", seconds, "s", 5);
-        line("memory growth while writing (peak RSS)", memoryMb("VmHWM:") - before, "MB", 100);
-        line("the process's own peak RSS", memoryMb("VmHWM:"), "MB", 100);
+        quillory::bench::printFigure("all labels to PDF", seconds, "s", 5);
+        quillory::bench::printFigure("memory growth while writing (peak RSS)",
+                                     memoryMb("VmHWM:") - before, "MB", 100);
+        quillory::bench::printFigure("the process's own peak RSS", memoryMb("VmHWM:"), "MB", 100);
     } catch (const quillory::PlatformError& error) {
         std::fprintf(stderr, "bench_labels: %s\n", qPrintable(error.description()));
         return 1;

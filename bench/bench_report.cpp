@@ -11,6 +11,7 @@
 #include "platform/files/ProgramFolder.h"
 #include "platform/report/PrintOutput.h"
 #include "platform/report/ReportSource.h"
+#include "ReportFigures.h"
 
 #include <cstdio>
 #include <QCommandLineParser>
@@ -21,26 +22,7 @@
 #include <QImage>
 #include <QPainter>
 
-namespace {
-
-// The process's resident memory now and at its highest, in MB.
-double memoryMb(const char* key) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toDouble() / 1024;
-    }
-    return -1;
-}
-
-void line(const char* what, double value, const char* unit, double limit) {
-    std::printf("%-44s %10.2f %-3s (limit %g %s) %s\n", what, value, unit, limit, unit,
-                value < limit ? "ok" : "OVER");
-}
-
-} // namespace
+using quillory::bench::memoryMb;
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -58,17 +40,10 @@ int main(int argc, char** argv) {
     parser.process(application);
 
     const int contacts = parser.value(contactsOption).toInt();
-    const QString books =
-        qEnvironmentVariable("QUILLORY_BENCH_DIR", QStringLiteral("/tmp/quillory-bench"));
-    const QString folderPath = QDir(books).filePath(QStringLiteral("report-%1").arg(contacts));
-    QDir().mkpath(folderPath);
-    const QString book = QDir(folderPath).filePath(QStringLiteral("Corvanel.MDB"));
     try {
-        if (!QFile::exists(book)) {
-            quillory::bench::BookSpec spec;
-            spec.contacts = contacts;
-            quillory::bench::generateBook(book, spec);
-        }
+        const QString folderPath =
+            quillory::bench::benchBookFolder(QStringLiteral("report"), contacts);
+        const QString book = QDir(folderPath).filePath(QStringLiteral("Corvanel.MDB"));
         const quillory::ProgramFolder folder(folderPath, parser.value(templatesOption));
         std::printf("Address book of %d contacts (%s)\n", contacts, qPrintable(book));
 
@@ -83,7 +58,8 @@ int main(int argc, char** argv) {
             QPainter painter(&page);
             source->drawPage(0, painter);
         }
-        line("first page of page 2 ready", clock.elapsed() / 1000.0, "s", 1);
+        quillory::bench::printFigure("first page of page 2 ready", clock.elapsed() / 1000.0, "s",
+                                     1);
 
         // Writing "5" to clear_refs restarts the peak-memory count from the current size.
         QFile clear(QStringLiteral("/proc/self/clear_refs"));
@@ -102,8 +78,9 @@ int main(int argc, char** argv) {
         }
         const double seconds = clock.elapsed() / 1000.0;
         std::printf("%-44s %10d\n", "pages written (both runs)", pages);
-        line("whole address book to PDF", seconds, "s", 15);
-        line("memory growth while writing (peak RSS)", memoryMb("VmHWM:") - before, "MB", 100);
+        quillory::bench::printFigure("whole address book to PDF", seconds, "s", 15);
+        quillory::bench::printFigure("memory growth while writing (peak RSS)",
+                                     memoryMb("VmHWM:") - before, "MB", 100);
     } catch (const quillory::PlatformError& error) {
         std::fprintf(stderr, "bench_report: %s\n", qPrintable(error.description()));
         return 1;

@@ -40,7 +40,7 @@ bool openWindow() {
     const QString source = QDir(folder).filePath(QStringLiteral("book-100000-photos.mdb"));
     if (!QFile::exists(source)) {
         std::fprintf(stderr, "Generating %s ...\n", qPrintable(source));
-        bench::BookSpec plan;
+        bench::BookPlan plan;
         plan.contacts = 100000;
         plan.photos = true;
         bench::generateBook(source, plan);

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     bool contactsOk = false;
     bool seedOk = false;
     bool bytesOk = false;
-    quillory::bench::BookSpec plan;
+    quillory::bench::BookPlan plan;
     plan.contacts = parser.value(contactsOption).toInt(&contactsOk);
     plan.seed = parser.value(seedOption).toULongLong(&seedOk);
     plan.photoBytes = parser.value(photoBytesOption).toInt(&bytesOk);
