@@ -30,8 +30,8 @@ CommandToolbar::CommandToolbar(const QString& objectName, Size size, QWidget* pa
         addButton(i + 1, specs[size_t(i)]);
 }
 
-void CommandToolbar::addButton(int index, const ToolbarButtonSpec& design) {
-    using Style = ToolbarButtonSpec::Style;
+void CommandToolbar::addButton(int index, const ToolbarButtonDesign& design) {
+    using Style = ToolbarButtonDesign::Style;
     if (design.style == Style::Separator) {
         addSeparator();
         return;
@@ -55,7 +55,7 @@ void CommandToolbar::addButton(int index, const ToolbarButtonSpec& design) {
     if (design.style == Style::DropDown) {
         auto* menu = new QMenu(button);
         auto addItems = [&](const auto& items) {
-            for (const ToolbarMenuItemSpec& item : items) {
+            for (const ToolbarMenuItemDesign& item : items) {
                 QAction* action = menu->addAction(QString::fromUtf8(item.text));
                 const QString itemKey = QString::fromUtf8(item.key);
                 action->setObjectName(QStringLiteral("%1_%2").arg(objectName(), itemKey));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ToolbarSpec.h"
+#include "core/ToolbarDesign.h"
 
 #include <array>
 #include <QToolBar>
@@ -40,7 +40,7 @@ Q_SIGNALS:
     void buttonMenuClicked(const QString& key);
 
 private:
-    void addButton(int index, const ToolbarButtonSpec& design);
+    void addButton(int index, const ToolbarButtonDesign& design);
     std::array<QToolButton*, toolbar::ButtonCount> m_buttons{};
     Size m_size;
 };

@@ -42,19 +42,19 @@ struct Units {
 
 QFont readFont(const QJsonObject& object, const QFont& inherited) {
     QFont font = inherited;
-    const QJsonObject spec = object.value(QStringLiteral("font")).toObject();
-    if (spec.contains(QStringLiteral("family")))
-        font.setFamily(spec.value(QStringLiteral("family")).toString());
-    if (spec.contains(QStringLiteral("size"))) {
-        const double size = spec.value(QStringLiteral("size")).toDouble();
+    const QJsonObject fontObject = object.value(QStringLiteral("font")).toObject();
+    if (fontObject.contains(QStringLiteral("family")))
+        font.setFamily(fontObject.value(QStringLiteral("family")).toString());
+    if (fontObject.contains(QStringLiteral("size"))) {
+        const double size = fontObject.value(QStringLiteral("size")).toDouble();
         if (size <= 0 || size > 200)
             bad(QStringLiteral("A font size must be between 0 and 200 points."));
         font.setPointSizeF(size);
     }
-    if (spec.contains(QStringLiteral("bold")))
-        font.setBold(spec.value(QStringLiteral("bold")).toBool());
-    if (spec.contains(QStringLiteral("italic")))
-        font.setItalic(spec.value(QStringLiteral("italic")).toBool());
+    if (fontObject.contains(QStringLiteral("bold")))
+        font.setBold(fontObject.value(QStringLiteral("bold")).toBool());
+    if (fontObject.contains(QStringLiteral("italic")))
+        font.setItalic(fontObject.value(QStringLiteral("italic")).toBool());
     return font;
 }
 
@@ -68,30 +68,30 @@ Qt::Alignment readAlign(const QString& text) {
     bad(QStringLiteral("\"align\" must be left, center or right, not \"%1\".").arg(text));
 }
 
-ReportObject readObject(const QJsonObject& spec, const Units& units, const QFont& baseFont) {
+ReportObject readObject(const QJsonObject& definition, const Units& units, const QFont& baseFont) {
     ReportObject object;
-    const QString kind = spec.value(QStringLiteral("type")).toString();
+    const QString kind = definition.value(QStringLiteral("type")).toString();
     object.box = QRectF(
-        units.length(spec, QStringLiteral("x")), units.length(spec, QStringLiteral("y")),
-        units.length(spec, QStringLiteral("width")), units.length(spec, QStringLiteral("height")));
-    object.font = readFont(spec, baseFont);
-    object.align = readAlign(spec.value(QStringLiteral("align")).toString());
+        units.length(definition, QStringLiteral("x")), units.length(definition, QStringLiteral("y")),
+        units.length(definition, QStringLiteral("width")), units.length(definition, QStringLiteral("height")));
+    object.font = readFont(definition, baseFont);
+    object.align = readAlign(definition.value(QStringLiteral("align")).toString());
     if (kind == QLatin1String("text")) {
         object.kind = ReportObject::Kind::Text;
-        object.texts = {spec.value(QStringLiteral("text")).toString()};
+        object.texts = {definition.value(QStringLiteral("text")).toString()};
     } else if (kind == QLatin1String("field")) {
         object.kind = ReportObject::Kind::Text;
-        const QString field = spec.value(QStringLiteral("field")).toString();
+        const QString field = definition.value(QStringLiteral("field")).toString();
         if (!fieldReference().match(QLatin1Char('{') + field + QLatin1Char('}')).hasMatch())
             bad(QStringLiteral("\"%1\" is not a field such as PhoneBK.name.").arg(field));
         object.texts = {QLatin1Char('{') + field + QLatin1Char('}')};
     } else if (kind == QLatin1String("lines")) {
         object.kind = ReportObject::Kind::Lines;
-        for (const QJsonValue& line : spec.value(QStringLiteral("lines")).toArray())
+        for (const QJsonValue& line : definition.value(QStringLiteral("lines")).toArray())
             object.texts.append(line.toString());
     } else if (kind == QLatin1String("formula")) {
         object.kind = ReportObject::Kind::Formula;
-        object.formula = Formula::parse(spec.value(QStringLiteral("formula")).toString());
+        object.formula = Formula::parse(definition.value(QStringLiteral("formula")).toString());
     } else if (kind == QLatin1String("rule")) {
         object.kind = ReportObject::Kind::Rule;
     } else {
@@ -108,26 +108,26 @@ Band readBand(const QJsonObject& bands, const QString& name, const Units& units,
         return band;
     if (!value.isObject())
         bad(QStringLiteral("The band \"%1\" must be an object.").arg(name));
-    const QJsonObject spec = value.toObject();
-    band.height = units.length(spec, QStringLiteral("height"));
-    for (const QJsonValue& object : spec.value(QStringLiteral("objects")).toArray())
+    const QJsonObject definition = value.toObject();
+    band.height = units.length(definition, QStringLiteral("height"));
+    for (const QJsonValue& object : definition.value(QStringLiteral("objects")).toArray())
         band.objects.append(readObject(object.toObject(), units, baseFont));
     return band;
 }
 
 // A label sheet becomes columns across, a detail band one label pitch high and page margins
 // around the labels, so that the engine lays labels out as it lays out any across report.
-void readLabels(const QJsonObject& spec, const Units& units, Template& out) {
+void readLabels(const QJsonObject& definition, const Units& units, Template& out) {
     LabelSheet& sheet = out.labels;
-    sheet.label = QSizeF(units.length(spec, QStringLiteral("width")),
-                         units.length(spec, QStringLiteral("height")));
-    sheet.radius = units.length(spec, QStringLiteral("radius"));
-    sheet.across = spec.value(QStringLiteral("across")).toInt(0);
-    sheet.down = spec.value(QStringLiteral("down")).toInt(0);
-    sheet.first = QPointF(units.length(spec, QStringLiteral("left")),
-                          units.length(spec, QStringLiteral("top")));
-    sheet.pitchAcross = units.length(spec, QStringLiteral("pitchAcross"));
-    sheet.pitchDown = units.length(spec, QStringLiteral("pitchDown"));
+    sheet.label = QSizeF(units.length(definition, QStringLiteral("width")),
+                         units.length(definition, QStringLiteral("height")));
+    sheet.radius = units.length(definition, QStringLiteral("radius"));
+    sheet.across = definition.value(QStringLiteral("across")).toInt(0);
+    sheet.down = definition.value(QStringLiteral("down")).toInt(0);
+    sheet.first = QPointF(units.length(definition, QStringLiteral("left")),
+                          units.length(definition, QStringLiteral("top")));
+    sheet.pitchAcross = units.length(definition, QStringLiteral("pitchAcross"));
+    sheet.pitchDown = units.length(definition, QStringLiteral("pitchDown"));
     if (sheet.across < 1 || sheet.across > 20 || sheet.down < 1 || sheet.down > 200)
         bad(QStringLiteral("A label sheet needs 1 to 20 labels across and 1 to 200 down."));
     if (sheet.label.width() <= 0 || sheet.label.height() <= 0)

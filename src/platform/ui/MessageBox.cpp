@@ -14,12 +14,12 @@ MessageBoxService::Responder& responder() {
     return instance;
 }
 
-struct ButtonSpec {
+struct ButtonChoice {
     QMessageBox::StandardButton button;
     Answer answer;
 };
 
-QList<ButtonSpec> buttonsFor(Buttons buttons) {
+QList<ButtonChoice> buttonsFor(Buttons buttons) {
     switch (buttons) {
     case Buttons::Ok:
         return {{QMessageBox::Ok, Answer::Ok}};
@@ -70,8 +70,8 @@ Answer MessageBoxService::show(const MessageRequest& request, QWidget* parent) {
     box.setWindowTitle(effective.caption);
     box.setText(effective.text);
     box.setIcon(iconFor(effective.icon));
-    const QList<ButtonSpec> choices = buttonsFor(effective.buttons);
-    for (const ButtonSpec& choice : choices) {
+    const QList<ButtonChoice> choices = buttonsFor(effective.buttons);
+    for (const ButtonChoice& choice : choices) {
         // Desktop styles that put pictures on dialog buttons would give these the old
         // check-mark and cross icons, jammed against the text; the buttons show words only.
         box.addButton(choice.button)->setIcon(QIcon());
@@ -83,7 +83,7 @@ Answer MessageBoxService::show(const MessageRequest& request, QWidget* parent) {
         box.setEscapeButton(choices.last().button);
     box.exec();
     const auto clicked = box.standardButton(box.clickedButton());
-    for (const ButtonSpec& choice : choices) {
+    for (const ButtonChoice& choice : choices) {
         if (choice.button == clicked)
             return choice.answer;
     }

@@ -7,7 +7,7 @@ namespace quillory {
 
 // One position of the main window's two toolbars. Both toolbars have the same 24 positions;
 // the small one shows captions, the large one does not, and two tool tips differ.
-struct ToolbarButtonSpec {
+struct ToolbarButtonDesign {
     enum class Style { Plain, Check, DropDown, Separator };
 
     const char* caption;
@@ -19,7 +19,7 @@ struct ToolbarButtonSpec {
     const char* toolTipLarge; // nullptr: the same as the small toolbar's
 };
 
-struct ToolbarMenuItemSpec {
+struct ToolbarMenuItemDesign {
     const char* text;
     const char* key;
 };
@@ -31,10 +31,10 @@ constexpr int GridButton = 21;
 constexpr int TypeButton = 1;
 constexpr int UtilsButton = 23;
 
-const std::array<ToolbarButtonSpec, ButtonCount>& buttons();
+const std::array<ToolbarButtonDesign, ButtonCount>& buttons();
 // The drop-down items of button 1 ("type") and button 23 ("utils").
-const std::array<ToolbarMenuItemSpec, 3>& typeItems();
-const std::array<ToolbarMenuItemSpec, 4>& utilsItems();
+const std::array<ToolbarMenuItemDesign, 3>& typeItems();
+const std::array<ToolbarMenuItemDesign, 4>& utilsItems();
 } // namespace toolbar
 
 } // namespace quillory

@@ -1,14 +1,14 @@
-#include "core/ToolbarSpec.h"
+#include "core/ToolbarDesign.h"
 
 namespace quillory::toolbar {
 
 namespace {
-using Style = ToolbarButtonSpec::Style;
+using Style = ToolbarButtonDesign::Style;
 constexpr const char* BoldTip = "Select \"Bold\" fonts in book";
 } // namespace
 
-const std::array<ToolbarButtonSpec, ButtonCount>& buttons() {
-    static const std::array<ToolbarButtonSpec, ButtonCount> designs = {{
+const std::array<ToolbarButtonDesign, ButtonCount>& buttons() {
+    static const std::array<ToolbarButtonDesign, ButtonCount> designs = {{
         {"Type", "type", Style::DropDown, 1, 1, "Select which contacts you would like to view",
          nullptr},
         {"", "", Style::Separator, 0, 0, "", nullptr},
@@ -40,14 +40,14 @@ const std::array<ToolbarButtonSpec, ButtonCount>& buttons() {
     return designs;
 }
 
-const std::array<ToolbarMenuItemSpec, 3>& typeItems() {
-    static const std::array<ToolbarMenuItemSpec, 3> items = {
+const std::array<ToolbarMenuItemDesign, 3>& typeItems() {
+    static const std::array<ToolbarMenuItemDesign, 3> items = {
         {{"Personal", "pers"}, {"Business", "bus"}, {"Show all", "all"}}};
     return items;
 }
 
-const std::array<ToolbarMenuItemSpec, 4>& utilsItems() {
-    static const std::array<ToolbarMenuItemSpec, 4> items = {{{"Compact Database", "CD"},
+const std::array<ToolbarMenuItemDesign, 4>& utilsItems() {
+    static const std::array<ToolbarMenuItemDesign, 4> items = {{{"Compact Database", "CD"},
                                                               {"Repair Database", "RD"},
                                                               {"Backup Database", "BD"},
                                                               {"Restore Database", "RsD"}}};
