@@ -48,9 +48,9 @@ const std::array<ToolbarMenuItemDesign, 3>& typeItems() {
 
 const std::array<ToolbarMenuItemDesign, 4>& utilsItems() {
     static const std::array<ToolbarMenuItemDesign, 4> items = {{{"Compact Database", "CD"},
-                                                              {"Repair Database", "RD"},
-                                                              {"Backup Database", "BD"},
-                                                              {"Restore Database", "RsD"}}};
+                                                                {"Repair Database", "RD"},
+                                                                {"Backup Database", "BD"},
+                                                                {"Restore Database", "RsD"}}};
     return items;
 }
 

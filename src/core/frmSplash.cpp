@@ -1,8 +1,8 @@
 #include "core/frmSplash.h"
 
 #include "core/AppContext.h"
-#include "core/ProgramInfo.h"
 #include "core/frmMain.h"
+#include "core/ProgramInfo.h"
 #include "platform/ui/Geometry.h"
 
 #include <QApplication>
