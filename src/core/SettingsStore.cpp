@@ -160,6 +160,11 @@ QString labelOffsetText(double offset) {
     return QLocale::c().toString(offset, 'f', 1);
 }
 
+// The device a serial port stands for: "CommDevice1" ... "CommDevice4", beside the port choice.
+QString commDeviceKey(int port) {
+    return QStringLiteral("CommDevice%1").arg(port);
+}
+
 const QString LabelOffsetXKey = QStringLiteral("LabelOffsetX");
 const QString LabelOffsetYKey = QStringLiteral("LabelOffsetY");
 
@@ -269,6 +274,13 @@ public:
             write(key, labelOffsetText(offset));
     }
 
+    // A device never chosen leaves the file as earlier versions wrote it; once the key is there,
+    // it follows every change, back to the port's own device (an empty value) too.
+    void writeDeviceChoice(const QString& key, const QString& device) {
+        if (!device.isEmpty() || !m_file.value(SettingsStore::Section, key).isEmpty())
+            write(key, device);
+    }
+
     // A file that exists but cannot be read is not overwritten with only the keys we hold, and
     // nothing is written into a pipe or a device, nor put in its place.
     bool save() const { return m_file.isReadable() && m_file.save(m_path); }
@@ -312,6 +324,9 @@ LoadOutcome SettingsStore::load(UserSettings& settings) const {
     file.readText(QStringLiteral("USERState"), settings.userState);
     file.readText(QStringLiteral("USERZip"), settings.userZip);
     file.readGroup(commPortOptions(), settings.commPort, 0);
+    for (int port = 1; port <= UserSettings::CommPorts; ++port)
+        file.readText(commDeviceKey(port),
+                      settings.commDevices[static_cast<std::size_t>(port - 1)]);
     file.readText(QStringLiteral("WordProc"), settings.wordProcessorPath);
     file.readGroup(wordProcessorOptions(), settings.wordProcessor, WordProcessor::None);
     file.readGroup(envelopeFeedOptions(), settings.envelopeFeed, EnvelopeFeed::None);
@@ -350,6 +365,9 @@ bool SettingsStore::save(const UserSettings& settings) const {
     file.write(QStringLiteral("BUdrive"), settings.lastBackupLocation);
     file.write(BoldKey, settings.boldPressed ? BoldPressed : BoldUnpressed);
     file.writeGroup(commPortOptions(), settings.commPort);
+    for (int port = 1; port <= UserSettings::CommPorts; ++port)
+        file.writeDeviceChoice(commDeviceKey(port),
+                               settings.commDevices[static_cast<std::size_t>(port - 1)]);
     file.writeGroup(wordProcessorOptions(), settings.wordProcessor);
     file.writeGroup(envelopeFeedOptions(), settings.envelopeFeed);
     file.writeGroup(labelStockOptions(), settings.labelStock);

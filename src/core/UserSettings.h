@@ -25,6 +25,9 @@ struct UserSettings {
     QString userState;                                         // "USERState"
     QString userZip;                                           // "USERZip"
     int commPort = 0;                                          // "CommPort1".."CommPort4"; 0: none
+    static constexpr int CommPorts = 4;
+    // The device each port stands for, "CommDevice1".."CommDevice4"; empty: the port's own.
+    std::array<QString, CommPorts> commDevices{};
     QString wordProcessorPath;                                 // "WordProc"
     WordProcessor wordProcessor = WordProcessor::WordPad;      // "WordPad" / "WordOther"
     EnvelopeFeed envelopeFeed = EnvelopeFeed::None;            // "EnvLeft" / "EnvRight" / "EnvMan"

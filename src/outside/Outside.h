@@ -11,7 +11,8 @@ class AppContext;
 struct UserSettings;
 
 // Puts the commands that hand work to other programs into the command table: "Send" (the
-// e-mail and web dialog), "write" (the word processor) and "support" (the support dialog).
+// e-mail and web dialog), "write" (the word processor), "support" (the support dialog) and "dial"
+// (the phone dialer).
 void registerOutsideCommands(AppContext& app);
 
 namespace outside {

@@ -1,6 +1,7 @@
 #include "core/AppContext.h"
 #include "core/frmMain.h"
 #include "outside/frmInfo.h"
+#include "outside/frmPhone.h"
 #include "outside/frmSend.h"
 #include "outside/Outside.h"
 #include "platform/ui/Modal.h"
@@ -33,6 +34,7 @@ void registerOutsideCommands(AppContext& app) {
         dialog.Form_Load();
         ui::Modal::exec(dialog);
     });
+    registerDialerCommand(app);
 }
 
 } // namespace quillory

@@ -3,15 +3,17 @@
 #include "core/AppContext.h"
 #include "core/frmMain.h"
 #include "platform/files/PlatformError.h"
+#include "platform/report/LabelTestSheet.h"
 #include "platform/report/Preview.h"
+#include "platform/serial/SerialDevices.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/Modal.h"
 #include "prefs/frmFind.h"
-#include "platform/report/LabelTestSheet.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QFrame>
@@ -189,15 +191,67 @@ void frmUser::buildCommPort() {
     OptComm4 = option(QStringLiteral("COM4"), "OptComm4", m_ports, 4, panel);
     Label2 = helpLabel(QStringLiteral("Select the COM port your modem is configured for. "),
                        "Label2", panel);
+    lblDevices = helpLabel(QStringLiteral("Each port stands for the device of this computer shown "
+                                          "beside it. A modem on a USB adaptor is usually "
+                                          "/dev/ttyUSB0 or /dev/ttyACM0."),
+                           "lblDevices", panel);
 
-    auto* ports = new QVBoxLayout;
-    for (QRadioButton* port : {OptComm1, OptComm2, OptComm3, OptComm4})
-        ports->addWidget(port);
-    ports->addStretch(1);
+    auto* ports = new QGridLayout;
+    ports->setColumnStretch(1, 1);
+    const std::array<QRadioButton*, UserSettings::CommPorts> options = {OptComm1, OptComm2,
+                                                                        OptComm3, OptComm4};
+    for (int index = 0; index < UserSettings::CommPorts; ++index) {
+        auto* devices = new QComboBox(panel);
+        devices->setObjectName(QStringLiteral("cboComm%1").arg(index + 1));
+        devices->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        devices->setAccessibleName(options[std::size_t(index)]->text() + QStringLiteral(" device"));
+        cboComm[std::size_t(index)] = devices;
+        ports->addWidget(options[std::size_t(index)], index, 0);
+        ports->addWidget(devices, index, 1);
+    }
+    ports->setRowStretch(UserSettings::CommPorts, 1);
+    auto* help = new QVBoxLayout;
+    help->addWidget(Label2);
+    help->addWidget(lblDevices);
+    help->addStretch(1);
     auto* layout = new QHBoxLayout(panel);
     layout->addLayout(ports, 3);
     layout->addSpacing(ui::twipsToPixels(240));
-    layout->addWidget(Label2, 2);
+    layout->addLayout(help, 2);
+}
+
+void frmUser::showDevices(const UserSettings& settings) {
+    const QStringList present = serial::presentDevices();
+    for (int port = 1; port <= UserSettings::CommPorts; ++port) {
+        QComboBox* devices = cboComm[std::size_t(port - 1)];
+        const QString own = serial::defaultDevice(port);
+        const QString chosen = settings.commDevices[std::size_t(port - 1)].trimmed();
+        devices->clear();
+        // The port's own device is stored as no choice, so the file keeps following it.
+        devices->addItem(own, QString());
+        for (const QString& device : present)
+            if (device != own)
+                devices->addItem(device, device);
+        if (!chosen.isEmpty() && chosen != own && devices->findData(chosen) < 0)
+            devices->addItem(chosen + QStringLiteral(" (not present)"), chosen);
+        devices->setCurrentIndex(chosen == own ? 0 : std::max(0, devices->findData(chosen)));
+
+        // A device named in the environment wins over any choice here, so the box shows it and
+        // cannot be changed.
+        const QString variable = serial::environmentVariable(port);
+        const QString fromEnvironment = serial::environmentDevice(port);
+        devices->setEnabled(fromEnvironment.isEmpty());
+        if (fromEnvironment.isEmpty()) {
+            devices->setToolTip(QString());
+        } else {
+            devices->insertItem(0, fromEnvironment, chosen);
+            devices->setCurrentIndex(0);
+            devices->setToolTip(
+                QStringLiteral("Set by %1 in the environment, which comes before the choice "
+                               "saved here.")
+                    .arg(variable));
+        }
+    }
 }
 
 void frmUser::buildWordProcessor() {
@@ -368,6 +422,7 @@ void frmUser::showSettings(const UserSettings& settings) {
     Text16->setText(settings.userState);
     Text17->setText(settings.userZip);
     choose(m_ports, settings.commPort);
+    showDevices(settings);
     choose(m_wordProcessors, int(settings.wordProcessor));
     Label4->setText(settings.wordProcessorPath);
     choose(m_feeds, int(settings.envelopeFeed));
@@ -389,6 +444,9 @@ void frmUser::collect(UserSettings& settings) const {
     settings.userState = Text16->text();
     settings.userZip = Text17->text();
     settings.commPort = chosen(m_ports);
+    for (int port = 1; port <= UserSettings::CommPorts; ++port)
+        settings.commDevices[std::size_t(port - 1)] =
+            cboComm[std::size_t(port - 1)]->currentData().toString();
     settings.wordProcessor = WordProcessor(chosen(m_wordProcessors));
     settings.wordProcessorPath = Label4->text();
     settings.envelopeFeed = Feed(chosen(m_feeds));

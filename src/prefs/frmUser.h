@@ -7,6 +7,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QFrame;
 class QDoubleSpinBox;
 class QLabel;
@@ -56,6 +57,9 @@ public:
     // COM Port
     QRadioButton *OptComm1, *OptComm2, *OptComm3, *OptComm4;
     QLabel* Label2;
+    // The device each port stands for, beside its option, and what the list means.
+    std::array<QComboBox*, UserSettings::CommPorts> cboComm{};
+    QLabel* lblDevices;
     // Word Processor
     QRadioButton *OptWord, *OptOther;
     QPushButton* Command1;
@@ -89,6 +93,7 @@ private:
     void buildLabels();
     void buildMisc();
     void showSettings(const UserSettings& settings);
+    void showDevices(const UserSettings& settings);
 
     AppContext& m_app;
     QButtonGroup *m_ports, *m_wordProcessors, *m_feeds, *m_stocks, *m_toolbarStyles;

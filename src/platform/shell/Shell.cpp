@@ -152,6 +152,41 @@ bool ShellService::open(const QString& text, QWidget* parent) {
     return true;
 }
 
+QUrl ShellService::phoneAddress(const QString& number) {
+    QString kept;
+    bool hasDigit = false;
+    for (const QChar c : number) {
+        const bool digit = c >= u'0' && c <= u'9';
+        hasDigit = hasDigit || digit;
+        if (digit || c == u'+' || c == u'*' || c == u'#' || c == u' ')
+            kept += c;
+    }
+    if (!hasDigit)
+        return {};
+    QUrl address;
+    address.setScheme(QStringLiteral("tel"));
+    address.setPath(kept.trimmed());
+    return address;
+}
+
+bool ShellService::call(const QString& number, QWidget* parent) {
+    const QUrl address = phoneAddress(number);
+    if (address.isEmpty()) {
+        ui::MessageBoxService::show({QStringLiteral("There is no phone number to call."),
+                                     ui::Buttons::Ok,
+                                     ui::Icon::Exclamation,
+                                     0,
+                                     {}},
+                                    parent);
+        return false;
+    }
+    if (opener())
+        opener()(address);
+    else
+        QDesktopServices::openUrl(address);
+    return true;
+}
+
 void ShellService::setOpener(Opener newOpener) {
     opener() = std::move(newOpener);
 }

@@ -32,6 +32,16 @@ public:
     // accepted address is not reported: true means it was handed over.
     static bool open(const QString& text, QWidget* parent = nullptr);
 
+    // The tel: address of a phone number as a card holds it: only digits, "+", "*", "#" and
+    // blanks are kept, so nothing else of the text reaches the phone program. Empty when no
+    // digit is left.
+    static QUrl phoneAddress(const QString& number);
+
+    // Hands `number` to the desktop's phone program as a tel: address. This is the one way a
+    // tel: address leaves the program. A number without digits is said in a message and
+    // nothing is opened.
+    static bool call(const QString& number, QWidget* parent = nullptr);
+
     // The message a refused `text` gets.
     static QString refusalMessage(const QString& text);
 
