@@ -127,6 +127,9 @@ frmPhone::frmPhone(AppContext& app, QWidget* parent)
     grid->addLayout(buttons, 1, 1, 2, 1);
     grid->addWidget(Label5, 3, 0, 1, 2);
     grid->setColumnStretch(0, 1);
+    // Nothing in the dialog gains from more room, so it keeps the size its contents need.
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+    Label1->setMinimumWidth(ui::twipsToPixels(5400));
 
     connect(optHome, &QRadioButton::clicked, this, &frmPhone::optHome_Click);
     connect(optWork, &QRadioButton::clicked, this, &frmPhone::optWork_Click);
@@ -139,7 +142,6 @@ frmPhone::frmPhone(AppContext& app, QWidget* parent)
     m_wait.setSingleShot(true);
     connect(&m_wait, &QTimer::timeout, this, &frmPhone::answerWaitEnded);
 
-    setMinimumWidth(ui::twipsToPixels(5400));
     adjustSize();
 }
 

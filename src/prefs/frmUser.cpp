@@ -210,9 +210,11 @@ void frmUser::buildCommPort() {
         ports->addWidget(devices, index, 1);
     }
     ports->setRowStretch(UserSettings::CommPorts, 1);
+    lblFixedDevices = helpLabel(QString(), "lblFixedDevices", panel);
     auto* help = new QVBoxLayout;
     help->addWidget(Label2);
     help->addWidget(lblDevices);
+    help->addWidget(lblFixedDevices);
     help->addStretch(1);
     auto* layout = new QHBoxLayout(panel);
     layout->addLayout(ports, 3);
@@ -222,6 +224,7 @@ void frmUser::buildCommPort() {
 
 void frmUser::showDevices(const UserSettings& settings) {
     const QStringList present = serial::presentDevices();
+    QStringList fixed;
     for (int port = 1; port <= UserSettings::CommPorts; ++port) {
         QComboBox* devices = cboComm[std::size_t(port - 1)];
         const QString own = serial::defaultDevice(port);
@@ -246,12 +249,19 @@ void frmUser::showDevices(const UserSettings& settings) {
         } else {
             devices->insertItem(0, fromEnvironment, chosen);
             devices->setCurrentIndex(0);
+            fixed.append(variable);
             devices->setToolTip(
                 QStringLiteral("Set by %1 in the environment, which comes before the choice "
                                "saved here.")
                     .arg(variable));
         }
     }
+    // A greyed list says why, without the user having to find its tool tip.
+    lblFixedDevices->setText(
+        fixed.isEmpty() ? QString()
+                        : QStringLiteral("Set in the environment, and so not changed here: %1.")
+                              .arg(fixed.join(QStringLiteral(", "))));
+    lblFixedDevices->setVisible(!fixed.isEmpty());
 }
 
 void frmUser::buildWordProcessor() {

@@ -60,6 +60,7 @@ public:
     // The device each port stands for, beside its option, and what the list means.
     std::array<QComboBox*, UserSettings::CommPorts> cboComm{};
     QLabel* lblDevices;
+    QLabel* lblFixedDevices; // names the ports whose device the environment sets
     // Word Processor
     QRadioButton *OptWord, *OptOther;
     QPushButton* Command1;

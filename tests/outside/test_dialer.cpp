@@ -437,6 +437,8 @@ void TestDialer::settingsChooseTheDevice() {
             shown << box->currentText() + (box->isEnabled() ? "" : " (fixed)");
         QCOMPARE(shown, (QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2",
                                      "/dev/ttyFromEnvironment (fixed)"}));
+        QCOMPARE(settings->lblFixedDevices->text(),
+                 QStringLiteral("Set in the environment, and so not changed here: QUILLORY_COM4."));
         QComboBox* third = settings->cboComm[2];
         QCOMPARE(third->itemData(0).toString(), QString());
         third->addItem(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyUSB0"));
