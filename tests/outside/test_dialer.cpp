@@ -116,7 +116,7 @@ void TestDialer::modemAnswers_data() {
         << "555-0101" << Replies{{"\r\nO", 0ms}, {"K\r\n", 150ms}} << true << dialling;
     QTest::newRow("noise before OK")
         << "555-0101"
-        << Replies{{QByteArray("\x00\xff\xfe\x80\x1b[2J\x7f\xc3", 13), 0ms},
+        << Replies{{QByteArray::fromHex("00fffe801b5b324a7fc3"), 0ms},
                    {QByteArray(300, '\xa5'), 20ms},
                    {"\r\nOK\r\n", 20ms}}
         << true << dialling;
