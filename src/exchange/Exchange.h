@@ -41,10 +41,17 @@ struct Problem {
 };
 
 // Where one column of a CSV file goes.
+//
+// Besides the fields of PhoneBK a Field target may name: "photo" (the picture, base64 or
+// data: URI), "fullname" (split into first and last name when neither has a value),
+// "telephone" (a phone whose slot follows the type in the column of the same number named
+// "... - Type" or "... - Label", as webmail exports have them), "category" (the contact type
+// when one of its values says personal or business, the rest kept in remarks), and
+// "birthyear", "birthmonth", "birthdayofmonth" (a birthday given in three columns).
 struct ColumnTarget {
     enum class Kind {
-        Field,   // into the book field `field` ("photo" for the photo)
-        Remarks, // kept in remarks as "<column>: <value>"
+        Field,   // into the book field `field`
+        Remarks, // kept in remarks as "<field or, when empty, column>: <value>"
         Ignore,  // left out
     };
     Kind kind = Kind::Remarks;
@@ -103,8 +110,9 @@ struct ReadResult {
 ReadResult readFile(const QString& path, const ReadOptions& options = {});
 ReadResult readBytes(const QByteArray& bytes, const ReadOptions& options = {});
 
-// Progress of a long run: records done and the total when known (else -1). Returning false
-// cancels; an import then leaves the book as it was, an export leaves no file.
+// Progress of a long run, called every few records: an import tells the bytes of the file read
+// so far and the file's size, an export the contacts written and how many there are. Returning
+// false cancels; an import then leaves the book as it was, an export leaves no file.
 using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 struct ImportOptions {
