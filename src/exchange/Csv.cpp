@@ -226,13 +226,14 @@ public:
         QString error;
         // The header is the first record that is not blank.
         do {
-            if (!record(header, line, error)) {
-                if (!error.isEmpty())
-                    throw PlatformError(ErrorNumber::EngineNotReadable,
-                                        QStringLiteral("\"%1\": %2").arg(name, error));
+            const bool more = record(header, line, error);
+            if (!error.isEmpty())
+                throw PlatformError(
+                    ErrorNumber::EngineNotReadable,
+                    QStringLiteral("\"%1\": the header cannot be read: %2").arg(name, error));
+            if (!more)
                 throw PlatformError(ErrorNumber::InputPastEnd,
                                     QStringLiteral("\"%1\" is empty.").arg(name));
-            }
         } while (header.trimmed().isEmpty());
         if (header.startsWith("\xEF\xBB\xBF")) {
             header.remove(0, 3);
