@@ -121,7 +121,7 @@ void checkUtf8Lines(const QByteArray& text) {
         QVERIFY2(
             line.size() - 1 <= 75,
             qPrintable(QStringLiteral("line %1 has %2 octets").arg(i + 1).arg(line.size() - 1)));
-        QStringDecoder decoder(QStringDecoder::Utf8);
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString decoded = decoder(line);
         QVERIFY2(!decoder.hasError(),
                  qPrintable(QStringLiteral("line %1 splits a character").arg(i + 1)));
