@@ -145,13 +145,13 @@ QByteArray storedPhoto(const QByteArray& pictureBytes) {
     buffer.setData(pictureBytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    // A PNG that reads is already what the book stores; it is kept byte for byte.
-    const bool png = reader.format() == "png";
+    // A PNG is already what the book stores; it is kept byte for byte. Its header is checked,
+    // not every pixel, so that a large book's photos come in without decoding each one.
+    if (reader.format() == "png" && reader.size().isValid() && !reader.size().isEmpty())
+        return pictureBytes;
     QImage image;
     if (!reader.read(&image) || image.isNull())
         return {};
-    if (png)
-        return pictureBytes;
     QByteArray bytes;
     QBuffer out(&bytes);
     out.open(QIODevice::WriteOnly);

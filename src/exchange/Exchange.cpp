@@ -117,6 +117,17 @@ private:
     bool m_open = false;
 };
 
+std::unique_ptr<engine::Statement> makeCandidates(engine::Database& db, bool noLast, bool noFirst) {
+    const auto match = [](const char* column, bool empty) {
+        return empty ? QStringLiteral("(%1 IS NULL OR %1 = '')").arg(QLatin1String(column))
+                     : QStringLiteral("%1 = ?").arg(QLatin1String(column));
+    };
+    return std::make_unique<engine::Statement>(
+        db, QStringLiteral("SELECT id, namef, phone, phone2, phone3, pager, email, remarks FROM "
+                           "PhoneBK WHERE %1 AND %2 ORDER BY id")
+                .arg(match("name", noLast), match("namef", noFirst)));
+}
+
 class Importer {
 public:
     Importer(engine::Database& db, OnDuplicate policy)
@@ -124,11 +135,8 @@ public:
           m_insert(db, QStringLiteral("INSERT INTO PhoneBK (%1, bitmap) VALUES (%2)")
                            .arg(m_fields.join(QStringLiteral(", ")),
                                 engine::placeholders(int(m_fields.size()) + 1))),
-          m_byName(db, QStringLiteral("SELECT id, namef, phone, phone2, phone3, pager, email, "
-                                      "remarks FROM PhoneBK WHERE name = ? ORDER BY id")),
-          m_byEmptyName(db, QStringLiteral("SELECT id, namef, phone, phone2, phone3, pager, email, "
-                                           "remarks FROM PhoneBK WHERE name IS NULL OR name = '' "
-                                           "ORDER BY id")) {}
+          m_candidates{makeCandidates(db, false, false), makeCandidates(db, false, true),
+                       makeCandidates(db, true, false), makeCandidates(db, true, true)} {}
 
     void take(const Contact& contact, ImportSummary& summary) {
         if (m_policy != OnDuplicate::Add) {
@@ -169,14 +177,16 @@ private:
         const QString email = contact.value(QStringLiteral("email")).trimmed().toLower();
         if (phones.isEmpty() && email.isEmpty())
             return 0;
-        engine::Statement& query = last.isEmpty() ? m_byEmptyName : m_byName;
+        engine::Statement& query =
+            *m_candidates[(last.isEmpty() ? 2 : 0) + (first.isEmpty() ? 1 : 0)];
         query.reset();
-        if (!last.isEmpty())
-            query.bind(1, last);
+        int parameter = 0;
+        for (const QString& name : {last, first}) {
+            if (!name.isEmpty())
+                query.bind(++parameter, name);
+        }
         qint64 found = 0;
         while (query.step()) {
-            if (query.column(1).toString().compare(first, Qt::CaseInsensitive) != 0)
-                continue;
             bool same = !email.isEmpty() && query.column(6).toString().trimmed().toLower() == email;
             for (int c = 2; c <= 5 && !same; ++c)
                 same = phones.contains(digits(query.column(c).toString())) &&
@@ -224,8 +234,8 @@ private:
     OnDuplicate m_policy;
     QStringList m_fields;
     engine::Statement m_insert;
-    engine::Statement m_byName;
-    engine::Statement m_byEmptyName;
+    // The contacts of the same last and first name (each empty or not), through the name index.
+    std::unique_ptr<engine::Statement> m_candidates[4];
 };
 
 std::unique_ptr<engine::Database> openBook(const QString& bookPath, engine::Database::Mode mode) {
