@@ -6,6 +6,7 @@
 #include "core/frmSplash.h"
 #include "core/ProgramInfo.h"
 #include "core/SettingsStore.h"
+#include "exchange/CommandLine.h"
 #include "platform/engine/Database.h"
 #include "platform/files/FileOps.h"
 #include "platform/files/PlatformError.h"
@@ -163,8 +164,29 @@ int main(int argc, char** argv) {
     const QCommandLineOption envelopeOption(
         QStringLiteral("envelope"),
         QStringLiteral("With --pdf: write the envelope of the book's first contact."));
+    // Contacts in and out of the book without a window (see exchange/CommandLine.h).
+    const QCommandLineOption importOption(
+        QStringLiteral("import"),
+        QStringLiteral("Import the contacts of FILE (vCard or CSV) into the book, without a "
+                       "window."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption exportOption(
+        QStringLiteral("export"),
+        QStringLiteral("Export the book's contacts to FILE, without a window."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption formatOption(
+        QStringLiteral("format"),
+        QStringLiteral("With --import: vcard or csv (found from the file when not given); with "
+                       "--export: vcard, vcard3 or csv (csv for a .csv name, else vcard)."),
+        QStringLiteral("FORMAT"));
+    const QCommandLineOption duplicateOption(
+        QStringLiteral("on-duplicate"),
+        QStringLiteral("With --import: skip (the default), add or update a contact the book "
+                       "already has."),
+        QStringLiteral("CHOICE"));
     parser.addOptions({helpOption, versionOption, homeOption, exitOption, reportOption, pdfOption,
-                       selectionOption, sortOption, envelopeOption, missingOption});
+                       selectionOption, sortOption, envelopeOption, missingOption, importOption,
+                       exportOption, formatOption, duplicateOption});
 
     if (!parser.parse(argumentList(argc, argv))) {
         std::fprintf(stderr, "quillory: %s\nTry 'quillory --help'.\n",
@@ -192,9 +214,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillory: --pdf goes with --report or --envelope.\n");
         return 2;
     }
+    const bool exchanging = parser.isSet(importOption) || parser.isSet(exportOption);
+    if (exchanging && (reporting || envelope)) {
+        std::fprintf(stderr, "quillory: --import and --export cannot be used with --report or "
+                             "--envelope.\n");
+        return 2;
+    }
     // A report written to a file needs fonts but no screen, not even when one is named but
-    // cannot be reached.
-    if ((reporting || envelope) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // cannot be reached; an import or export needs neither.
+    if ((reporting || envelope || exchanging) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (!haveDisplay()) {
         std::fprintf(stderr, "quillory: no display found; start it under a virtual one, for "
@@ -224,6 +252,10 @@ int main(int argc, char** argv) {
     if (reporting)
         return writeReport(parser, reportOption, pdfOption, selectionOption, sortOption,
                            missingOption, *folder);
+    if (exchanging)
+        return quillory::exchange::runCommandLine(
+            *folder, {parser.value(importOption), parser.value(exportOption),
+                      parser.value(formatOption), parser.value(duplicateOption)});
     if (envelope) {
         try {
             quillory::writeFirstContactEnvelope(*folder, parser.value(pdfOption));

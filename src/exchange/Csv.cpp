@@ -1,0 +1,530 @@
+// CSV in (RFC 4180, the layouts mail programs write, the program's own) and out (own layout).
+
+#include "core/ContactRecord.h"
+#include "exchange/ExchangeDetail.h"
+#include "platform/files/PlatformError.h"
+
+#include <QHash>
+#include <QIODevice>
+#include <QRegularExpression>
+
+namespace quillory::exchange::detail {
+
+namespace {
+
+using Kind = ColumnTarget::Kind;
+
+ColumnTarget field(const char* name) {
+    return {Kind::Field, QString::fromLatin1(name)};
+}
+ColumnTarget remarks(const char* label = "") {
+    return {Kind::Remarks, QString::fromLatin1(label)};
+}
+ColumnTarget ignore() {
+    return {Kind::Ignore, {}};
+}
+
+// Column names (lower case) of the known layouts and where each goes.
+const QHash<QString, ColumnTarget>& knownColumns() {
+    static const QHash<QString, ColumnTarget> columns = [] {
+        QHash<QString, ColumnTarget> c;
+        // The program's own layout: the card's captions, and the grid's.
+        for (const contact::CardField& card : contact::cardFields()) {
+            c.insert(QString::fromLatin1(card.caption).toLower(), field(card.field));
+            c.insert(QString::fromLatin1(card.field).toLower(), field(card.field));
+        }
+        for (const contact::GridColumn& grid : contact::gridColumns()) {
+            const QString name = QString::fromLatin1(grid.field);
+            if (name == QLatin1String("extra4") || !name.startsWith(QLatin1String("extra")) ||
+                name == QLatin1String("extra6"))
+                c.insert(QString::fromLatin1(grid.caption).toLower(), field(grid.field));
+        }
+        c.insert(QStringLiteral("contact type"), field("extra4"));
+        c.insert(QStringLiteral("photo"), field("photo"));
+        // Names the mail programs share.
+        c.insert(QStringLiteral("first name"), field("namef"));
+        c.insert(QStringLiteral("last name"), field("name"));
+        c.insert(QStringLiteral("middle name"), remarks("Middle name"));
+        c.insert(QStringLiteral("nickname"), remarks("Nickname"));
+        c.insert(QStringLiteral("notes"), field("remarks"));
+        c.insert(QStringLiteral("birthday"), field("Birthday"));
+        c.insert(QStringLiteral("web page"), field("extra6"));
+        c.insert(QStringLiteral("categories"), field("category"));
+        c.insert(QStringLiteral("home phone"), field("phone"));
+        c.insert(QStringLiteral("home city"), field("city"));
+        c.insert(QStringLiteral("home state"), field("state"));
+        c.insert(QStringLiteral("job title"), remarks("Title"));
+        c.insert(QStringLiteral("department"), remarks("Department"));
+        // Webmail.
+        c.insert(QStringLiteral("name"), field("fullname"));
+        c.insert(QStringLiteral("given name"), field("namef"));
+        c.insert(QStringLiteral("family name"), field("name"));
+        c.insert(QStringLiteral("additional name"), remarks("Middle name"));
+        c.insert(QStringLiteral("name prefix"), remarks("Name prefix"));
+        c.insert(QStringLiteral("name suffix"), remarks("Name suffix"));
+        c.insert(QStringLiteral("group membership"), field("category"));
+        c.insert(QStringLiteral("labels"), field("category"));
+        c.insert(QStringLiteral("address 1 - street"), field("address1"));
+        c.insert(QStringLiteral("address 1 - extended address"), field("address2"));
+        c.insert(QStringLiteral("address 1 - po box"), field("address2"));
+        c.insert(QStringLiteral("address 1 - city"), field("city"));
+        c.insert(QStringLiteral("address 1 - region"), field("state"));
+        c.insert(QStringLiteral("address 1 - postal code"), field("zip"));
+        c.insert(QStringLiteral("address 1 - country"), remarks("Country"));
+        c.insert(QStringLiteral("address 1 - formatted"), ignore());
+        c.insert(QStringLiteral("organization 1 - name"), remarks("Organization"));
+        c.insert(QStringLiteral("organization 1 - title"), remarks("Title"));
+        c.insert(QStringLiteral("organization name"), remarks("Organization"));
+        c.insert(QStringLiteral("organization title"), remarks("Title"));
+        // Desktop mail, first kind.
+        c.insert(QStringLiteral("title"), remarks("Name prefix"));
+        c.insert(QStringLiteral("suffix"), remarks("Name suffix"));
+        c.insert(QStringLiteral("company"), remarks("Organization"));
+        c.insert(QStringLiteral("home street"), field("address1"));
+        c.insert(QStringLiteral("home street 2"), field("address2"));
+        c.insert(QStringLiteral("home postal code"), field("zip"));
+        c.insert(QStringLiteral("home country/region"), remarks("Country"));
+        c.insert(QStringLiteral("business phone"), field("phone2"));
+        c.insert(QStringLiteral("mobile phone"), field("phone3"));
+        c.insert(QStringLiteral("other phone"), field("phone3"));
+        c.insert(QStringLiteral("pager"), field("pager"));
+        c.insert(QStringLiteral("home fax"), field("fax"));
+        c.insert(QStringLiteral("business fax"), field("fax2"));
+        c.insert(QStringLiteral("e-mail address"), field("email"));
+        c.insert(QStringLiteral("e-mail 2 address"), remarks("E-mail 2"));
+        c.insert(QStringLiteral("e-mail 3 address"), remarks("E-mail 3"));
+        c.insert(QStringLiteral("e-mail type"), ignore());
+        c.insert(QStringLiteral("e-mail display name"), ignore());
+        c.insert(QStringLiteral("e-mail 2 type"), ignore());
+        c.insert(QStringLiteral("e-mail 2 display name"), ignore());
+        c.insert(QStringLiteral("e-mail 3 type"), ignore());
+        c.insert(QStringLiteral("e-mail 3 display name"), ignore());
+        // Desktop mail, second kind.
+        c.insert(QStringLiteral("display name"), field("fullname"));
+        c.insert(QStringLiteral("primary email"), field("email"));
+        c.insert(QStringLiteral("secondary email"), remarks("E-mail 2"));
+        c.insert(QStringLiteral("work phone"), field("phone2"));
+        c.insert(QStringLiteral("fax number"), field("fax"));
+        c.insert(QStringLiteral("pager number"), field("pager"));
+        c.insert(QStringLiteral("mobile number"), field("phone3"));
+        c.insert(QStringLiteral("home address"), field("address1"));
+        c.insert(QStringLiteral("home address 2"), field("address2"));
+        c.insert(QStringLiteral("home zipcode"), field("zip"));
+        c.insert(QStringLiteral("home country"), remarks("Country"));
+        c.insert(QStringLiteral("web page 1"), field("extra6"));
+        c.insert(QStringLiteral("web page 2"), remarks("Web page 2"));
+        c.insert(QStringLiteral("birth year"), field("birthyear"));
+        c.insert(QStringLiteral("birth month"), field("birthmonth"));
+        c.insert(QStringLiteral("birth day"), field("birthdayofmonth"));
+        c.insert(QStringLiteral("organization"), remarks("Organization"));
+        return c;
+    }();
+    return columns;
+}
+
+// "E-mail 2 - Value" and the like, numbered columns of the webmail layout.
+ColumnTarget numberedColumn(const QString& lower, bool* known) {
+    static const QRegularExpression numbered(
+        QStringLiteral("^(e-mail|phone|website|address|organization|relation|im|event|custom "
+                       "field) (\\d+) - (.+)$"));
+    const QRegularExpressionMatch m = numbered.match(lower);
+    *known = m.hasMatch();
+    if (!*known)
+        return remarks();
+    const QString kind = m.captured(1);
+    const int number = m.captured(2).toInt();
+    const QString part = m.captured(3);
+    if (part == QLatin1String("type") || part == QLatin1String("label"))
+        return ignore(); // read together with its value column
+    if (part != QLatin1String("value"))
+        return remarks();
+    if (kind == QLatin1String("phone"))
+        return field("telephone");
+    if (kind == QLatin1String("e-mail"))
+        return number == 1 ? field("email")
+                           : ColumnTarget{Kind::Remarks, QStringLiteral("E-mail %1").arg(number)};
+    if (kind == QLatin1String("website"))
+        return number == 1 ? field("extra6")
+                           : ColumnTarget{Kind::Remarks, QStringLiteral("Web page %1").arg(number)};
+    return remarks();
+}
+
+// Splits one CSV record into fields. Quotes may stand around any field; "" inside is one quote.
+QList<QByteArray> splitRecord(const QByteArray& record, char separator) {
+    QList<QByteArray> fields;
+    QByteArray current;
+    bool quoted = false;
+    bool startOfField = true;
+    for (qsizetype i = 0; i < record.size(); ++i) {
+        const char c = record.at(i);
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < record.size() && record.at(i + 1) == '"') {
+                    current.append('"');
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                current.append(c);
+            }
+            continue;
+        }
+        if (c == separator) {
+            fields.append(current);
+            current.clear();
+            startOfField = true;
+            continue;
+        }
+        if (c == '"' && startOfField) {
+            quoted = true;
+            startOfField = false;
+            continue;
+        }
+        startOfField = false;
+        current.append(c);
+    }
+    fields.append(current);
+    return fields;
+}
+
+char detectSeparator(const QByteArray& header) {
+    int commas = 0, semicolons = 0, tabs = 0;
+    bool quoted = false;
+    for (const char c : header) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted) {
+            commas += c == ',';
+            semicolons += c == ';';
+            tabs += c == '\t';
+        }
+    }
+    if (tabs > commas && tabs >= semicolons)
+        return '\t';
+    if (semicolons > commas)
+        return ';';
+    return ',';
+}
+
+// Flips the quote state over one line; true when a quoted field is still open at its end.
+bool openQuoteAfter(const QByteArray& line, bool open) {
+    for (const char c : line) {
+        if (c == '"')
+            open = !open;
+    }
+    return open;
+}
+
+class CsvReader : public RecordReader {
+public:
+    CsvReader(QIODevice& device, const QString& name, const ReadOptions& options)
+        : m_lines(device) {
+        info.format = Format::Csv;
+        QByteArray header;
+        qint64 line = 0;
+        QString error;
+        // The header is the first record that is not blank.
+        do {
+            const bool more = record(header, line, error);
+            if (!error.isEmpty())
+                throw PlatformError(
+                    ErrorNumber::EngineNotReadable,
+                    QStringLiteral("\"%1\": the header cannot be read: %2").arg(name, error));
+            if (!more)
+                throw PlatformError(ErrorNumber::InputPastEnd,
+                                    QStringLiteral("\"%1\" is empty.").arg(name));
+        } while (header.trimmed().isEmpty());
+        if (header.startsWith("\xEF\xBB\xBF")) {
+            header.remove(0, 3);
+            m_bom = true;
+        }
+        info.separator = detectSeparator(header);
+        info.encoding = m_bom ? QStringLiteral("UTF-8 with BOM") : QStringLiteral("UTF-8");
+        for (const QByteArray& column : splitRecord(header, info.separator))
+            m_header.append(text(column).trimmed());
+        info.mapping = detectMapping(m_header, &info.layout);
+        if (options.mapping) {
+            for (qsizetype i = 0; i < info.mapping.size() && i < options.mapping->size(); ++i)
+                info.mapping[i].target = options.mapping->at(i).target;
+        }
+        // A webmail phone's type stands in its own column: "Phone 1 - Type" for "Phone 1 - Value".
+        m_typeColumn.fill(-1, m_header.size());
+        for (qsizetype i = 0; i < m_header.size(); ++i) {
+            QString base = m_header[i];
+            if (!base.endsWith(QLatin1String(" - Value"), Qt::CaseInsensitive))
+                continue;
+            base.chop(5);
+            for (qsizetype j = 0; j < m_header.size(); ++j) {
+                if (m_header[j].compare(base + QStringLiteral("Type"), Qt::CaseInsensitive) == 0 ||
+                    m_header[j].compare(base + QStringLiteral("Label"), Qt::CaseInsensitive) == 0)
+                    m_typeColumn[i] = j;
+            }
+        }
+    }
+
+    qint64 bytesRead() const override { return m_lines.bytesRead(); }
+
+    bool next(ReadRecord& out) override {
+        QByteArray bytes;
+        qint64 line = 0;
+        QString error;
+        for (;;) {
+            if (!record(bytes, line, error)) {
+                if (!error.isEmpty())
+                    problem(line, error);
+                return false;
+            }
+            if (!error.isEmpty()) {
+                problem(line, error);
+                continue;
+            }
+            if (bytes.trimmed().isEmpty())
+                continue;
+            ContactBuilder builder;
+            build(builder, splitRecord(bytes, info.separator));
+            if (builder.isEmpty())
+                continue;
+            out.line = line;
+            out.contact = builder.finish();
+            return true;
+        }
+    }
+
+private:
+    QString text(const QByteArray& bytes) {
+        if (isUtf8(bytes))
+            return QString::fromUtf8(bytes);
+        info.encoding = QStringLiteral("Windows-1252");
+        return fromWindows1252(bytes);
+    }
+
+    // One record's bytes, its quoted line breaks kept. False at the end of the file (with
+    // `error` set when a record was cut off there); a record that cannot be read gives true
+    // with `error` set.
+    bool record(QByteArray& out, qint64& startLine, QString& error) {
+        out.clear();
+        error.clear();
+        QByteArray line;
+        QByteArray end;
+        LineReader::Status status = m_lines.next(line, end);
+        if (status == LineReader::Status::End)
+            return false;
+        startLine = m_lines.lineNumber();
+        const QString tooLong =
+            QStringLiteral("line %1: the record is longer than %2 MB and was not read")
+                .arg(startLine)
+                .arg(maxRecordBytes / (1024 * 1024));
+        if (status == LineReader::Status::TooLong) {
+            error = tooLong;
+            return true;
+        }
+        out = line;
+        bool open = openQuoteAfter(line, false);
+        while (open) {
+            const QByteArray lineEnd = end; // inside the quotes: part of the value
+            status = m_lines.next(line, end);
+            if (status == LineReader::Status::End) {
+                error = QStringLiteral("line %1: a quoted field is not closed before the end of "
+                                       "the file")
+                            .arg(startLine);
+                out.clear();
+                return false;
+            }
+            if (status == LineReader::Status::TooLong ||
+                out.size() + line.size() > maxRecordBytes) {
+                error = tooLong;
+                out.clear();
+                return true;
+            }
+            out.append(lineEnd);
+            out.append(line);
+            open = openQuoteAfter(line, open);
+        }
+        return true;
+    }
+
+    void build(ContactBuilder& builder, const QList<QByteArray>& raw) {
+        QStringList values;
+        for (const QByteArray& bytes : raw)
+            values.append(text(bytes));
+        int birthYear = 0, birthMonth = 0, birthDay = 0;
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            const QString& value = values[i];
+            if (value.trimmed().isEmpty())
+                continue;
+            if (i >= info.mapping.size()) {
+                builder.remark(QStringLiteral("Column %1").arg(i + 1), value);
+                continue;
+            }
+            const ColumnMapping& column = info.mapping[i];
+            const QString label =
+                column.column.isEmpty() ? QStringLiteral("Column %1").arg(i + 1) : column.column;
+            switch (column.target.kind) {
+            case Kind::Ignore:
+                break;
+            case Kind::Remarks:
+                builder.remark(column.target.field.isEmpty() ? label : column.target.field, value);
+                break;
+            case Kind::Field: {
+                const QString& target = column.target.field;
+                if (target == QLatin1String("photo")) {
+                    QByteArray data = value.trimmed().toLatin1();
+                    if (data.startsWith("data:"))
+                        data = data.mid(data.indexOf(',') + 1);
+                    const auto decoded = QByteArray::fromBase64Encoding(
+                        data, QByteArray::AbortOnBase64DecodingErrors);
+                    builder.photo(decoded ? *decoded : QByteArray(), label);
+                } else if (target == QLatin1String("fullname")) {
+                    builder.fullName(value);
+                } else if (target == QLatin1String("category") ||
+                           target == QLatin1String("extra4")) {
+                    static const QRegularExpression split(QStringLiteral("\\s*(:::|;|,)\\s*"));
+                    for (QString part : value.split(split, Qt::SkipEmptyParts)) {
+                        if (part.startsWith(QLatin1Char('*')))
+                            continue; // the webmail's own groups, such as "* myContacts"
+                        builder.category(part);
+                    }
+                } else if (target == QLatin1String("telephone")) {
+                    const QStringList types =
+                        m_typeColumn[i] >= 0
+                            ? values.value(m_typeColumn[i])
+                                  .split(QRegularExpression(QStringLiteral("\\s*(:::|,)\\s*")),
+                                         Qt::SkipEmptyParts)
+                            : QStringList();
+                    for (const QString& number : value.split(QStringLiteral(" ::: ")))
+                        builder.put(phoneSlots(types), number.trimmed(), phoneLabel(types));
+                } else if (target == QLatin1String("birthyear")) {
+                    birthYear = value.trimmed().toInt();
+                } else if (target == QLatin1String("birthmonth")) {
+                    birthMonth = value.trimmed().toInt();
+                } else if (target == QLatin1String("birthdayofmonth")) {
+                    birthDay = value.trimmed().toInt();
+                } else if (target == QLatin1String("Birthday")) {
+                    takeBirthday(builder, value, label);
+                } else if (target == QLatin1String("remarks")) {
+                    builder.note(value);
+                } else {
+                    const QStringList parts = value.split(QStringLiteral(" ::: "));
+                    for (const QString& part : parts)
+                        builder.put(target, parts.size() > 1 ? part.trimmed() : value, label);
+                }
+                break;
+            }
+            }
+        }
+        if (birthMonth > 0 || birthDay > 0) {
+            const QString date = birthYear > 0 ? QStringLiteral("%1-%2-%3")
+                                                     .arg(birthYear, 4, 10, QLatin1Char('0'))
+                                                     .arg(birthMonth, 2, 10, QLatin1Char('0'))
+                                                     .arg(birthDay, 2, 10, QLatin1Char('0'))
+                                               : QStringLiteral("--%1-%2")
+                                                     .arg(birthMonth, 2, 10, QLatin1Char('0'))
+                                                     .arg(birthDay, 2, 10, QLatin1Char('0'));
+            takeBirthday(builder, date, QStringLiteral("Birthday"));
+        }
+    }
+
+    static void takeBirthday(ContactBuilder& builder, const QString& value, const QString& label) {
+        static const QRegularExpression none(QStringLiteral("^[0/.-]*$"));
+        if (none.match(value.trimmed()).hasMatch())
+            return; // "0/0/00": the mail program's way of saying there is none
+        const QString date = cardBirthday(value);
+        builder.put(QStringLiteral("Birthday"), date.isEmpty() ? value.trimmed() : date, label);
+    }
+
+    LineReader m_lines;
+    QStringList m_header;
+    QVector<qsizetype> m_typeColumn;
+    bool m_bom = false;
+};
+
+QByteArray csvField(const QString& value) {
+    QByteArray bytes = value.toUtf8();
+    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') ||
+        bytes.contains('\r') || bytes.contains(';') || bytes.contains('\t') ||
+        (!bytes.isEmpty() && (bytes.front() == ' ' || bytes.back() == ' '))) {
+        bytes.replace("\"", "\"\"");
+        return '"' + bytes + '"';
+    }
+    return bytes;
+}
+
+} // namespace
+
+std::unique_ptr<RecordReader> openCsvReader(QIODevice& device, const QString& name,
+                                            const ReadOptions& options) {
+    return std::make_unique<CsvReader>(device, name, options);
+}
+
+QByteArray csvHeaderLine() {
+    QByteArray line;
+    const QStringList header = ownCsvHeader();
+    for (qsizetype i = 0; i < header.size(); ++i) {
+        if (i > 0)
+            line.append(',');
+        line.append(csvField(header[i]));
+    }
+    return line + "\r\n";
+}
+
+QByteArray csvLineOf(const Contact& contact) {
+    QByteArray line;
+    for (const contact::CardField& card : contact::cardFields()) {
+        line.append(csvField(contact.value(QString::fromLatin1(card.field))));
+        line.append(',');
+    }
+    line.append(csvField(contact.value(QStringLiteral("extra4"))));
+    line.append(',');
+    line.append(contact.photo.toBase64());
+    line.append("\r\n");
+    return line;
+}
+
+} // namespace quillory::exchange::detail
+
+namespace quillory::exchange {
+
+QStringList ownCsvHeader() {
+    QStringList header;
+    for (const contact::CardField& card : contact::cardFields())
+        header.append(QString::fromLatin1(card.caption));
+    header.append(QStringLiteral("Contact Type"));
+    header.append(QStringLiteral("Photo"));
+    return header;
+}
+
+Mapping detectMapping(const QStringList& columns, QString* layoutName) {
+    Mapping mapping;
+    QStringList lower;
+    for (const QString& column : columns)
+        lower.append(column.trimmed().toLower());
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        ColumnTarget target = detail::knownColumns().value(lower[i], ColumnTarget{});
+        if (!detail::knownColumns().contains(lower[i])) {
+            bool known = false;
+            const ColumnTarget numbered = detail::numberedColumn(lower[i], &known);
+            target = known ? numbered : ColumnTarget{ColumnTarget::Kind::Remarks, {}};
+        }
+        mapping.append({columns[i].trimmed(), target});
+    }
+    if (layoutName) {
+        const auto has = [&lower](const char* name) {
+            return lower.contains(QString::fromLatin1(name));
+        };
+        if (has("name-last:"))
+            *layoutName = QStringLiteral("Quillory");
+        else if (has("given name") || has("e-mail 1 - value") || has("phone 1 - value") ||
+                 has("group membership"))
+            *layoutName = QStringLiteral("Google");
+        else if (has("e-mail address") || has("business phone") || has("home street"))
+            *layoutName = QStringLiteral("Outlook");
+        else if (has("primary email") || has("display name"))
+            *layoutName = QStringLiteral("Thunderbird");
+        else
+            *layoutName = QStringLiteral("Other");
+    }
+    return mapping;
+}
+
+} // namespace quillory::exchange

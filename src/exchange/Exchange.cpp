@@ -1,0 +1,479 @@
+// Reading files into records, importing them into the book, exporting the book.
+
+#include "exchange/Exchange.h"
+
+#include "core/ContactRecord.h"
+#include "exchange/ExchangeDetail.h"
+#include "platform/engine/Database.h"
+#include "platform/engine/EngineError.h"
+#include "platform/engine/RecordSource.h"
+#include "platform/files/PlatformError.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QSaveFile>
+#include <sqlite3.h>
+
+namespace quillory::exchange {
+
+namespace {
+
+using detail::RecordReader;
+
+constexpr int progressEvery = 256;
+
+std::unique_ptr<QFile> openInput(const QString& path) {
+    auto file = std::make_unique<QFile>(path);
+    if (!file->exists())
+        throw PlatformError(ErrorNumber::FileNotFound,
+                            QStringLiteral("The file \"%1\" could not be found.").arg(path));
+    if (!file->open(QIODevice::ReadOnly))
+        throw PlatformError(
+            ErrorNumber::PathFileAccess,
+            QStringLiteral("The file \"%1\" cannot be read: %2.").arg(path, file->errorString()));
+    return file;
+}
+
+ReadResult readAll(RecordReader& reader) {
+    ReadResult result;
+    result.format = reader.info.format;
+    ReadRecord record;
+    while (reader.next(record))
+        result.records.append(std::move(record));
+    result.problems = reader.problems();
+    return result;
+}
+
+QString digits(const QString& phone) {
+    QString out;
+    for (const QChar c : phone) {
+        if (c.isDigit())
+            out.append(c);
+    }
+    return out;
+}
+
+const QStringList& phoneFields() {
+    static const QStringList fields = {QStringLiteral("phone"), QStringLiteral("phone2"),
+                                       QStringLiteral("phone3"), QStringLiteral("pager")};
+    return fields;
+}
+
+// The fields an import writes, in the order of the book's columns, the photo last.
+QStringList writtenFields() {
+    QStringList fields = engine::book::fieldNames();
+    fields.removeAll(QStringLiteral("bitmap"));
+    return fields;
+}
+
+QVariant textOrNull(const QString& text) {
+    return text.isEmpty() ? QVariant() : QVariant(text);
+}
+
+// The book held in one transaction for the import; rolled back unless committed.
+class Transaction {
+public:
+    Transaction(engine::Database& db) : m_db(db) {
+        const int rc = sqlite3_exec(db.handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) {
+            m_open = true;
+            return;
+        }
+        if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
+            throw PlatformError(ErrorNumber::EngineLocked,
+                                QStringLiteral("The book \"%1\" is being written by another "
+                                               "program; nothing was imported. Try again when "
+                                               "it has finished.")
+                                    .arg(db.path()));
+        engine::throwEngineError(
+            db.handle(), rc, QStringLiteral("The book \"%1\" cannot be written").arg(db.path()));
+    }
+    ~Transaction() {
+        if (m_open)
+            sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit() {
+        const int rc = sqlite3_exec(m_db.handle(), "COMMIT", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) {
+            m_open = false;
+            return;
+        }
+        if ((rc & 0xFF) == SQLITE_BUSY)
+            throw PlatformError(ErrorNumber::EngineLocked,
+                                QStringLiteral("The book \"%1\" is in use by another program; "
+                                               "nothing was imported. Try again when it has "
+                                               "finished.")
+                                    .arg(m_db.path()));
+        engine::throwEngineError(
+            m_db.handle(), rc,
+            QStringLiteral("The book \"%1\" cannot be written").arg(m_db.path()));
+    }
+
+private:
+    engine::Database& m_db;
+    bool m_open = false;
+};
+
+std::unique_ptr<engine::Statement> makeCandidates(engine::Database& db, bool noLast, bool noFirst) {
+    const auto match = [](const char* column, bool empty) {
+        return empty ? QStringLiteral("(%1 IS NULL OR %1 = '')").arg(QLatin1String(column))
+                     : QStringLiteral("%1 = ?").arg(QLatin1String(column));
+    };
+    return std::make_unique<engine::Statement>(
+        db, QStringLiteral("SELECT id, namef, phone, phone2, phone3, pager, email, remarks FROM "
+                           "PhoneBK WHERE %1 AND %2 ORDER BY id")
+                .arg(match("name", noLast), match("namef", noFirst)));
+}
+
+class Importer {
+public:
+    Importer(engine::Database& db, OnDuplicate policy)
+        : m_db(db), m_policy(policy), m_fields(writtenFields()),
+          m_insert(db, QStringLiteral("INSERT INTO PhoneBK (%1, bitmap) VALUES (%2)")
+                           .arg(m_fields.join(QStringLiteral(", ")),
+                                engine::placeholders(int(m_fields.size()) + 1))),
+          m_candidates{makeCandidates(db, false, false), makeCandidates(db, false, true),
+                       makeCandidates(db, true, false), makeCandidates(db, true, true)} {}
+
+    void take(const Contact& contact, ImportSummary& summary) {
+        if (m_policy != OnDuplicate::Add) {
+            QString remarks;
+            const qint64 id = duplicateOf(contact, &remarks);
+            if (id > 0) {
+                if (m_policy == OnDuplicate::Skip) {
+                    ++summary.skipped;
+                } else {
+                    update(id, contact, remarks);
+                    ++summary.updated;
+                }
+                return;
+            }
+        }
+        QVariantList values;
+        for (const QString& field : m_fields)
+            values.append(textOrNull(contact.value(field)));
+        values.append(contact.photo.isEmpty() ? QVariant() : QVariant(contact.photo));
+        m_insert.reset();
+        m_insert.bindAll(values);
+        m_insert.step();
+        ++summary.imported;
+    }
+
+private:
+    // The row of a contact with the same last and first name that shares a phone number or the
+    // e-mail address; 0 when there is none.
+    qint64 duplicateOf(const Contact& contact, QString* remarks) {
+        const QString last = contact.value(QStringLiteral("name"));
+        const QString first = contact.value(QStringLiteral("namef"));
+        QStringList phones;
+        for (const QString& field : phoneFields()) {
+            const QString d = digits(contact.value(field));
+            if (!d.isEmpty())
+                phones.append(d);
+        }
+        const QString email = contact.value(QStringLiteral("email")).trimmed().toLower();
+        if (phones.isEmpty() && email.isEmpty())
+            return 0;
+        engine::Statement& query =
+            *m_candidates[(last.isEmpty() ? 2 : 0) + (first.isEmpty() ? 1 : 0)];
+        query.reset();
+        int parameter = 0;
+        for (const QString& name : {last, first}) {
+            if (!name.isEmpty())
+                query.bind(++parameter, name);
+        }
+        qint64 found = 0;
+        while (query.step()) {
+            bool same = !email.isEmpty() && query.column(6).toString().trimmed().toLower() == email;
+            for (int c = 2; c <= 5 && !same; ++c)
+                same = phones.contains(digits(query.column(c).toString())) &&
+                       !digits(query.column(c).toString()).isEmpty();
+            if (same) {
+                found = query.columnInt64(0);
+                *remarks = query.column(7).toString();
+                break;
+            }
+        }
+        query.reset();
+        return found;
+    }
+
+    // The imported values replace the book's; fields the file leaves empty keep theirs, and
+    // remarks the book has are kept with the imported ones added below them.
+    void update(qint64 id, const Contact& contact, const QString& remarks) {
+        QStringList sets;
+        QVariantList values;
+        for (const QString& field : m_fields) {
+            QString value = contact.value(field);
+            if (value.isEmpty())
+                continue;
+            if (field == QLatin1String("remarks") && !remarks.isEmpty() && !remarks.contains(value))
+                value = remarks + QLatin1Char('\n') + value;
+            else if (field == QLatin1String("remarks") && remarks.contains(value))
+                continue;
+            sets.append(field + QStringLiteral(" = ?"));
+            values.append(value);
+        }
+        if (!contact.photo.isEmpty()) {
+            sets.append(QStringLiteral("bitmap = ?"));
+            values.append(contact.photo);
+        }
+        if (sets.isEmpty())
+            return;
+        values.append(id);
+        engine::Statement statement(m_db, QStringLiteral("UPDATE PhoneBK SET %1 WHERE id = ?")
+                                              .arg(sets.join(QStringLiteral(", "))));
+        statement.bindAll(values);
+        statement.step();
+    }
+
+    engine::Database& m_db;
+    OnDuplicate m_policy;
+    QStringList m_fields;
+    engine::Statement m_insert;
+    // The contacts of the same last and first name (each empty or not), through the name index.
+    std::unique_ptr<engine::Statement> m_candidates[4];
+};
+
+std::unique_ptr<engine::Database> openBook(const QString& bookPath, engine::Database::Mode mode) {
+    auto db = engine::Database::open(bookPath, mode);
+    if (!db->isBook())
+        throw PlatformError(
+            ErrorNumber::EngineNotReadable,
+            QStringLiteral("\"%1\" is not an address book of this program.").arg(bookPath));
+    return db;
+}
+
+QString exportQuery(const ExportOptions& options) {
+    switch (options.scope) {
+    case ExportScope::WholeBook:
+        break;
+    case ExportScope::RecordSource:
+        return engine::planRecordSource(options.recordSource).sql;
+    case ExportScope::FlaggedForPrinting:
+        return QStringLiteral("SELECT * FROM PhoneBK WHERE extra7 = 'Y' ORDER BY name, namef");
+    }
+    return engine::planRecordSource(contact::source::Sorted).sql;
+}
+
+} // namespace
+
+Format detectFormat(const QByteArray& head) {
+    QByteArray text = head;
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    qsizetype start = 0;
+    while (start < text.size() && (text[start] == ' ' || text[start] == '\t' ||
+                                   text[start] == '\r' || text[start] == '\n'))
+        ++start;
+    text.remove(0, start);
+    if (text.isEmpty())
+        return Format::Unknown;
+    if (QByteArray(text.left(11)).toUpper() == "BEGIN:VCARD")
+        return Format::VCard;
+    // Text has no NUL bytes and few control characters; a picture or a program has many.
+    qsizetype controls = 0;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == 0)
+            return Format::Unknown;
+        if (b < 0x20 && b != '\t' && b != '\r' && b != '\n' && b != '\f')
+            ++controls;
+    }
+    if (controls * 100 > text.size())
+        return Format::Unknown;
+    return Format::Csv;
+}
+
+namespace detail {
+
+std::unique_ptr<RecordReader> openReader(QIODevice& device, const QString& name,
+                                         const ReadOptions& options) {
+    const QByteArray head = device.peek(64 * 1024);
+    if (head.trimmed().isEmpty() || head == "\xEF\xBB\xBF")
+        throw PlatformError(
+            ErrorNumber::InputPastEnd,
+            QStringLiteral("\"%1\" is empty: there is nothing to import.").arg(name));
+    Format format = options.format;
+    if (format == Format::Unknown)
+        format = detectFormat(head);
+    switch (format) {
+    case Format::VCard:
+        return openVCardReader(device);
+    case Format::Csv:
+        return openCsvReader(device, name, options);
+    case Format::Unknown:
+        break;
+    }
+    throw PlatformError(ErrorNumber::EngineNotReadable,
+                        QStringLiteral("\"%1\" holds neither vCards nor CSV text; nothing was "
+                                       "read.")
+                            .arg(name));
+}
+
+} // namespace detail
+
+Preview preview(const QString& path, const ReadOptions& options, int firstCount) {
+    const auto file = openInput(path);
+    const auto reader = detail::openReader(*file, path, options);
+    ReadRecord record;
+    qint64 count = 0;
+    while (reader->next(record)) {
+        if (count < firstCount)
+            reader->info.first.append(record);
+        ++count;
+    }
+    Preview result = reader->info;
+    result.records = count;
+    result.problems = reader->problems();
+    return result;
+}
+
+ReadResult readFile(const QString& path, const ReadOptions& options) {
+    const auto file = openInput(path);
+    const auto reader = detail::openReader(*file, path, options);
+    return readAll(*reader);
+}
+
+ReadResult readBytes(const QByteArray& bytes, const ReadOptions& options) {
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    const auto reader = detail::openReader(buffer, QStringLiteral("the text"), options);
+    return readAll(*reader);
+}
+
+QString ImportSummary::text() const {
+    if (cancelled)
+        return QStringLiteral("Import cancelled: the book was left as it was.");
+    QStringList lines;
+    lines.append(QStringLiteral("Imported %1, updated %2, skipped %3 (duplicates), unreadable %4.")
+                     .arg(imported)
+                     .arg(updated)
+                     .arg(skipped)
+                     .arg(unreadable.size()));
+    for (const Problem& problem : unreadable)
+        lines.append(QStringLiteral("line %1: %2").arg(problem.line).arg(problem.reason));
+    return lines.join(QLatin1Char('\n'));
+}
+
+ImportSummary importFile(const QString& bookPath, const QString& filePath,
+                         const ImportOptions& options) {
+    const auto file = openInput(filePath);
+    const qint64 size = file->size();
+    // The file's form is settled before the book is touched.
+    const auto reader = detail::openReader(*file, filePath, options.read);
+    auto db = openBook(bookPath, engine::Database::Mode::ReadWrite);
+
+    ImportSummary summary;
+    Transaction transaction(*db);
+    Importer importer(*db, options.onDuplicate);
+    ReadRecord record;
+    qint64 done = 0;
+    while (reader->next(record)) {
+        importer.take(record.contact, summary);
+        if (++done % progressEvery == 0 && options.progress &&
+            !options.progress(reader->bytesRead(), size)) {
+            ImportSummary cancelled;
+            cancelled.cancelled = true;
+            return cancelled; // the transaction rolls back
+        }
+    }
+    if (options.progress && !options.progress(reader->bytesRead(), size)) {
+        ImportSummary cancelled;
+        cancelled.cancelled = true;
+        return cancelled;
+    }
+    summary.unreadable = reader->problems();
+    if (summary.imported + summary.updated > 0)
+        transaction.commit();
+    return summary;
+}
+
+ExportSummary exportBook(const QString& bookPath, const QString& filePath,
+                         const ExportOptions& options) {
+    auto db = openBook(bookPath, engine::Database::Mode::ReadOnly);
+    const QString sql = exportQuery(options);
+    qint64 total = -1;
+    if (options.progress)
+        total = db->scalar(QStringLiteral("SELECT count(*) FROM (%1)").arg(sql)).toLongLong();
+    engine::Statement rows(*db, sql, engine::Statement::Access::ReadOnly);
+    QHash<QString, int> columns;
+    for (int c = 0; c < rows.columnCount(); ++c)
+        columns.insert(rows.columnName(c).toLower(), c);
+    QVector<std::pair<QString, int>> wanted;
+    for (const QString& field : engine::book::fieldNames()) {
+        if (columns.contains(field.toLower()) && field != QLatin1String("bitmap"))
+            wanted.append({field, columns.value(field.toLower())});
+    }
+    const int photoColumn = columns.value(QStringLiteral("bitmap"), -1);
+
+    QSaveFile out(filePath);
+    if (!out.open(QIODevice::WriteOnly))
+        throw PlatformError(ErrorNumber::PathFileAccess,
+                            QStringLiteral("The file \"%1\" cannot be written: %2.")
+                                .arg(filePath, out.errorString()));
+    QByteArray buffer;
+    const auto flush = [&out, &buffer, &filePath](bool always) {
+        if (!always && buffer.size() < 1024 * 1024)
+            return;
+        if (out.write(buffer) != buffer.size())
+            throw PlatformError(ErrorNumber::DeviceIO,
+                                QStringLiteral("The file \"%1\" cannot be written: %2.")
+                                    .arg(filePath, out.errorString()));
+        buffer.clear();
+    };
+    const bool csv = options.format == Format::Csv;
+    if (csv) {
+        buffer.append("\xEF\xBB\xBF");
+        buffer.append(detail::csvHeaderLine());
+    }
+    ExportSummary summary;
+    while (rows.step()) {
+        Contact contact;
+        for (const auto& [field, column] : wanted) {
+            const QString value = rows.column(column).toString();
+            if (!value.isEmpty())
+                contact.fields.insert(field, value);
+        }
+        if (photoColumn >= 0)
+            contact.photo = rows.column(photoColumn).toByteArray();
+        buffer.append(csv ? detail::csvLineOf(contact) : detail::vCardOf(contact, options.version));
+        flush(false);
+        if (++summary.exported % progressEvery == 0 && options.progress &&
+            !options.progress(summary.exported, total)) {
+            out.cancelWriting();
+            return {0, true};
+        }
+    }
+    if (options.progress && !options.progress(summary.exported, total)) {
+        out.cancelWriting();
+        return {0, true};
+    }
+    flush(true);
+    if (!out.commit())
+        throw PlatformError(ErrorNumber::DeviceIO,
+                            QStringLiteral("The file \"%1\" cannot be written: %2.")
+                                .arg(filePath, out.errorString()));
+    return summary;
+}
+
+QByteArray writeVCards(const QVector<Contact>& contacts, VCardVersion version) {
+    QByteArray out;
+    for (const Contact& contact : contacts)
+        out.append(detail::vCardOf(contact, version));
+    return out;
+}
+
+QByteArray writeCsv(const QVector<Contact>& contacts) {
+    QByteArray out("\xEF\xBB\xBF");
+    out.append(detail::csvHeaderLine());
+    for (const Contact& contact : contacts)
+        out.append(detail::csvLineOf(contact));
+    return out;
+}
+
+} // namespace quillory::exchange

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "exchange/Exchange.h"
+
+#include <memory>
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class QIODevice;
+
+namespace quillory::exchange::detail {
+
+// The longest line (after unfolding) or CSV record that is read; anything longer is reported
+// and passed over without being held in memory. Large enough for a photo of several MB.
+constexpr qsizetype maxRecordBytes = 16 * 1024 * 1024;
+// Problems kept in a summary; past this only their number grows.
+constexpr int maxProblems = 1000;
+
+// Reads a file line by line in bounded memory. Lines end with LF, CRLF or a lone CR.
+class LineReader {
+public:
+    explicit LineReader(QIODevice& device);
+
+    enum class Status { Line, TooLong, End };
+    // The next line without its end (`end` gets "\r\n", "\n", "\r" or nothing at the file's
+    // end). A line longer than maxRecordBytes gives TooLong and is skipped to its end.
+    Status next(QByteArray& line, QByteArray& end);
+    qint64 lineNumber() const { return m_lineNumber; } // of the line returned last
+    qint64 bytesRead() const { return m_consumed; }
+
+private:
+    bool fill();
+    QIODevice& m_device;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    qint64 m_lineNumber = 0;
+    qint64 m_consumed = 0;
+};
+
+bool isUtf8(const QByteArray& bytes);
+QString fromWindows1252(const QByteArray& bytes);
+// Text in the named character set; an empty or unknown name takes UTF-8 when the bytes are
+// valid UTF-8 and Windows-1252 otherwise.
+QString decodeText(const QByteArray& bytes, const QByteArray& charset = {});
+
+// The bytes the book stores for a picture file's bytes (PNG); empty when they are no picture.
+QByteArray storedPhoto(const QByteArray& pictureBytes);
+
+// "04/12/85" for the date forms of vCard and the mail programs (19850412, 1985-04-12,
+// 1985-04-12T10:00:00Z, --0412, 4/12/1985); an empty string when `text` is not a date.
+QString cardBirthday(const QString& text);
+// The vCard form of a card's birthday ("1985-04-12", "--04-12"); empty when it is no date.
+QString isoBirthday(const QString& cardText);
+
+// Gathers one contact: the first value for a field takes the field, later ones go to remarks
+// with their label, so nothing is dropped.
+class ContactBuilder {
+public:
+    // Puts `value` into the first of `fields` that is still empty; when all are taken it is kept
+    // in remarks as "<label>: <value>".
+    void put(const QStringList& fields, const QString& value, const QString& label);
+    void put(const QString& field, const QString& value, const QString& label) {
+        put(QStringList{field}, value, label);
+    }
+    void remark(const QString& label, const QString& value);
+    void note(const QString& text); // the contact's own remarks, before the labelled ones
+    void fullName(const QString& text) { m_fullName = text; }
+    void category(const QString& value); // "Business", "Personal Contact", ... or a remark
+    void photo(const QByteArray& pictureBytes, const QString& label);
+    bool isEmpty() const;
+    Contact finish();
+
+private:
+    Contact m_contact;
+    QStringList m_notes;
+    QStringList m_remarks;
+    QString m_fullName;
+};
+
+// Phone slots of the book for a phone's types ("home", "work", "cell", "fax", "pager", ...).
+QStringList phoneSlots(const QStringList& types);
+QString phoneLabel(const QStringList& types);
+
+// Pulls records out of a file one at a time.
+class RecordReader {
+public:
+    virtual ~RecordReader() = default;
+    // False at the end of the file.
+    virtual bool next(ReadRecord& record) = 0;
+    QVector<Problem>& problems() { return m_problems; }
+    qint64 problemCount() const { return m_problemCount; }
+    virtual qint64 bytesRead() const = 0;
+    Preview info;
+
+protected:
+    void problem(qint64 line, const QString& reason);
+
+private:
+    QVector<Problem> m_problems;
+    qint64 m_problemCount = 0;
+};
+
+// Opens a reader on `device` (positioned at the start). Throws PlatformError, naming `name`,
+// when the file is empty or holds neither vCards nor CSV.
+std::unique_ptr<RecordReader> openReader(QIODevice& device, const QString& name,
+                                         const ReadOptions& options);
+
+std::unique_ptr<RecordReader> openVCardReader(QIODevice& device);
+// Throws PlatformError when the header cannot be read.
+std::unique_ptr<RecordReader> openCsvReader(QIODevice& device, const QString& name,
+                                            const ReadOptions& options);
+
+// Writing: one contact as text.
+QByteArray vCardOf(const Contact& contact, VCardVersion version);
+QByteArray csvHeaderLine();
+QByteArray csvLineOf(const Contact& contact);
+
+} // namespace quillory::exchange::detail

@@ -1,0 +1,596 @@
+// vCard 2.1, 3.0 and 4.0 in, 3.0 and 4.0 out.
+
+#include "exchange/ExchangeDetail.h"
+
+#include <QIODevice>
+#include <QMultiHash>
+
+namespace quillory::exchange::detail {
+
+namespace {
+
+// --- reading -------------------------------------------------------------------------------
+
+struct Property {
+    QByteArray name;                           // upper case, group removed
+    QMultiHash<QByteArray, QByteArray> params; // upper-case key; TYPE values as written
+    QByteArray value;                          // raw bytes after the colon
+};
+
+// Splits "NAME;P=V;Q:value" at the colon that ends the parameters (colons inside quoted
+// parameter values do not count). False when there is no colon.
+bool parseProperty(const QByteArray& line, Property& property) {
+    qsizetype colon = -1;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == ':' && !quoted) {
+            colon = i;
+            break;
+        }
+    }
+    if (colon < 0)
+        return false;
+    property.value = line.mid(colon + 1);
+    QList<QByteArray> parts;
+    QByteArray current;
+    quoted = false;
+    for (qsizetype i = 0; i < colon; ++i) {
+        const char c = line.at(i);
+        if (c == '"')
+            quoted = !quoted;
+        if (c == ';' && !quoted) {
+            parts.append(current);
+            current.clear();
+        } else {
+            current.append(c);
+        }
+    }
+    parts.append(current);
+    QByteArray name = parts.takeFirst().trimmed().toUpper();
+    const qsizetype dot = name.lastIndexOf('.');
+    if (dot >= 0)
+        name = name.mid(dot + 1);
+    property.name = name;
+    property.params.clear();
+    for (const QByteArray& part : parts) {
+        const qsizetype equals = part.indexOf('=');
+        QByteArray key = equals < 0 ? QByteArray() : part.left(equals).trimmed().toUpper();
+        const QByteArray values = equals < 0 ? part : part.mid(equals + 1);
+        if (equals < 0) {
+            // vCard 2.1 writes bare values: "TEL;HOME;VOICE", "PHOTO;BASE64;JPEG".
+            const QByteArray upper = values.trimmed().toUpper();
+            if (upper == "QUOTED-PRINTABLE" || upper == "BASE64" || upper == "B" ||
+                upper == "8BIT" || upper == "7BIT")
+                key = "ENCODING";
+            else
+                key = "TYPE";
+        }
+        // TYPE="home,voice" and TYPE=home,voice are the same two values.
+        for (QByteArray value : QByteArray(values).replace('"', QByteArray()).split(','))
+            property.params.insert(key, value.trimmed());
+    }
+    return true;
+}
+
+QByteArray decodeQuotedPrintable(const QByteArray& in) {
+    QByteArray out;
+    out.reserve(in.size());
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char c = in.at(i);
+        if (c == '=' && i + 2 < in.size()) {
+            bool ok = false;
+            const int byte = in.mid(i + 1, 2).toInt(&ok, 16);
+            if (ok) {
+                out.append(char(byte));
+                i += 2;
+                continue;
+            }
+        }
+        if (c == '=' && i + 1 == in.size())
+            break; // a soft break left at the end
+        out.append(c);
+    }
+    return out;
+}
+
+// The value's components split at separators that are not escaped; escapes are kept.
+QStringList splitUnescaped(const QString& text, QChar separator) {
+    QStringList parts;
+    QString current;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\') && i + 1 < text.size()) {
+            current.append(c);
+            current.append(text.at(++i));
+        } else if (c == separator) {
+            parts.append(current);
+            current.clear();
+        } else {
+            current.append(c);
+        }
+    }
+    parts.append(current);
+    return parts;
+}
+
+QString unescape(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
+            out.append(c);
+            continue;
+        }
+        const QChar n = text.at(++i);
+        if (n == QLatin1Char('n') || n == QLatin1Char('N'))
+            out.append(QLatin1Char('\n'));
+        else if (n == QLatin1Char(',') || n == QLatin1Char(';') || n == QLatin1Char('\\') ||
+                 n == QLatin1Char(':') || n == QLatin1Char('"'))
+            out.append(n);
+        else {
+            out.append(c);
+            out.append(n);
+        }
+    }
+    // A CRLF written into a value by a careless writer is the card's own line break.
+    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return out;
+}
+
+QStringList paramValues(const Property& property, const QByteArray& key) {
+    QStringList values;
+    const auto list = property.params.values(key);
+    for (auto it = list.crbegin(); it != list.crend(); ++it) // insertion order
+        values.append(QString::fromUtf8(*it));
+    return values;
+}
+
+bool hasParam(const Property& property, const QByteArray& key, const char* value) {
+    for (const QByteArray& v : property.params.values(key)) {
+        if (v.compare(value, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+class VCardReader : public RecordReader {
+public:
+    explicit VCardReader(QIODevice& device) : m_lines(device) {
+        info.format = Format::VCard;
+        info.encoding = QStringLiteral("UTF-8");
+    }
+
+    qint64 bytesRead() const override { return m_lines.bytesRead(); }
+
+    bool next(ReadRecord& record) override {
+        QByteArray line;
+        qint64 lineNumber = 0;
+        bool tooLong = false;
+        bool strayReported = false;
+        while (logicalLine(line, lineNumber, tooLong)) {
+            if (!m_inCard) {
+                if (tooLong || !isBegin(line)) {
+                    if (!strayReported && (tooLong || !line.trimmed().isEmpty()))
+                        problem(lineNumber, tooLong ? tooLongText(lineNumber)
+                                                    : QStringLiteral("text outside a card"));
+                    strayReported = true;
+                    continue;
+                }
+                startCard(lineNumber);
+                continue;
+            }
+            if (tooLong) {
+                if (m_broken.isEmpty())
+                    m_broken = tooLongText(lineNumber);
+                continue;
+            }
+            if (isBegin(line)) {
+                problem(m_cardLine, QStringLiteral("the card has no END:VCARD before the next "
+                                                   "card begins on line %1")
+                                        .arg(lineNumber));
+                startCard(lineNumber);
+                continue;
+            }
+            Property property;
+            if (!parseProperty(line, property)) {
+                if (!line.trimmed().isEmpty() && m_broken.isEmpty())
+                    m_broken =
+                        QStringLiteral("line %1 is not a property (no colon)").arg(lineNumber);
+                continue;
+            }
+            if (property.name == "END" && property.value.trimmed().toUpper() == "VCARD") {
+                m_inCard = false;
+                if (!m_broken.isEmpty()) {
+                    problem(m_cardLine, m_broken);
+                    m_builder = ContactBuilder();
+                    continue;
+                }
+                if (m_builder.isEmpty()) {
+                    problem(m_cardLine, QStringLiteral("the card holds no contact"));
+                    continue;
+                }
+                record.line = m_cardLine;
+                record.contact = m_builder.finish();
+                return true;
+            }
+            take(property);
+        }
+        if (m_inCard) {
+            m_inCard = false;
+            problem(m_cardLine,
+                    QStringLiteral("the card has no END:VCARD; the file ends on line %1")
+                        .arg(m_lines.lineNumber()));
+        }
+        return false;
+    }
+
+private:
+    static bool isBegin(const QByteArray& line) {
+        return line.trimmed().toUpper() == "BEGIN:VCARD";
+    }
+    static QString tooLongText(qint64 line) {
+        return QStringLiteral("line %1 is longer than %2 MB and was not read")
+            .arg(line)
+            .arg(maxRecordBytes / (1024 * 1024));
+    }
+
+    void startCard(qint64 line) {
+        m_inCard = true;
+        m_cardLine = line;
+        m_broken.clear();
+        m_builder = ContactBuilder();
+        m_version.clear();
+        m_emails = m_urls = m_addresses = 0;
+    }
+
+    bool physical(QByteArray& line, LineReader::Status& status) {
+        if (m_havePeek) {
+            m_havePeek = false;
+            line = m_peek;
+            status = m_peekStatus;
+            return status != LineReader::Status::End;
+        }
+        QByteArray end;
+        status = m_lines.next(line, end);
+        return status != LineReader::Status::End;
+    }
+
+    // One property line with its folded and soft-broken continuations joined.
+    bool logicalLine(QByteArray& out, qint64& number, bool& tooLong) {
+        LineReader::Status status;
+        do {
+            if (!physical(out, status))
+                return false;
+        } while (status == LineReader::Status::Line && out.trimmed().isEmpty());
+        number = m_lines.lineNumber();
+        tooLong = status == LineReader::Status::TooLong;
+        const qsizetype colon = out.indexOf(':');
+        const bool quotedPrintable =
+            colon > 0 && out.left(colon).toUpper().contains("QUOTED-PRINTABLE");
+        for (;;) {
+            QByteArray end;
+            m_peekStatus = m_lines.next(m_peek, end);
+            if (m_peekStatus == LineReader::Status::End)
+                break;
+            const bool folded = m_peekStatus == LineReader::Status::Line && !m_peek.isEmpty() &&
+                                (m_peek.at(0) == ' ' || m_peek.at(0) == '\t');
+            const bool softBreak = quotedPrintable && out.endsWith('=');
+            if (m_peekStatus == LineReader::Status::TooLong && (softBreak || tooLong)) {
+                tooLong = true;
+                continue;
+            }
+            if (!folded && !softBreak) {
+                m_havePeek = true;
+                break;
+            }
+            if (softBreak)
+                out.chop(1);
+            if (!tooLong)
+                out.append(folded ? QByteArrayView(m_peek).sliced(1) : QByteArrayView(m_peek));
+            if (out.size() > maxRecordBytes) {
+                tooLong = true;
+                out.clear();
+            }
+        }
+        return true;
+    }
+
+    QString text(const Property& property) const {
+        QByteArray bytes = property.value;
+        if (hasParam(property, "ENCODING", "QUOTED-PRINTABLE"))
+            bytes = decodeQuotedPrintable(bytes);
+        const QStringList charsets = paramValues(property, "CHARSET");
+        return decodeText(bytes, charsets.isEmpty() ? QByteArray() : charsets.first().toLatin1());
+    }
+
+    void take(const Property& p) {
+        const QByteArray& name = p.name;
+        if (name == "VERSION") {
+            m_version = QString::fromLatin1(p.value.trimmed());
+            if (m_version != QLatin1String("2.1") && m_version != QLatin1String("3.0") &&
+                m_version != QLatin1String("4.0") && m_broken.isEmpty())
+                m_broken = QStringLiteral("vCard version \"%1\" is not one this program reads")
+                               .arg(m_version.left(20));
+            return;
+        }
+        if (name == "PHOTO" || name == "LOGO") {
+            takePhoto(p);
+            return;
+        }
+        const QString value = text(p);
+        QStringList types = paramValues(p, "TYPE");
+        if (name == "N") {
+            const QStringList parts = splitUnescaped(value, QLatin1Char(';'));
+            m_builder.put(QStringLiteral("name"), unescape(parts.value(0)).trimmed(),
+                          QStringLiteral("Last name"));
+            m_builder.put(QStringLiteral("namef"), unescape(parts.value(1)).trimmed(),
+                          QStringLiteral("First name"));
+            m_builder.remark(QStringLiteral("Middle name"), unescape(parts.value(2)).trimmed());
+            m_builder.remark(QStringLiteral("Name prefix"), unescape(parts.value(3)).trimmed());
+            m_builder.remark(QStringLiteral("Name suffix"), unescape(parts.value(4)).trimmed());
+        } else if (name == "FN") {
+            m_builder.fullName(unescape(value));
+        } else if (name == "ADR") {
+            takeAddress(splitUnescaped(value, QLatin1Char(';')), types);
+        } else if (name == "TEL") {
+            QString number = unescape(value).trimmed();
+            if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+                number = number.mid(4);
+            m_builder.put(phoneSlots(types), number, phoneLabel(types));
+        } else if (name == "EMAIL") {
+            ++m_emails;
+            m_builder.put(QStringLiteral("email"), unescape(value).trimmed(),
+                          m_emails == 1 ? QStringLiteral("E-mail")
+                                        : QStringLiteral("E-mail %1").arg(m_emails));
+        } else if (name == "URL") {
+            ++m_urls;
+            m_builder.put(QStringLiteral("extra6"), unescape(value).trimmed(),
+                          m_urls == 1 ? QStringLiteral("Web page")
+                                      : QStringLiteral("Web page %1").arg(m_urls));
+        } else if (name == "BDAY") {
+            const QString raw = unescape(value).trimmed();
+            const QString date = cardBirthday(raw);
+            m_builder.put(QStringLiteral("Birthday"), date.isEmpty() ? raw : date,
+                          QStringLiteral("Birthday"));
+        } else if (name == "NOTE") {
+            m_builder.note(unescape(value));
+        } else if (name == "CATEGORIES") {
+            for (const QString& category : splitUnescaped(value, QLatin1Char(',')))
+                m_builder.category(unescape(category));
+        } else if (name == "ORG") {
+            QStringList parts;
+            for (const QString& part : splitUnescaped(value, QLatin1Char(';'))) {
+                if (!unescape(part).trimmed().isEmpty())
+                    parts.append(unescape(part).trimmed());
+            }
+            m_builder.remark(QStringLiteral("Organization"), parts.join(QStringLiteral(", ")));
+        } else if (!skipped(name)) {
+            QString label = QString::fromUtf8(name);
+            if (name == "TITLE" || name == "ROLE" || name == "NICKNAME" || name == "ANNIVERSARY")
+                label = label.left(1) + label.mid(1).toLower();
+            m_builder.remark(label, unescape(value));
+        }
+    }
+
+    static bool skipped(const QByteArray& name) {
+        static const QList<QByteArray> names = {"BEGIN",        "PRODID", "REV",      "UID",
+                                                "CLIENTPIDMAP", "SOURCE", "KIND",     "NAME",
+                                                "PROFILE",      "MAILER", "LABEL",    "SORT-STRING",
+                                                "X-ABUID",      "END",    "X-ABLABEL"};
+        return names.contains(name);
+    }
+
+    void takeAddress(const QStringList& raw, const QStringList& types) {
+        QStringList parts;
+        for (int i = 0; i < 7; ++i)
+            parts.append(unescape(raw.value(i)).trimmed());
+        bool any = false;
+        for (const QString& part : parts)
+            any = any || !part.isEmpty();
+        if (!any)
+            return;
+        ++m_addresses;
+        if (m_addresses > 1) {
+            QStringList shown;
+            for (const QString& part : parts) {
+                if (!part.isEmpty())
+                    shown.append(QString(part).replace(QLatin1Char('\n'), QStringLiteral(", ")));
+            }
+            QString label = QStringLiteral("Address");
+            if (!types.isEmpty())
+                label += QStringLiteral(" (%1)").arg(types.join(QStringLiteral(", ")).toLower());
+            m_builder.remark(label, shown.join(QStringLiteral(", ")));
+            return;
+        }
+        // Post office box; extended address; street; city; region; postal code; country.
+        QString street = parts[2];
+        QString second = parts[1];
+        const qsizetype newline = street.indexOf(QLatin1Char('\n'));
+        if (newline >= 0) {
+            const QString rest = street.mid(newline + 1).trimmed();
+            street = street.left(newline).trimmed();
+            second = second.isEmpty() ? rest : second + QStringLiteral(", ") + rest;
+        }
+        if (street.isEmpty() && !second.isEmpty()) {
+            street = second;
+            second.clear();
+        }
+        m_builder.put(QStringLiteral("address1"), street, QStringLiteral("Street"));
+        m_builder.put(QStringLiteral("address2"), second, QStringLiteral("Address line 2"));
+        m_builder.put(QStringLiteral("address2"), parts[0], QStringLiteral("PO box"));
+        m_builder.put(QStringLiteral("city"), parts[3], QStringLiteral("City"));
+        m_builder.put(QStringLiteral("state"), parts[4], QStringLiteral("State"));
+        m_builder.put(QStringLiteral("zip"), parts[5], QStringLiteral("Zip code"));
+        m_builder.remark(QStringLiteral("Country"), parts[6]);
+    }
+
+    void takePhoto(const Property& p) {
+        const QString label = p.name == "LOGO" ? QStringLiteral("Logo") : QStringLiteral("Photo");
+        QByteArray value = p.value.trimmed();
+        if (value.startsWith("data:")) {
+            const qsizetype comma = value.indexOf(',');
+            if (comma < 0 || !value.left(comma).contains(";base64")) {
+                m_builder.remark(label, QStringLiteral("a picture that could not be read was left "
+                                                       "out"));
+                return;
+            }
+            value = value.mid(comma + 1);
+        } else if (!hasParam(p, "ENCODING", "B") && !hasParam(p, "ENCODING", "BASE64")) {
+            // A link to a picture elsewhere: kept as text, never fetched.
+            m_builder.remark(label, QString::fromUtf8(value));
+            return;
+        }
+        QByteArray compact;
+        compact.reserve(value.size());
+        for (const char c : value) {
+            if (c != ' ' && c != '\t')
+                compact.append(c);
+        }
+        const auto decoded =
+            QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded) {
+            m_builder.remark(label,
+                             QStringLiteral("a picture that could not be read was left out"));
+            return;
+        }
+        if (p.name == "LOGO")
+            m_builder.remark(label, QStringLiteral("a company logo was left out"));
+        else
+            m_builder.photo(*decoded, label);
+    }
+
+    LineReader m_lines;
+    bool m_havePeek = false;
+    QByteArray m_peek;
+    LineReader::Status m_peekStatus = LineReader::Status::End;
+    bool m_inCard = false;
+    qint64 m_cardLine = 0;
+    QString m_broken;
+    QString m_version;
+    ContactBuilder m_builder;
+    int m_emails = 0;
+    int m_urls = 0;
+    int m_addresses = 0;
+};
+
+// --- writing -------------------------------------------------------------------------------
+
+QString escaped(const QString& text) {
+    QString out;
+    out.reserve(text.size() + 8);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\') || c == QLatin1Char(',') || c == QLatin1Char(';')) {
+            out.append(QLatin1Char('\\'));
+            out.append(c);
+        } else if (c == QLatin1Char('\r')) {
+            out.append(QStringLiteral("\\n"));
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+        } else if (c == QLatin1Char('\n')) {
+            out.append(QStringLiteral("\\n"));
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+// Appends one content line, folded so that no line is longer than 75 octets and no UTF-8
+// sequence is split, ended by CRLF.
+void appendFolded(QByteArray& out, const QByteArray& line) {
+    constexpr qsizetype limit = 75;
+    qsizetype pos = 0;
+    bool first = true;
+    while (pos < line.size()) {
+        const qsizetype room = first ? limit : limit - 1;
+        qsizetype take = std::min(room, line.size() - pos);
+        if (pos + take < line.size()) {
+            // Step back to the first byte of a UTF-8 sequence.
+            while (take > 1 && (static_cast<unsigned char>(line.at(pos + take)) & 0xC0) == 0x80)
+                --take;
+        }
+        if (!first)
+            out.append(' ');
+        out.append(line.constData() + pos, take);
+        out.append("\r\n");
+        pos += take;
+        first = false;
+    }
+    if (line.isEmpty())
+        out.append("\r\n");
+}
+
+} // namespace
+
+std::unique_ptr<RecordReader> openVCardReader(QIODevice& device) {
+    return std::make_unique<VCardReader>(device);
+}
+
+QByteArray vCardOf(const Contact& contact, VCardVersion version) {
+    const bool v4 = version == VCardVersion::V4;
+    QByteArray out;
+    const auto line = [&out](const QString& text) { appendFolded(out, text.toUtf8()); };
+    const auto field = [&contact](const char* name) {
+        return contact.value(QString::fromLatin1(name));
+    };
+    line(QStringLiteral("BEGIN:VCARD"));
+    line(v4 ? QStringLiteral("VERSION:4.0") : QStringLiteral("VERSION:3.0"));
+    const QString last = field("name");
+    const QString first = field("namef");
+    line(QStringLiteral("FN:") +
+         escaped(QStringList{first, last}.join(QLatin1Char(' ')).trimmed()));
+    line(QStringLiteral("N:%1;%2;;;").arg(escaped(last), escaped(first)));
+    const QStringList address = {field("address2"), field("address1"), field("city"),
+                                 field("state"), field("zip")};
+    if (!address.join(QString()).isEmpty()) {
+        QStringList parts{QString()};
+        for (const QString& part : address)
+            parts.append(escaped(part));
+        parts.append(QString());
+        line(QStringLiteral("ADR;TYPE=home:") + parts.join(QLatin1Char(';')));
+    }
+    const std::pair<const char*, const char*> phones[] = {
+        {"phone", "home,voice"}, {"phone2", "work,voice"}, {"pager", "pager"},
+        {"phone3", "x-other"},   {"fax", "home,fax"},      {"fax2", "work,fax"}};
+    for (const auto& [name, type] : phones) {
+        const QString number = field(name);
+        if (number.isEmpty())
+            continue;
+        QString types = QString::fromLatin1(type);
+        line(QStringLiteral("TEL;TYPE=%1:%2")
+                 .arg(v4 && types.contains(QLatin1Char(','))
+                          ? QLatin1Char('"') + types + QLatin1Char('"')
+                          : types,
+                      escaped(number)));
+    }
+    if (!field("email").isEmpty())
+        line((v4 ? QStringLiteral("EMAIL:") : QStringLiteral("EMAIL;TYPE=internet:")) +
+             escaped(field("email")));
+    if (!field("extra6").isEmpty())
+        line(QStringLiteral("URL:") + escaped(field("extra6")));
+    const QString birthday = field("Birthday");
+    if (!birthday.isEmpty()) {
+        const QString iso = isoBirthday(birthday);
+        line(iso.isEmpty() ? QStringLiteral("BDAY;VALUE=text:") + escaped(birthday)
+                           : QStringLiteral("BDAY:") + iso);
+    }
+    if (!field("remarks").isEmpty())
+        line(QStringLiteral("NOTE:") + escaped(field("remarks")));
+    if (!field("extra4").isEmpty())
+        line(QStringLiteral("CATEGORIES:") + escaped(field("extra4")));
+    if (!contact.photo.isEmpty()) {
+        const QByteArray data = contact.photo.toBase64();
+        appendFolded(out, (v4 ? QByteArray("PHOTO:data:image/png;base64,")
+                              : QByteArray("PHOTO;ENCODING=b;TYPE=PNG:")) +
+                              data);
+    }
+    line(QStringLiteral("END:VCARD"));
+    return out;
+}
+
+} // namespace quillory::exchange::detail

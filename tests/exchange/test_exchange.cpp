@@ -1,0 +1,616 @@
+// Contacts brought into the book from vCard and CSV files and written out again, through the
+// library the import dialog and the command line use.
+
+#include "BookFiller.h"
+#include "exchange/Exchange.h"
+#include "platform/engine/Database.h"
+#include "platform/files/PlatformError.h"
+#include "TestSupport.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QStringDecoder>
+#include <QtTest>
+
+using namespace quillory;
+using namespace quillory::exchange;
+
+namespace {
+
+QByteArray pngPhoto(int width, int height, QColor color) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    QPainter(&image).drawEllipse(2, 2, width - 4, height - 4);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QByteArray jpegPhoto(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    return bytes;
+}
+
+// Every contact of the book, each field that has a value, sorted by name; the photo as
+// "bitmap". The row id is left out: an imported contact gets a new one.
+QList<QVariantMap> bookContacts(const QString& path) {
+    auto db = engine::Database::open(path, engine::Database::Mode::ReadOnly);
+    engine::Statement query(*db, QStringLiteral("SELECT * FROM PhoneBK ORDER BY name, namef, id"));
+    QList<QVariantMap> contacts;
+    while (query.step()) {
+        QVariantMap contact;
+        for (int c = 0; c < query.columnCount(); ++c) {
+            const QVariant value = query.column(c);
+            if (query.columnName(c) != QLatin1String("id") && value.isValid() &&
+                !value.toString().isEmpty())
+                contact.insert(query.columnName(c), value);
+        }
+        contacts.append(contact);
+    }
+    return contacts;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Contacts that use every field, with the characters files get wrong.
+QList<QVariantMap> sampleContacts() {
+    QVariantMap full{
+        {"name", "O'Brien"},
+        {"namef", "Ann Marie"},
+        {"address1", "12 Oak St, Unit 4; rear"},
+        {"address2", "PO Box 77"},
+        {"city", "Springfield"},
+        {"state", "IL"},
+        {"zip", "62701"},
+        {"phone", "(217) 555-0100"},
+        {"phone2", "(217) 555-0101"},
+        {"pager", "(217) 555-0102"},
+        {"phone3", "(217) 555-0103"},
+        {"fax", "(217) 555-0104"},
+        {"fax2", "(217) 555-0105"},
+        {"Birthday", "04/12/85"},
+        {"email", "ann.obrien@example.org"},
+        {"extra6", "http://www.example.org/~ann"},
+        {"remarks", "Says \"hi\", always; back\\slash.\nSecond line, and more."},
+        {"extra4", "Business Contact"},
+        {"extra8", "Ann Marie O'Brien"},
+        {"bitmap", pngPhoto(40, 50, Qt::yellow)},
+    };
+    // Long text of two- to four-byte characters, so folding meets every UTF-8 length.
+    QVariantMap wide{
+        {"name", "Müller-Lüdenscheidt"},
+        {"namef", "Jürgen"},
+        {"city", "Köln"},
+        {"phone3", "+49 221 555 0199"},
+        {"Birthday", "02/29/00"},
+        {"remarks", QString::fromUtf8("Grüße aus Köln € ☎ 😀 ").repeated(12)},
+        {"extra4", "Personal Contact"},
+        {"extra8", "Jürgen Müller-Lüdenscheidt"},
+        {"bitmap", pngPhoto(64, 48, Qt::blue)},
+    };
+    QVariantMap lastOnly{{"name", "Zed"}, {"fax2", "555-0199"}, {"extra8", " Zed"}};
+    return {full, wide, lastOnly};
+}
+
+void checkUtf8Lines(const QByteArray& text) {
+    const QList<QByteArray> lines = text.split('\n');
+    QVERIFY(text.endsWith("\r\n"));
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QByteArray& line = lines[i];
+        QVERIFY2(line.endsWith('\r'),
+                 qPrintable(QStringLiteral("line %1 ends in LF alone").arg(i + 1)));
+        QVERIFY2(
+            line.size() - 1 <= 75,
+            qPrintable(QStringLiteral("line %1 has %2 octets").arg(i + 1).arg(line.size() - 1)));
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder(line);
+        QVERIFY2(!decoder.hasError(),
+                 qPrintable(QStringLiteral("line %1 splits a character").arg(i + 1)));
+    }
+}
+
+} // namespace
+
+class TestExchange : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void roundTrip_data();
+    void roundTrip();
+    void samples_data();
+    void samples();
+    void changedMapping();
+    void brokenInput_data();
+    void brokenInput();
+    void duplicates_data();
+    void duplicates();
+    void cancelLeavesBook_data();
+    void cancelLeavesBook();
+    void bookBeingWritten();
+    void exportScopes_data();
+    void exportScopes();
+};
+
+// --- round trips ---------------------------------------------------------------------------
+
+void TestExchange::roundTrip_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("vCard 4.0") << int(Format::VCard) << int(VCardVersion::V4) << "out.vcf";
+    QTest::newRow("vCard 3.0") << int(Format::VCard) << int(VCardVersion::V3) << "out.vcf";
+    QTest::newRow("CSV") << int(Format::Csv) << int(VCardVersion::V4) << "out.csv";
+}
+
+void TestExchange::roundTrip() {
+    QFETCH(int, format);
+    QFETCH(int, version);
+    QFETCH(QString, fileName);
+    test::TempProgramFolder folder;
+    const QString source = folder.file(QStringLiteral("source.mdb"));
+    const QString target = folder.file(QStringLiteral("target.mdb"));
+    const QString file = folder.file(fileName);
+    test::writeBook(source, sampleContacts());
+    test::writeBook(target, {});
+
+    ExportOptions out;
+    out.format = Format(format);
+    out.version = VCardVersion(version);
+    QCOMPARE(exportBook(source, file, out).exported, 3);
+    const QByteArray text = fileBytes(file);
+    if (Format(format) == Format::VCard)
+        checkUtf8Lines(text);
+    else
+        QVERIFY(text.startsWith("\xEF\xBB\xBF") && text.contains("\r\n"));
+
+    const ImportSummary summary = importFile(target, file);
+    QCOMPARE(summary.imported, 3);
+    QVERIFY2(summary.unreadable.isEmpty(), qPrintable(summary.text()));
+    const QList<QVariantMap> expected = bookContacts(source);
+    const QList<QVariantMap> actual = bookContacts(target);
+    QCOMPARE(actual.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        QCOMPARE(actual[i], expected[i]);
+}
+
+// --- hand-written files --------------------------------------------------------------------
+
+void TestExchange::samples_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("record");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("expected");
+
+    const QByteArray v3 = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane;;;\r\n";
+    const QByteArray end = "END:VCARD\r\n";
+    QTest::newRow("folded line") << v3 + "NOTE:one tw\r\n o three\r\n\t four\r\n" + end << 0
+                                 << "remarks"
+                                 << "one two three four";
+    QTest::newRow("folded in a character")
+        << v3 + "NOTE:M\xC3\r\n \xBCller\r\n" + end << 0 << "remarks"
+        << "Müller";
+    QTest::newRow("escapes") << v3 + "NOTE:a\\, b\\; c\\nd\\\\e\r\n" + end << 0 << "remarks"
+                             << "a, b; c\nd\\e";
+    QTest::newRow("quoted-printable soft break")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:"
+                      "M=C3=BC=\r\nller;J=C3=BCrgen\r\nEND:VCARD\r\n")
+        << 0 << "name"
+        << "Müller";
+    QTest::newRow("2.1 ISO-8859-1 quoted-printable")
+        << QByteArray(
+               "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;QUOTED-PRINTABLE:"
+               "Fran=E7ois;Ren=E9e\r\nNOTE;ENCODING=QUOTED-PRINTABLE:Zeile=0D=0A=\r\nzwei\r\n"
+               "END:VCARD\r\n")
+        << 0 << "namef"
+        << "Renée";
+    QTest::newRow("2.1 ISO-8859-1 bytes")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1:Stra\xDF"
+                      "e;Bj\xF6rn\r\n"
+                      "END:VCARD\r\n")
+        << 0 << "extra8"
+        << "Björn Straße";
+    QTest::newRow("2.1 bare phone types")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;Jim\r\nTEL;WORK;FAX:111\r\n"
+                      "TEL;CELL:222\r\nTEL;HOME;VOICE:333\r\nEND:VCARD\r\n")
+        << 0 << "fax2"
+        << "111";
+    QTest::newRow("cell phone is the other phone")
+        << v3 + "TEL;TYPE=CELL:222\r\n" + end << 0 << "phone3"
+        << "222";
+    QTest::newRow("third home phone kept in remarks")
+        << v3 + "TEL;TYPE=HOME:1\r\nTEL;TYPE=HOME:2\r\nTEL;TYPE=HOME:3\r\n" + end << 0 << "remarks"
+        << "Phone (home): 3";
+    QTest::newRow("second e-mail and organisation in remarks")
+        << v3 + "EMAIL:a@x.org\r\nEMAIL:b@x.org\r\nORG:Acme;Sales\r\nTITLE:Boss\r\n" + end << 0
+        << "remarks"
+        << "E-mail 2: b@x.org\nOrganization: Acme, Sales\nTitle: Boss";
+    QTest::newRow("address") << v3 + "ADR;TYPE=home:;Apt 2;1 Elm St;Salem;OR;97301;USA\r\n" + end
+                             << 0 << "address2"
+                             << "Apt 2";
+    QTest::newRow("birthday compact") << v3 + "BDAY:19850412\r\n" + end << 0 << "Birthday"
+                                      << "04/12/85";
+    QTest::newRow("birthday with time")
+        << v3 + "BDAY:1999-12-31T10:00:00Z\r\n" + end << 0 << "Birthday"
+        << "12/31/99";
+    QTest::newRow("birthday without year")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:X Y\r\nBDAY:--0412\r\nEND:VCARD\r\n") << 0
+        << "Birthday"
+        << "04/12";
+    QTest::newRow("name from FN") << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann Lee "
+                                                "Park\r\nEND:VCARD\r\n")
+                                  << 0 << "namef"
+                                  << "Ann Lee";
+    QTest::newRow("category") << v3 + "CATEGORIES:Friends,Personal\r\n" + end << 0 << "extra4"
+                              << "Personal Contact";
+    QTest::newRow("3.0 photo") << v3 +
+                                      "PHOTO;ENCODING=b;TYPE=JPEG:" + jpegPhoto(30, 20).toBase64() +
+                                      "\r\n" + end
+                               << 0 << "photo"
+                               << "30x20";
+    QTest::newRow("4.0 data: photo folded")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:A B\r\nPHOTO:data:image/png;base64,") +
+               pngPhoto(12, 34, Qt::red).toBase64().insert(40, "\r\n ") + "\r\nEND:VCARD\r\n"
+        << 0 << "photo"
+        << "12x34";
+    QTest::newRow("second card") << v3 + end + QByteArray(v3).replace("Jane", "John") + end << 1
+                                 << "namef"
+                                 << "John";
+
+    QTest::newRow("CSV with BOM")
+        << QByteArray("\xEF\xBB\xBFLast Name,First Name,E-mail Address\r\nLee,Ann,a@x\r\n") << 0
+        << "name"
+        << "Lee";
+    QTest::newRow("CSV semicolons")
+        << QByteArray("Last Name;First Name;Home Phone\r\nLee;Ann;555\r\n") << 0 << "phone"
+        << "555";
+    QTest::newRow("CSV tabs") << QByteArray("Last Name\tFirst Name\tHome City\nLee\tAnn\tRome\n")
+                              << 0 << "city"
+                              << "Rome";
+    QTest::newRow("CSV quoted line breaks")
+        << QByteArray("Last Name,Notes\r\nLee,\"one, \"\"two\"\"\r\nthree\"\r\nKim,x\r\n") << 0
+        << "remarks"
+        << "one, \"two\"\r\nthree";
+    QTest::newRow("CSV record after a quoted line break")
+        << QByteArray("Last Name,Notes\r\nLee,\"one\r\nthree\"\r\nKim,x\r\n") << 1 << "name"
+        << "Kim";
+    QTest::newRow("CSV Windows-1252")
+        << QByteArray("Last Name,First Name,Notes\r\nM\xFCller,J\xFCrgen,5 \x80\r\n") << 0
+        << "remarks"
+        << "5 €";
+    QTest::newRow("webmail phone by type")
+        << QByteArray("Name,Given Name,Family Name,Phone 1 - Type,Phone 1 - Value,Phone 2 - "
+                      "Type,Phone 2 - Value,E-mail 1 - Value,E-mail 2 - Value\r\n"
+                      "Ann Lee,Ann,Lee,Mobile,111,Work,222,a@x.org,b@x.org\r\n")
+        << 0 << "phone2"
+        << "222";
+    QTest::newRow("webmail second e-mail")
+        << QByteArray("Given Name,Family Name,E-mail 1 - Value,E-mail 2 - Value\r\n"
+                      "Ann,Lee,a@x.org,b@x.org\r\n")
+        << 0 << "remarks"
+        << "E-mail 2: b@x.org";
+    QTest::newRow("desktop mail layout")
+        << QByteArray("First Name,Last Name,Home Street,Home City,Business Phone,Mobile Phone,"
+                      "Pager,Business Fax,Birthday,Company\r\n"
+                      "Ann,Lee,1 Elm,Salem,222,333,444,555,4/12/1985,Acme\r\n")
+        << 0 << "remarks"
+        << "Organization: Acme";
+    QTest::newRow("desktop mail birthday")
+        << QByteArray("First Name,Last Name,Birthday\r\nAnn,Lee,4/12/1985\r\n") << 0 << "Birthday"
+        << "04/12/85";
+    QTest::newRow("birthday in three columns")
+        << QByteArray("First Name,Last Name,Display Name,Primary Email,Birth Year,Birth Month,"
+                      "Birth Day\r\nAnn,Lee,Ann Lee,a@x,1970,7,4\r\n")
+        << 0 << "Birthday"
+        << "07/04/70";
+    QTest::newRow("own layout") << (QByteArray("\xEF\xBB\xBF") +
+                                    ownCsvHeader().join(QLatin1Char(',')).toUtf8() +
+                                    "\r\nLee,Ann,,,,,,,,,,,,,,,hello,Business Contact,\r\n")
+                                << 0 << "extra4"
+                                << "Business Contact";
+    QTest::newRow("unknown column kept in remarks")
+        << QByteArray("Last Name,Shoe Size\r\nLee,9\r\n") << 0 << "remarks"
+        << "Shoe Size: 9";
+}
+
+void TestExchange::samples() {
+    QFETCH(QByteArray, input);
+    QFETCH(int, record);
+    QFETCH(QString, field);
+    QFETCH(QString, expected);
+    const ReadResult result = readBytes(input);
+    QVERIFY2(result.problems.isEmpty(), qPrintable(result.problems.value(0).reason));
+    QVERIFY(record < result.records.size());
+    const Contact& contact = result.records[record].contact;
+    if (field == QLatin1String("photo")) {
+        const QImage image = QImage::fromData(contact.photo, "PNG");
+        QCOMPARE(QStringLiteral("%1x%2").arg(image.width()).arg(image.height()), expected);
+    } else {
+        QCOMPARE(contact.value(field), expected);
+    }
+}
+
+// The import dialog shows the detected mapping and may send back a changed one.
+void TestExchange::changedMapping() {
+    const QByteArray csv = "Given Name,Family Name,Notes,Phone 1 - Type,Phone 1 - Value\r\n"
+                           "Ann,Lee,secret,Home,555\r\n";
+    const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("mapping-test.csv"));
+    writeFile(path, csv);
+    const Preview seen = preview(path);
+    QCOMPARE(seen.layout, QStringLiteral("Google"));
+    QCOMPARE(seen.records, 1);
+    QCOMPARE(seen.mapping.size(), 5);
+    QCOMPARE(seen.mapping[2].target.field, QStringLiteral("remarks"));
+    QCOMPARE(seen.mapping[3].target.kind, ColumnTarget::Kind::Ignore);
+    QCOMPARE(seen.mapping[4].target.field, QStringLiteral("telephone"));
+    QCOMPARE(seen.first.value(0).contact.value(QStringLiteral("remarks")),
+             QStringLiteral("secret"));
+
+    ReadOptions options;
+    options.mapping = seen.mapping;
+    (*options.mapping)[2].target = {ColumnTarget::Kind::Ignore, {}};
+    (*options.mapping)[4].target = {ColumnTarget::Kind::Field, QStringLiteral("fax2")};
+    const ReadResult changed = readFile(path, options);
+    QFile::remove(path);
+    QCOMPARE(changed.records.size(), 1);
+    QCOMPARE(changed.records[0].contact.value(QStringLiteral("remarks")), QString());
+    QCOMPARE(changed.records[0].contact.value(QStringLiteral("fax2")), QStringLiteral("555"));
+    QCOMPARE(changed.records[0].contact.value(QStringLiteral("phone")), QString());
+}
+
+// --- broken input --------------------------------------------------------------------------
+
+void TestExchange::brokenInput_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("longLine");    // MB of one line of text added after it, 0 for none
+    QTest::addColumn<QByteArray>("tail"); // written after the long line
+    QTest::addColumn<bool>("fatal");      // the whole file is refused
+    QTest::addColumn<int>("line");        // the line reported
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("card without END")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane\r\nBEGIN:VCARD\r\nN:Roe;Rick\r\n")
+        << 0 << QByteArray() << false << 1 << "no END:VCARD";
+    QTest::newRow("unterminated quote")
+        << QByteArray("Last Name,Notes\r\nLee,\"never closed\r\nmore\r\n") << 0 << QByteArray()
+        << false << 2 << "not closed";
+    QTest::newRow("binary junk") << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\x01\0", 20) << 0
+                                 << QByteArray() << true << 0 << "neither vCards nor CSV";
+    QTest::newRow("empty file") << QByteArray() << 0 << QByteArray() << true << 0 << "is empty";
+    QTest::newRow("only blank lines")
+        << QByteArray("\r\n \r\n") << 0 << QByteArray() << true << 0 << "is empty";
+    QTest::newRow("50 MB vCard line")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane\r\nNOTE:") << 50
+        << QByteArray("\r\nEND:VCARD\r\n") << false << 1 << "line 4 is longer than";
+    QTest::newRow("50 MB CSV line") << QByteArray("Last Name,Notes\r\nLee,") << 50
+                                    << QByteArray("\r\n") << false << 2 << "longer than";
+    QTest::newRow("50 MB line alone")
+        << QByteArray() << 50 << QByteArray() << true << 1 << "line 1";
+}
+
+void TestExchange::brokenInput() {
+    QFETCH(QByteArray, input);
+    QFETCH(int, longLine);
+    QFETCH(QByteArray, tail);
+    QFETCH(bool, fatal);
+    QFETCH(int, line);
+    QFETCH(QString, reason);
+    test::TempProgramFolder folder;
+    const QString book = folder.file(QStringLiteral("book.mdb"));
+    test::writeBook(book, {test::contactNamed(QStringLiteral("Kept"), QStringLiteral("Kim"))});
+    const QByteArray before = fileBytes(book);
+    const QString path = folder.file(QStringLiteral("input.txt"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(input);
+        const QByteArray chunk(1024 * 1024, 'x');
+        for (int i = 0; i < longLine; ++i)
+            file.write(chunk);
+        file.write(tail);
+    }
+    if (fatal) {
+        try {
+            importFile(book, path);
+            QFAIL("the file was taken");
+        } catch (const PlatformError& error) {
+            QVERIFY2(error.description().contains(reason), qPrintable(error.description()));
+            if (line > 0)
+                QVERIFY2(error.description().contains(QStringLiteral("line %1").arg(line)),
+                         qPrintable(error.description()));
+        }
+    } else {
+        const ImportSummary summary = importFile(book, path);
+        QCOMPARE(summary.imported, 0);
+        QVERIFY2(!summary.unreadable.isEmpty(), qPrintable(summary.text()));
+        QCOMPARE(summary.unreadable.first().line, qint64(line));
+        QVERIFY2(summary.unreadable.first().reason.contains(reason),
+                 qPrintable(summary.unreadable.first().reason));
+    }
+    QVERIFY(fileBytes(book) == before);
+}
+
+// --- duplicates ----------------------------------------------------------------------------
+
+void TestExchange::duplicates_data() {
+    QTest::addColumn<int>("policy");
+    QTest::addColumn<QByteArray>("card"); // the properties of the imported card after N
+    QTest::addColumn<int>("contacts");    // in the book afterwards
+    QTest::addColumn<int>("imported");
+    QTest::addColumn<int>("updated");
+    QTest::addColumn<int>("skipped");
+    QTest::addColumn<QString>("city"); // of the first Smith, Ann afterwards
+    const QByteArray samePhone = "TEL;TYPE=HOME:555 0100\r\nADR:;;;Shelbyville;;;\r\n";
+    const QByteArray sameMail = "EMAIL:ANN@example.org\r\nADR:;;;Shelbyville;;;\r\n";
+    const QByteArray neither = "TEL:555-0999\r\nADR:;;;Shelbyville;;;\r\n";
+    const int skip = int(OnDuplicate::Skip), add = int(OnDuplicate::Add),
+              update = int(OnDuplicate::Update);
+    QTest::newRow("skip, same phone") << skip << samePhone << 1 << 0 << 0 << 1 << "Springfield";
+    QTest::newRow("skip, same e-mail") << skip << sameMail << 1 << 0 << 0 << 1 << "Springfield";
+    QTest::newRow("add, same phone") << add << samePhone << 2 << 1 << 0 << 0 << "Springfield";
+    QTest::newRow("update, same phone") << update << samePhone << 1 << 0 << 1 << 0 << "Shelbyville";
+    QTest::newRow("update, same e-mail") << update << sameMail << 1 << 0 << 1 << 0 << "Shelbyville";
+    QTest::newRow("skip, no phone or e-mail shared")
+        << skip << neither << 2 << 1 << 0 << 0 << "Springfield";
+}
+
+void TestExchange::duplicates() {
+    QFETCH(int, policy);
+    QFETCH(QByteArray, card);
+    QFETCH(int, contacts);
+    QFETCH(int, imported);
+    QFETCH(int, updated);
+    QFETCH(int, skipped);
+    QFETCH(QString, city);
+    test::TempProgramFolder folder;
+    const QString book = folder.file(QStringLiteral("book.mdb"));
+    QVariantMap ann = test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Ann"));
+    ann.insert(QStringLiteral("email"), QStringLiteral("ann@example.org"));
+    ann.insert(QStringLiteral("remarks"), QStringLiteral("Met in 1999."));
+    test::writeBook(book, {ann});
+    const QString path = folder.file(QStringLiteral("in.vcf"));
+    writeFile(path, "BEGIN:VCARD\r\nVERSION:3.0\r\nN:smith;ann;;;\r\n" + card +
+                        "NOTE:New note\r\n"
+                        "END:VCARD\r\n");
+    ImportOptions options;
+    options.onDuplicate = OnDuplicate(policy);
+    const ImportSummary summary = importFile(book, path, options);
+    QCOMPARE(summary.imported, imported);
+    QCOMPARE(summary.updated, updated);
+    QCOMPARE(summary.skipped, skipped);
+    const QList<QVariantMap> rows = bookContacts(book);
+    QCOMPARE(rows.size(), contacts);
+    QCOMPARE(rows.first().value(QStringLiteral("city")).toString(), city);
+    // An update keeps the book's remarks and adds the file's.
+    if (updated > 0)
+        QCOMPARE(rows.first().value(QStringLiteral("remarks")).toString(),
+                 QStringLiteral("Met in 1999.\nNew note"));
+}
+
+// --- cancel and a busy book ----------------------------------------------------------------
+
+void TestExchange::cancelLeavesBook_data() {
+    QTest::addColumn<int>("cancelAt"); // the progress call that answers false, 1-based
+    QTest::newRow("at the first report") << 1;
+    QTest::newRow("at the last report, everything read") << 8;
+}
+
+void TestExchange::cancelLeavesBook() {
+    QFETCH(int, cancelAt);
+    test::TempProgramFolder folder;
+    const QString book = folder.file(QStringLiteral("book.mdb"));
+    test::writeBook(book, sampleContacts());
+    const QByteArray before = fileBytes(book);
+    QVector<Contact> many;
+    for (int i = 0; i < 1800; ++i) {
+        Contact contact;
+        contact.fields.insert(QStringLiteral("name"), QStringLiteral("Name%1").arg(i));
+        contact.fields.insert(QStringLiteral("remarks"), QString(400, QLatin1Char('r')));
+        many.append(contact);
+    }
+    const QString path = folder.file(QStringLiteral("many.vcf"));
+    writeFile(path, writeVCards(many, VCardVersion::V4));
+    int calls = 0;
+    qint64 lastDone = 0;
+    ImportOptions options;
+    options.progress = [&calls, &lastDone, cancelAt, &path](qint64 done, qint64 total) {
+        lastDone = done;
+        return ++calls < cancelAt && total == QFileInfo(path).size();
+    };
+    const ImportSummary summary = importFile(book, path, options);
+    QCOMPARE(calls, cancelAt);
+    QVERIFY(lastDone > 0);
+    if (cancelAt == 8)
+        QCOMPARE(lastDone, QFileInfo(path).size());
+    QVERIFY(summary.cancelled);
+    QVERIFY(fileBytes(book) == before);
+    QVERIFY(!QFile::exists(book + QStringLiteral("-journal")));
+}
+
+void TestExchange::bookBeingWritten() {
+    test::TempProgramFolder folder;
+    const QString book = folder.file(QStringLiteral("book.mdb"));
+    test::writeBook(book, {});
+    const QString path = folder.file(QStringLiteral("in.vcf"));
+    writeFile(path, "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane;;;\r\nEND:VCARD\r\n");
+    {
+        test::BookWriteLock other(book);
+        try {
+            importFile(book, path);
+            QFAIL("imported into a book another program was writing");
+        } catch (const PlatformError& error) {
+            QCOMPARE(error.number(), ErrorNumber::EngineLocked);
+            QVERIFY2(error.description().contains(QStringLiteral("being written by another")),
+                     qPrintable(error.description()));
+        }
+    }
+    QCOMPARE(importFile(book, path).imported, 1);
+}
+
+// --- what is exported ----------------------------------------------------------------------
+
+void TestExchange::exportScopes_data() {
+    QTest::addColumn<int>("scope");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("whole book") << int(ExportScope::WholeBook) << QString()
+                                << QStringList{"Avery", "Brown", "Cole"};
+    QTest::newRow("flagged for printing")
+        << int(ExportScope::FlaggedForPrinting) << QString() << QStringList{"Avery", "Cole"};
+    QTest::newRow("business view")
+        << int(ExportScope::RecordSource)
+        << "SELECT * FROM PhoneBK WHERE PhoneBK.extra4 = 'Business Contact'ORDER BY "
+           "PhoneBK.name, PhoneBK.namef;"
+        << QStringList{"Brown"};
+    QTest::newRow("letter, dialect Like")
+        << int(ExportScope::RecordSource) << "SELECT * FROM PhoneBK WHERE [name] Like 'C*'"
+        << QStringList{"Cole"};
+}
+
+void TestExchange::exportScopes() {
+    QFETCH(int, scope);
+    QFETCH(QString, source);
+    QFETCH(QStringList, names);
+    test::TempProgramFolder folder;
+    const QString book = folder.file(QStringLiteral("book.mdb"));
+    QVariantMap cole = test::contactNamed(QStringLiteral("Cole"), QStringLiteral("Cy"));
+    cole.insert(QStringLiteral("extra7"), QStringLiteral("Y"));
+    QVariantMap avery = test::contactNamed(QStringLiteral("Avery"), QStringLiteral("Al"));
+    avery.insert(QStringLiteral("extra7"), QStringLiteral("Y"));
+    test::writeBook(book, {cole,
+                           test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Bo"),
+                                              QStringLiteral("Business Contact")),
+                           avery});
+    for (const Format format : {Format::VCard, Format::Csv}) {
+        ExportOptions options;
+        options.format = format;
+        options.scope = ExportScope(scope);
+        options.recordSource = source;
+        const QString path = folder.file(QStringLiteral("out.txt"));
+        QCOMPARE(exportBook(book, path, options).exported, names.size());
+        QStringList read;
+        for (const ReadRecord& record : readFile(path).records)
+            read.append(record.contact.value(QStringLiteral("name")));
+        QCOMPARE(read, names);
+    }
+}
+
+QTEST_MAIN(TestExchange)
+#include "test_exchange.moc"

@@ -1,0 +1,191 @@
+// The program started with --import and --export: no window, a summary, an exit code, and a
+// one-line reason when it fails.
+
+#include "BookFiller.h"
+#include "core/AppContext.h"
+#include "core/ContactRecord.h"
+#include "core/frmMain.h"
+#include "platform/engine/Database.h"
+#include "platform/engine/DataSource.h"
+#include "StartedProgram.h"
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+using namespace quillory;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run runProgram(const test::TempProgramFolder& folder, const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // No screen at all: the options must not need one.
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder.path());
+    process.start(QStringLiteral(QUILLORY_PROGRAM),
+                  QStringList{QStringLiteral("--home"), folder.path()} + arguments);
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+const QByteArray twoCards = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane;;;\r\nTEL:555-0100\r\n"
+                            "ADR:;;;Salem;;;\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:4.0\r\n"
+                            "FN:Rick Roe\r\nEND:VCARD\r\n";
+
+} // namespace
+
+class TestExchangeCommand : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void commandLine_data();
+    void commandLine();
+    void exportThenImportElsewhere();
+    void importWhileProgramOpen();
+};
+
+void TestExchangeCommand::commandLine_data() {
+    QTest::addColumn<QByteArray>("input");  // written as in.vcf / in.csv
+    QTest::addColumn<bool>("bookWithJane"); // the book holds Doe, Jane (555-0100) beforehand
+    QTest::addColumn<bool>("bookLocked");   // another program holds the book's write lock
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");    // found in standard output, or the error stream
+    QTest::addColumn<QStringList>("names"); // the book afterwards, in id order
+
+    QTest::newRow("import vCard into a new book")
+        << twoCards << false << false << QStringList{"--import", "in.vcf"} << 0
+        << "Imported 2, updated 0, skipped 0 (duplicates), unreadable 0."
+        << QStringList{"Doe,Jane", "Roe,Rick"};
+    QTest::newRow("import CSV") << QByteArray("Last Name;First Name;Home Phone\r\nLee;Ann;1\r\n")
+                                << false << false
+                                << QStringList{"--import", "in.csv", "--format", "csv"} << 0
+                                << "Imported 1" << QStringList{"Lee,Ann"};
+    QTest::newRow("duplicate skipped")
+        << twoCards << true << false << QStringList{"--import", "in.vcf"} << 0
+        << "Imported 1, updated 0, skipped 1" << QStringList{"Doe,Jane", "Roe,Rick"};
+    QTest::newRow("duplicate added")
+        << twoCards << true << false << QStringList{"--import", "in.vcf", "--on-duplicate", "add"}
+        << 0 << "Imported 2" << QStringList{"Doe,Jane", "Doe,Jane", "Roe,Rick"};
+    QTest::newRow("duplicate updated")
+        << twoCards << true << false
+        << QStringList{"--import", "in.vcf", "--on-duplicate", "update"} << 0
+        << "Imported 1, updated 1" << QStringList{"Doe,Jane", "Roe,Rick"};
+    QTest::newRow("missing file") << QByteArray() << true << false
+                                  << QStringList{"--import", "nowhere.vcf"} << 1
+                                  << "could not be found" << QStringList{"Doe,Jane"};
+    QTest::newRow("nothing readable")
+        << QByteArray("BEGIN:VCARD\r\nN:Doe;Jim\r\n") << true << false
+        << QStringList{"--import", "in.vcf"} << 1
+        << "nothing was imported; line 1: the card has no END:VCARD" << QStringList{"Doe,Jane"};
+    QTest::newRow("book being written")
+        << twoCards << true << true << QStringList{"--import", "in.vcf"} << 1
+        << "is being written by another program" << QStringList{"Doe,Jane"};
+    QTest::newRow("unknown format")
+        << twoCards << true << false << QStringList{"--import", "in.vcf", "--format", "ldif"} << 2
+        << "--format for --import is vcard or csv" << QStringList{"Doe,Jane"};
+    QTest::newRow("policy without import")
+        << twoCards << true << false << QStringList{"--export", "out.vcf", "--on-duplicate", "add"}
+        << 2 << "--on-duplicate goes with --import" << QStringList{"Doe,Jane"};
+    QTest::newRow("export vCard 3.0")
+        << QByteArray() << true << false << QStringList{"--export", "out.vcf", "--format", "vcard3"}
+        << 0 << "Exported 1 contacts" << QStringList{"Doe,Jane"};
+}
+
+void TestExchangeCommand::commandLine() {
+    QFETCH(QByteArray, input);
+    QFETCH(bool, bookWithJane);
+    QFETCH(bool, bookLocked);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(QStringList, names);
+    test::TempProgramFolder folder;
+    const QString book = folder.file(contact::file::BookName);
+    if (bookWithJane) {
+        QVariantMap jane = test::contactNamed(QStringLiteral("Doe"), QStringLiteral("Jane"));
+        test::writeBook(book, {jane});
+    }
+    if (!input.isEmpty()) {
+        folder.write(QStringLiteral("in.vcf"), input);
+        folder.write(QStringLiteral("in.csv"), input);
+    }
+    std::optional<test::BookWriteLock> lock;
+    if (bookLocked)
+        lock.emplace(book);
+    const Run run = runProgram(folder, arguments);
+    lock.reset();
+    QCOMPARE(run.exitCode, exitCode);
+    if (exitCode == 0) {
+        QVERIFY2(run.out.contains(output), qPrintable(run.out));
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+    } else {
+        QVERIFY2(run.err.contains(output), qPrintable(run.err));
+        // One line, whatever went wrong.
+        QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+    }
+    QCOMPARE(test::bookNames(book), names);
+    if (arguments.contains(QStringLiteral("vcard3")))
+        QVERIFY(folder.read(QStringLiteral("out.vcf")).contains("VERSION:3.0\r\nFN:Jane Doe\r\n"));
+}
+
+// A book moved to another folder through a file, photos included.
+void TestExchangeCommand::exportThenImportElsewhere() {
+    for (const QString& name : {QStringLiteral("book.vcf"), QStringLiteral("book.csv")}) {
+        test::TempProgramFolder from;
+        test::TempProgramFolder to;
+        QVariantMap jane = test::contactNamed(QStringLiteral("Doe"), QStringLiteral("Jane"));
+        QImage picture(20, 30, QImage::Format_RGB32);
+        picture.fill(Qt::green);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        jane.insert(QStringLiteral("bitmap"), png);
+        test::writeBook(from.file(contact::file::BookName), {jane});
+        const QString file = from.file(name);
+        QCOMPARE(runProgram(from, {QStringLiteral("--export"), file}).exitCode, 0);
+        const Run run = runProgram(to, {QStringLiteral("--import"), file});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.startsWith(QStringLiteral("Imported 1,")), qPrintable(run.out));
+        auto db = engine::Database::open(to.file(contact::file::BookName));
+        QCOMPARE(db->scalar(QStringLiteral("SELECT bitmap FROM PhoneBK")).toByteArray(), png);
+        QCOMPARE(db->scalar(QStringLiteral("SELECT extra8 FROM PhoneBK")).toString(),
+                 QStringLiteral("Jane Doe"));
+    }
+}
+
+// The program is open on its book while the command line imports into it; the window shows the
+// new contact once it re-reads the book.
+void TestExchangeCommand::importWhileProgramOpen() {
+    test::TempProgramFolder folder;
+    test::ProgramSetup setup;
+    setup.contacts =
+        QList<QVariantMap>{test::contactNamed(QStringLiteral("Adams"), QStringLiteral("Amy"))};
+    test::StartedProgram program(folder, setup);
+    folder.write(QStringLiteral("in.vcf"), twoCards);
+    const Run run = runProgram(folder, {QStringLiteral("--import"), QStringLiteral("in.vcf")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.out.contains(QStringLiteral("Imported 2")), qPrintable(run.out));
+    engine::DataSource& data = *program.main->Data1;
+    data.refresh();
+    QCOMPARE(data.recordCount(), 3);
+}
+
+QTEST_MAIN(TestExchangeCommand)
+#include "test_exchange_command.moc"
