@@ -3,6 +3,7 @@
 #include "browse/BrowseCommands.h"
 #include "core/CoreCommands.h"
 #include "core/HelpCommand.h"
+#include "exchange/ui/frmExport.h"
 #include "extras/Extras.h"
 #include "maintenance/Maintenance.h"
 #include "outside/Outside.h"
@@ -24,6 +25,7 @@ void registerAllCommands(AppContext& app) {
     registerOutsideCommands(app);
     registerExtrasCommands(app);
     registerPrintingCommands(app);
+    registerExchangeCommands(app);
     registerHelpCommands(app);
 }
 

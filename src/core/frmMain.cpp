@@ -196,6 +196,11 @@ void frmMain::buildMenus() {
     mnuDel = addMenuItem(mnuFile, "mnuDel", QStringLiteral("&Delete current record"),
                          QStringLiteral("delete"));
     mnusep1 = separator(mnuFile, "mnusep1");
+    mnuImport = addMenuItem(mnuFile, "mnuImport", QStringLiteral("&Import contacts..."),
+                            QStringLiteral("import"));
+    mnuExport = addMenuItem(mnuFile, "mnuExport", QStringLiteral("E&xport contacts..."),
+                            QStringLiteral("export"));
+    sepExchange = separator(mnuFile, "sepExchange");
     mnuUser =
         addMenuItem(mnuFile, "mnuUser", QStringLiteral("&User settings"), QStringLiteral("user"));
     sep2 = separator(mnuFile, "sep2");

@@ -129,6 +129,8 @@ public:
     // Menus.
     QMenu *mnuFile, *mnuData, *mnuCon, *mnuUtil, *mnuDBU, *mnuHelp, *mnuDataHid;
     QAction *mnuAdd, *mnuSave, *mnuDel, *mnusep1, *mnuUser, *sep2, *mnuExit;
+    // Contacts brought in from and written out to vCard and CSV files.
+    QAction *mnuImport, *mnuExport, *sepExchange;
     QAction *mnuPer, *mnuBus, *mnuAll, *mnuBOF, *mnuUp, *mnuDown, *mnuEOF;
     QAction *mnuBold, *mnuEmail, *mnuDial, *mnuPrint, *mnuSearch, *mnuWrite, *sep5;
     QAction *mnuComDB, *mnuRepDB, *mnuBUDB, *mnuResDB;

@@ -251,8 +251,13 @@ QString exportQuery(const ExportOptions& options) {
     switch (options.scope) {
     case ExportScope::WholeBook:
         break;
-    case ExportScope::RecordSource:
-        return engine::planRecordSource(options.recordSource).sql;
+    case ExportScope::RecordSource: {
+        // The views end in a semicolon, which cannot stand inside the count's subquery.
+        QString sql = engine::planRecordSource(options.recordSource).sql.trimmed();
+        while (sql.endsWith(u';'))
+            sql = sql.chopped(1).trimmed();
+        return sql;
+    }
     case ExportScope::FlaggedForPrinting:
         return QStringLiteral("SELECT * FROM PhoneBK WHERE extra7 = 'Y' ORDER BY name, namef");
     }
