@@ -236,6 +236,10 @@ frmImport::frmImport(AppContext& app, QWidget* parent)
     connect(cmdClose, &QPushButton::clicked, this, &frmImport::cmdClose_Click);
 
     fraMapping->hide();
+    // Small enough for a small screen, large enough that both tables show a few rows.
+    grdMapping->setMinimumHeight(5 * fontMetrics().lineSpacing() + 20);
+    grdPreview->setMinimumHeight(4 * fontMetrics().lineSpacing() + 20);
+    setMinimumWidth(ui::twipsToPixels(9000));
     resize(ui::twipsToPixels(11000), ui::twipsToPixels(9600));
 }
 
