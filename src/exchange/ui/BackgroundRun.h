@@ -27,6 +27,12 @@ public:
     void start(Work work);
     bool isRunning() const { return m_thread != nullptr; }
     void cancel() { m_cancelled = true; }
+    // Cancels the work when it runs, and says whether it did.
+    bool cancelIfRunning() {
+        if (isRunning())
+            cancel();
+        return isRunning();
+    }
     // Cancels, and waits for the work to stop.
     void stop();
 

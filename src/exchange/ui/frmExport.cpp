@@ -234,18 +234,13 @@ void frmExport::exportFinished(const QString& error) {
 }
 
 void frmExport::cmdClose_Click() {
-    if (isExporting()) {
-        m_run->cancel();
-        return;
-    }
     reject();
 }
 
 void frmExport::reject() {
-    if (isExporting()) {
-        m_run->cancel();
+    // Leaving while the work runs cancels it, and the dialog stays until it has stopped.
+    if (m_run->cancelIfRunning())
         return;
-    }
     QDialog::reject();
 }
 

@@ -427,19 +427,13 @@ void frmImport::importFinished(const QString& error) {
 }
 
 void frmImport::cmdClose_Click() {
-    if (isImporting()) {
-        m_run->cancel();
-        return;
-    }
     reject();
 }
 
 void frmImport::reject() {
-    // Leaving while the import runs cancels it: the book stays as it was.
-    if (isImporting()) {
-        m_run->cancel();
+    // Leaving while the work runs cancels it, and the dialog stays until it has stopped.
+    if (m_run->cancelIfRunning())
         return;
-    }
     QDialog::reject();
 }
 
