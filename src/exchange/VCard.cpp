@@ -287,10 +287,11 @@ private:
                 m_havePeek = true;
                 break;
             }
+            // After a soft break every byte of the next line is the value's, a blank included.
             if (softBreak)
                 out.chop(1);
             if (!tooLong)
-                out.append(folded ? QByteArrayView(m_peek).sliced(1) : QByteArrayView(m_peek));
+                out.append(softBreak ? QByteArrayView(m_peek) : QByteArrayView(m_peek).sliced(1));
             if (out.size() > maxRecordBytes) {
                 tooLong = true;
                 out.clear();
@@ -444,11 +445,13 @@ private:
             m_builder.remark(label, QString::fromUtf8(value));
             return;
         }
-        QByteArray compact;
-        compact.reserve(value.size());
-        for (const char c : value) {
-            if (c != ' ' && c != '\t')
-                compact.append(c);
+        QByteArray compact = value;
+        if (compact.contains(' ') || compact.contains('\t')) {
+            compact.clear();
+            for (const char c : value) {
+                if (c != ' ' && c != '\t')
+                    compact.append(c);
+            }
         }
         const auto decoded =
             QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);

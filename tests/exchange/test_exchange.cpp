@@ -146,6 +146,8 @@ private Q_SLOTS:
     void cancelLeavesBook_data();
     void cancelLeavesBook();
     void bookBeingWritten();
+    void exportCancelled_data();
+    void exportCancelled();
     void exportScopes_data();
     void exportScopes();
 };
@@ -222,6 +224,11 @@ void TestExchange::samples_data() {
                "END:VCARD\r\n")
         << 0 << "namef"
         << "Renée";
+    QTest::newRow("soft break before a blank")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;Jim\r\nNOTE;QUOTED-PRINTABLE:two=\r\n "
+                      "words\r\nEND:VCARD\r\n")
+        << 0 << "remarks"
+        << "two words";
     QTest::newRow("2.1 ISO-8859-1 bytes")
         << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1:Stra\xDF"
                       "e;Bj\xF6rn\r\n"
@@ -562,6 +569,38 @@ void TestExchange::bookBeingWritten() {
         }
     }
     QCOMPARE(importFile(book, path).imported, 1);
+}
+
+void TestExchange::exportCancelled_data() {
+    QTest::addColumn<QByteArray>("earlier"); // the file at the path beforehand, empty for none
+    QTest::newRow("no earlier file") << QByteArray();
+    QTest::newRow("earlier file kept") << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Old\r\n");
+}
+
+void TestExchange::exportCancelled() {
+    QFETCH(QByteArray, earlier);
+    test::TempProgramFolder folder;
+    const QString book = folder.file(QStringLiteral("book.mdb"));
+    QList<QVariantMap> contacts;
+    for (int i = 0; i < 300; ++i)
+        contacts.append(test::contactNamed(QStringLiteral("Name%1").arg(i), QStringLiteral("F")));
+    test::writeBook(book, contacts);
+    const QString path = folder.file(QStringLiteral("out.vcf"));
+    if (!earlier.isEmpty())
+        writeFile(path, earlier);
+    ExportOptions options;
+    qint64 seenTotal = 0;
+    options.progress = [&seenTotal](qint64, qint64 total) {
+        seenTotal = total;
+        return false;
+    };
+    const ExportSummary summary = exportBook(book, path, options);
+    QVERIFY(summary.cancelled);
+    QCOMPARE(seenTotal, 300);
+    QCOMPARE(QFile::exists(path), !earlier.isEmpty());
+    if (!earlier.isEmpty())
+        QCOMPARE(fileBytes(path), earlier);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), earlier.isEmpty() ? 1 : 2);
 }
 
 // --- what is exported ----------------------------------------------------------------------
