@@ -202,7 +202,8 @@ public:
                         QStringLiteral("line %1 is not a property (no colon)").arg(lineNumber);
                 continue;
             }
-            if (property.name == "END" && property.value.trimmed().toUpper() == "VCARD") {
+            if (property.name == "END" && property.value.size() < 32 &&
+                property.value.trimmed().toUpper() == "VCARD") {
                 m_inCard = false;
                 if (!m_broken.isEmpty()) {
                     problem(m_cardLine, m_broken);
@@ -230,7 +231,8 @@ public:
 
 private:
     static bool isBegin(const QByteArray& line) {
-        return line.trimmed().toUpper() == "BEGIN:VCARD";
+        // Long lines (photos) are never it; they are not copied to find that out.
+        return line.size() < 32 && line.trimmed().toUpper() == "BEGIN:VCARD";
     }
     static QString tooLongText(qint64 line) {
         return QStringLiteral("line %1 is longer than %2 MB and was not read")
