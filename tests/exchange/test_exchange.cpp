@@ -107,7 +107,10 @@ QList<QVariantMap> sampleContacts() {
         {"extra8", "Jürgen Müller-Lüdenscheidt"},
         {"bitmap", pngPhoto(64, 48, Qt::blue)},
     };
-    QVariantMap lastOnly{{"name", "Zed"}, {"fax2", "555-0199"}, {"extra8", " Zed"}};
+    QVariantMap lastOnly{{"name", "Zed"},
+                         {"fax2", "555-0199"},
+                         {"remarks", "Call first\nthen write"},
+                         {"extra8", " Zed"}};
     return {full, wide, lastOnly};
 }
 
