@@ -12,6 +12,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <sqlite3.h>
 
 namespace quillory::exchange {
@@ -293,6 +294,25 @@ namespace detail {
 std::unique_ptr<RecordReader> openReader(QIODevice& device, const QString& name,
                                          const ReadOptions& options) {
     const QByteArray head = device.peek(64 * 1024);
+    // Some phones and mail programs write UTF-16 with a byte-order mark: it is read as UTF-8.
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) {
+        if (device.size() > maxUtf16Bytes)
+            throw PlatformError(ErrorNumber::EngineNotReadable,
+                                QStringLiteral("\"%1\" is a UTF-16 file larger than %2 MB; save "
+                                               "it as UTF-8 to import it.")
+                                    .arg(name)
+                                    .arg(maxUtf16Bytes / (1024 * 1024)));
+        const bool little = head.startsWith("\xFF\xFE");
+        QStringDecoder decoder(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        const QByteArray raw = device.readAll();
+        auto converted = std::make_unique<QBuffer>();
+        converted->setData(QString(decoder(QByteArrayView(raw).sliced(2))).toUtf8());
+        converted->open(QIODevice::ReadOnly);
+        std::unique_ptr<RecordReader> reader = openReader(*converted, name, options);
+        reader->info.encoding = little ? QStringLiteral("UTF-16LE") : QStringLiteral("UTF-16BE");
+        reader->ownedInput = std::move(converted);
+        return reader;
+    }
     if (head.trimmed().isEmpty() || head == "\xEF\xBB\xBF")
         throw PlatformError(
             ErrorNumber::InputPastEnd,

@@ -86,7 +86,7 @@ struct ReadRecord {
 struct Preview {
     Format format = Format::Unknown;
     QString layout;            // CSV: "Google", "Outlook", "Thunderbird", "Quillory" or "Other"
-    QString encoding;          // "UTF-8", "Windows-1252" (CSV), or what the cards declare
+    QString encoding;          // "UTF-8", "UTF-8 with BOM", "UTF-16LE", "Windows-1252" (CSV)
     char separator = ',';      // CSV
     Mapping mapping;           // CSV: the mapping the import will use
     qint64 records = 0;        // readable records in the whole file
