@@ -202,14 +202,17 @@ private:
         return found;
     }
 
-    // The imported values replace the book's; fields the file leaves empty keep theirs, and
-    // remarks the book has are kept with the imported ones added below them.
+    // The imported values replace the book's; fields the file leaves empty keep theirs, the names
+    // keep the book's letter case, and remarks the book has are kept with the imported ones
+    // added below them.
     void update(qint64 id, const Contact& contact, const QString& remarks) {
         QStringList sets;
         QVariantList values;
         for (const QString& field : m_fields) {
             QString value = contact.value(field);
-            if (value.isEmpty())
+            // The names matched; the book's own spelling of them stays.
+            if (value.isEmpty() || field == QLatin1String("name") ||
+                field == QLatin1String("namef") || field == QLatin1String("extra8"))
                 continue;
             if (field == QLatin1String("remarks") && !remarks.isEmpty() && !remarks.contains(value))
                 value = remarks + QLatin1Char('\n') + value;

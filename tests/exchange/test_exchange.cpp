@@ -530,6 +530,7 @@ void TestExchange::duplicates() {
     QVariantMap ann = test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Ann"));
     ann.insert(QStringLiteral("email"), QStringLiteral("ann@example.org"));
     ann.insert(QStringLiteral("remarks"), QStringLiteral("Met in 1999."));
+    ann.insert(QStringLiteral("extra8"), QStringLiteral("Ann Smith"));
     test::writeBook(book, {ann});
     const QString path = folder.file(QStringLiteral("in.vcf"));
     writeFile(path, "BEGIN:VCARD\r\nVERSION:3.0\r\nN:smith;ann;;;\r\n" + card +
@@ -544,6 +545,9 @@ void TestExchange::duplicates() {
     const QList<QVariantMap> rows = bookContacts(book);
     QCOMPARE(rows.size(), contacts);
     QCOMPARE(rows.first().value(QStringLiteral("city")).toString(), city);
+    // The file writes the names in lower case; the book's spelling stays.
+    QCOMPARE(rows.first().value(QStringLiteral("name")).toString(), QStringLiteral("Smith"));
+    QCOMPARE(rows.first().value(QStringLiteral("extra8")).toString(), QStringLiteral("Ann Smith"));
     // An update keeps the book's remarks and adds the file's.
     if (updated > 0)
         QCOMPARE(rows.first().value(QStringLiteral("remarks")).toString(),
