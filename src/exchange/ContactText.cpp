@@ -56,10 +56,12 @@ LineReader::Status LineReader::next(QByteArray& line, QByteArray& end) {
             // A CR at the buffer's end may be the first half of CRLF.
             if (m_buffer.at(at) == '\r' && at + 1 == m_buffer.size()) {
                 const qsizetype offset = at - m_pos;
-                if (fill()) { // the buffer now starts at the line
+                const bool more = fill(); // either way the buffer now starts at the line
+                if (more) {
                     scanned = offset;
                     continue;
                 }
+                at = offset;
             }
             const qsizetype endLength =
                 (m_buffer.at(at) == '\r' && at + 1 < m_buffer.size() && m_buffer.at(at + 1) == '\n')

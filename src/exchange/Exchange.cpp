@@ -42,6 +42,7 @@ ReadResult readAll(RecordReader& reader) {
     while (reader.next(record))
         result.records.append(std::move(record));
     result.problems = reader.problems();
+    result.problemCount = reader.problemCount();
     return result;
 }
 
@@ -352,6 +353,7 @@ Preview preview(const QString& path, const ReadOptions& options, int firstCount)
     Preview result = reader->info;
     result.records = count;
     result.problems = reader->problems();
+    result.problemCount = reader->problemCount();
     return result;
 }
 
@@ -377,9 +379,11 @@ QString ImportSummary::text() const {
                      .arg(imported)
                      .arg(updated)
                      .arg(skipped)
-                     .arg(unreadable.size()));
+                     .arg(unreadableCount));
     for (const Problem& problem : unreadable)
         lines.append(QStringLiteral("line %1: %2").arg(problem.line).arg(problem.reason));
+    if (unreadableCount > unreadable.size())
+        lines.append(QStringLiteral("... and %1 more.").arg(unreadableCount - unreadable.size()));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -411,6 +415,7 @@ ImportSummary importFile(const QString& bookPath, const QString& filePath,
         return cancelled;
     }
     summary.unreadable = reader->problems();
+    summary.unreadableCount = reader->problemCount();
     if (summary.imported + summary.updated > 0)
         transaction.commit();
     return summary;

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QStringDecoder>
 #include <QtTest>
+#include <random>
 
 using namespace quillory;
 using namespace quillory::exchange;
@@ -144,6 +145,9 @@ private Q_SLOTS:
     void changedMapping();
     void brokenInput_data();
     void brokenInput();
+    void manyProblemsCounted();
+    void mutatedInput_data();
+    void mutatedInput();
     void duplicates_data();
     void duplicates();
     void cancelLeavesBook_data();
@@ -292,6 +296,9 @@ void TestExchange::samples_data() {
     QTest::newRow("CSV semicolons")
         << QByteArray("Last Name;First Name;Home Phone\r\nLee;Ann;555\r\n") << 0 << "phone"
         << "555";
+    QTest::newRow("CSV with lone CR line ends")
+        << QByteArray("Last Name,First Name\rLee,Ann\rKim,Bo\r") << 1 << "extra8"
+        << "Bo Kim";
     QTest::newRow("CSV tabs") << QByteArray("Last Name\tFirst Name\tHome City\nLee\tAnn\tRome\n")
                               << 0 << "city"
                               << "Rome";
@@ -491,6 +498,104 @@ void TestExchange::brokenInput() {
                  qPrintable(summary.unreadable.first().reason));
     }
     QVERIFY(fileBytes(book) == before);
+}
+
+// Past the first 1000 problems only their number is kept, and the summary says so.
+void TestExchange::manyProblemsCounted() {
+    QByteArray cards;
+    for (int i = 0; i < 1500; ++i)
+        cards += "BEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD\r\n";
+    cards += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Last;Card\r\nEND:VCARD\r\n";
+    test::TempProgramFolder folder;
+    const QString book = folder.file(QStringLiteral("book.mdb"));
+    test::writeBook(book, {});
+    const QString path = folder.file(QStringLiteral("in.vcf"));
+    writeFile(path, cards);
+    const ImportSummary summary = importFile(book, path);
+    QCOMPARE(summary.imported, 1);
+    QCOMPARE(summary.unreadableCount, 1500);
+    QCOMPARE(summary.unreadable.size(), 1000);
+    QCOMPARE(summary.unreadable.last().line, 3 * 999 + 1);
+    QVERIFY(summary.text().startsWith(
+        QStringLiteral("Imported 1, updated 0, skipped 0 (duplicates), unreadable 1500.\n")));
+    QVERIFY(summary.text().endsWith(QStringLiteral("\n... and 500 more.")));
+}
+
+// Damaged copies of good files: every one is read or refused, never a crash or a hang, and
+// every problem names a line the file has.
+void TestExchange::mutatedInput_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<unsigned>("seed");
+    QTest::newRow("vCard 2.1")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;ENCODING=QUOTED-"
+                      "PRINTABLE:M=FC=\r\n"
+                      "ller;Hans\r\nTEL;HOME;VOICE:555\r\nADR;HOME:;;1 Elm;Rome;NY;13440;USA\r\n"
+                      "PHOTO;ENCODING=BASE64;JPEG:\r\n    /9j/4AAQSkZJRgABAQ\r\n\r\nEND:VCARD\r\n")
+        << 1u;
+    QTest::newRow("vCard 4.0") << writeVCards({[] {
+                                                  Contact contact;
+                                                  contact.fields = {{"name", "Lee"},
+                                                                    {"namef", "Ann"},
+                                                                    {"remarks", "a,b;c\nd"},
+                                                                    {"Birthday", "04/12/85"},
+                                                                    {"phone3", "1"}};
+                                                  contact.photo = pngPhoto(8, 8, Qt::red);
+                                                  return contact;
+                                              }()},
+                                              VCardVersion::V4)
+                               << 2u;
+    QTest::newRow("CSV") << QByteArray(
+                                "Given Name;Family Name;Phone 1 - Type;Phone 1 - Value;Notes\r\n"
+                                "Ann;Lee;Mobile;1;\"x;\"\"y\"\"\r\nz\"\r\nBo;Kim;Home;2;\r\n")
+                         << 3u;
+}
+
+void TestExchange::mutatedInput() {
+    QFETCH(QByteArray, input);
+    QFETCH(unsigned, seed);
+    std::mt19937 random(seed);
+    const auto below = [&random](qsizetype n) {
+        return qsizetype(
+            std::uniform_int_distribution<qsizetype>(0, std::max<qsizetype>(n - 1, 0))(random));
+    };
+    const QByteArray special("\"\r\n;:,=\\ \t\0\xC3\x80\xFF\xEF\xBB\xBF", 18);
+    int refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes = input;
+        const int changes = 1 + int(below(4));
+        for (int c = 0; c < changes && !bytes.isEmpty(); ++c) {
+            const qsizetype at = below(bytes.size());
+            switch (below(4)) {
+            case 0:
+                bytes[at] = special[below(special.size())];
+                break;
+            case 1:
+                bytes.remove(at, below(12) + 1);
+                break;
+            case 2:
+                bytes.insert(at, bytes.mid(below(bytes.size()), below(20) + 1));
+                break;
+            default:
+                bytes.truncate(at);
+            }
+        }
+        const qint64 lines = bytes.count('\n') + bytes.count('\r') + 1;
+        try {
+            const ReadResult result = readBytes(bytes);
+            for (const Problem& problem : result.problems)
+                QVERIFY2(problem.line >= 1 && problem.line <= lines,
+                         qPrintable(QStringLiteral("line %1 of %2: %3")
+                                        .arg(problem.line)
+                                        .arg(lines)
+                                        .arg(problem.reason)));
+            for (const ReadRecord& record : result.records)
+                QVERIFY(record.line >= 1 && record.line <= lines);
+        } catch (const PlatformError& error) {
+            QVERIFY(!error.description().isEmpty());
+            ++refused;
+        }
+    }
+    QVERIFY(refused < 3000);
 }
 
 // --- duplicates ----------------------------------------------------------------------------
