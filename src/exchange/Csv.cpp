@@ -494,6 +494,25 @@ QStringList ownCsvHeader() {
     return header;
 }
 
+QVector<FieldChoice> fieldChoices() {
+    QVector<FieldChoice> choices;
+    for (const contact::CardField& card : contact::cardFields()) {
+        QString caption = QString::fromLatin1(card.caption);
+        if (caption.endsWith(QLatin1Char(':')))
+            caption.chop(1);
+        choices.append({QString::fromLatin1(card.field), caption});
+    }
+    choices.append({QStringLiteral("extra4"), QStringLiteral("Contact Type")});
+    choices.append({QStringLiteral("photo"), QStringLiteral("Photo")});
+    choices.append({QStringLiteral("fullname"), QStringLiteral("Full name (split)")});
+    choices.append({QStringLiteral("telephone"), QStringLiteral("Phone by its type column")});
+    choices.append({QStringLiteral("category"), QStringLiteral("Categories")});
+    choices.append({QStringLiteral("birthyear"), QStringLiteral("Birth year")});
+    choices.append({QStringLiteral("birthmonth"), QStringLiteral("Birth month")});
+    choices.append({QStringLiteral("birthdayofmonth"), QStringLiteral("Birth day")});
+    return choices;
+}
+
 Mapping detectMapping(const QStringList& columns, QString* layoutName) {
     Mapping mapping;
     QStringList lower;

@@ -169,6 +169,14 @@ ExportSummary exportBook(const QString& bookPath, const QString& filePath,
 QByteArray writeVCards(const QVector<Contact>& contacts, VCardVersion version);
 QByteArray writeCsv(const QVector<Contact>& contacts);
 
+// The Field targets a column can be given, with a caption to show for each: the card's fields
+// by their captions, "Contact Type", "Photo", then the targets that are read specially.
+struct FieldChoice {
+    QString field;
+    QString caption;
+};
+QVector<FieldChoice> fieldChoices();
+
 // The program's own CSV layout: the card's captions, then "Contact Type" and "Photo".
 QStringList ownCsvHeader();
 // The mapping the header `columns` gets, and the name of the layout it was recognised as.

@@ -417,6 +417,39 @@ void TestExchange::changedMapping() {
     QCOMPARE(seen.first.value(0).contact.value(QStringLiteral("remarks")),
              QStringLiteral("secret"));
 
+    // Every target the detection gives is one the dialog can offer.
+    QStringList offered;
+    for (const FieldChoice& choice : fieldChoices())
+        offered.append(choice.field);
+    const QStringList everyLayout = ownCsvHeader() + QStringList{"Name",
+                                                                 "Given Name",
+                                                                 "Family Name",
+                                                                 "Phone 3 - Value",
+                                                                 "E-mail 1 - Value",
+                                                                 "Website 1 - Value",
+                                                                 "Group Membership",
+                                                                 "Labels",
+                                                                 "Address 1 - Street",
+                                                                 "Address 1 - PO Box",
+                                                                 "First Name",
+                                                                 "Last Name",
+                                                                 "Home Street 2",
+                                                                 "Business Fax",
+                                                                 "Mobile Phone",
+                                                                 "E-mail Address",
+                                                                 "Categories",
+                                                                 "Display Name",
+                                                                 "Primary Email",
+                                                                 "Birth Year",
+                                                                 "Birth Month",
+                                                                 "Birth Day",
+                                                                 "Web Page 1",
+                                                                 "Fax Number"};
+    for (const ColumnMapping& column : detectMapping(everyLayout)) {
+        if (column.target.kind == ColumnTarget::Kind::Field)
+            QVERIFY2(offered.contains(column.target.field), qPrintable(column.target.field));
+    }
+
     ReadOptions options;
     options.mapping = seen.mapping;
     (*options.mapping)[2].target = {ColumnTarget::Kind::Ignore, {}};
