@@ -390,9 +390,10 @@ QString ImportSummary::text() const {
 ImportSummary importFile(const QString& bookPath, const QString& filePath,
                          const ImportOptions& options) {
     const auto file = openInput(filePath);
-    const qint64 size = file->size();
     // The file's form is settled before the book is touched.
     const auto reader = detail::openReader(*file, filePath, options.read);
+    // Progress counts the bytes read of what is read: the file, or its text made UTF-8.
+    const qint64 size = reader->ownedInput ? reader->ownedInput->size() : file->size();
     auto db = openBook(bookPath, engine::Database::Mode::ReadWrite);
 
     ImportSummary summary;

@@ -153,6 +153,8 @@ private Q_SLOTS:
     void cancelLeavesBook_data();
     void cancelLeavesBook();
     void bookBeingWritten();
+    void progressReachesTotal_data();
+    void progressReachesTotal();
     void exportCancelled_data();
     void exportCancelled();
     void exportScopes_data();
@@ -750,6 +752,44 @@ void TestExchange::bookBeingWritten() {
         }
     }
     QCOMPARE(importFile(book, path).imported, 1);
+}
+
+void TestExchange::progressReachesTotal_data() {
+    QTest::addColumn<bool>("utf16");
+    QTest::newRow("UTF-8") << false;
+    QTest::newRow("UTF-16") << true;
+}
+
+// The last report of an import says everything was read, whatever form the file had.
+void TestExchange::progressReachesTotal() {
+    QFETCH(bool, utf16);
+    QString text;
+    for (int i = 0; i < 700; ++i)
+        text +=
+            QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Näme%1;Ann\r\nEND:VCARD\r\n").arg(i);
+    QByteArray bytes = text.toUtf8();
+    if (utf16) {
+        bytes = QByteArray("\xFF\xFE");
+        for (const QChar c : text) {
+            bytes.append(char(c.unicode() & 0xFF));
+            bytes.append(char(c.unicode() >> 8));
+        }
+    }
+    test::TempProgramFolder folder;
+    const QString book = folder.file(QStringLiteral("book.mdb"));
+    test::writeBook(book, {});
+    const QString path = folder.file(QStringLiteral("in.vcf"));
+    writeFile(path, bytes);
+    QList<std::pair<qint64, qint64>> reports;
+    ImportOptions options;
+    options.progress = [&reports](qint64 done, qint64 total) {
+        reports.append({done, total});
+        return true;
+    };
+    QCOMPARE(importFile(book, path, options).imported, 700);
+    QCOMPARE(reports.size(), 3);
+    QVERIFY(reports[0].first < reports[1].first);
+    QCOMPARE(reports.last().first, reports.last().second);
 }
 
 void TestExchange::exportCancelled_data() {
