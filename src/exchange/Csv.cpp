@@ -2,6 +2,7 @@
 
 #include "core/ContactRecord.h"
 #include "exchange/ExchangeDetail.h"
+#include "platform/engine/Database.h"
 #include "platform/files/PlatformError.h"
 
 #include <QHash>
@@ -147,6 +148,12 @@ ColumnTarget numberedColumn(const QString& lower, bool* known) {
         return number == 1 ? field("extra6")
                            : ColumnTarget{Kind::Remarks, QStringLiteral("Web page %1").arg(number)};
     return remarks();
+}
+
+// A text field of the book an import writes (the display name is always made from the names).
+bool isTextField(const QString& name) {
+    return name != QLatin1String("bitmap") && name != QLatin1String("extra8") &&
+           engine::book::fieldNames().contains(name);
 }
 
 // Splits one CSV record into fields. Quotes may stand around any field; "" inside is one quote.
@@ -404,6 +411,8 @@ private:
                     takeBirthday(builder, value, label);
                 } else if (target == QLatin1String("remarks")) {
                     builder.note(value);
+                } else if (!isTextField(target)) {
+                    builder.remark(label, value); // a target the book has no field for
                 } else {
                     const QStringList parts = value.split(QStringLiteral(" ::: "));
                     for (const QString& part : parts)

@@ -456,10 +456,14 @@ void TestExchange::changedMapping() {
     options.mapping = seen.mapping;
     (*options.mapping)[2].target = {ColumnTarget::Kind::Ignore, {}};
     (*options.mapping)[4].target = {ColumnTarget::Kind::Field, QStringLiteral("fax2")};
+    // A target the book has no field for keeps the value in remarks.
+    (*options.mapping)[0].target = {ColumnTarget::Kind::Field, QStringLiteral("nickname")};
     const ReadResult changed = readFile(path, options);
     QFile::remove(path);
     QCOMPARE(changed.records.size(), 1);
-    QCOMPARE(changed.records[0].contact.value(QStringLiteral("remarks")), QString());
+    QCOMPARE(changed.records[0].contact.value(QStringLiteral("remarks")),
+             QStringLiteral("Given Name: Ann"));
+    QCOMPARE(changed.records[0].contact.value(QStringLiteral("namef")), QString());
     QCOMPARE(changed.records[0].contact.value(QStringLiteral("fax2")), QStringLiteral("555"));
     QCOMPARE(changed.records[0].contact.value(QStringLiteral("phone")), QString());
 }
