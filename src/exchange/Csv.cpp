@@ -156,7 +156,12 @@ bool isTextField(const QString& name) {
            engine::book::fieldNames().contains(name);
 }
 
+// The most fields a header or record may have; no address book has nearly as many columns, and
+// a line of nothing but separators would otherwise become millions of fields.
+constexpr qsizetype maxFields = 4096;
+
 // Splits one CSV record into fields. Quotes may stand around any field; "" inside is one quote.
+// Stops after maxFields + 1 fields.
 QList<QByteArray> splitRecord(const QByteArray& record, char separator) {
     QList<QByteArray> fields;
     QByteArray current;
@@ -181,6 +186,8 @@ QList<QByteArray> splitRecord(const QByteArray& record, char separator) {
             fields.append(current);
             current.clear();
             startOfField = true;
+            if (fields.size() > maxFields)
+                return fields;
             continue;
         }
         if (c == '"' && startOfField) {
@@ -248,7 +255,15 @@ public:
         }
         info.separator = detectSeparator(header);
         info.encoding = m_bom ? QStringLiteral("UTF-8 with BOM") : QStringLiteral("UTF-8");
-        for (const QByteArray& column : splitRecord(header, info.separator))
+        const QList<QByteArray> columns = splitRecord(header, info.separator);
+        if (columns.size() > maxFields)
+            throw PlatformError(ErrorNumber::EngineNotReadable,
+                                QStringLiteral("\"%1\": line %2: the header has more than %3 "
+                                               "columns; nothing was read.")
+                                    .arg(name)
+                                    .arg(line)
+                                    .arg(maxFields));
+        for (const QByteArray& column : columns)
             m_header.append(text(column).trimmed());
         info.mapping = detectMapping(m_header, &info.layout);
         if (options.mapping) {
@@ -288,8 +303,16 @@ public:
             }
             if (bytes.trimmed().isEmpty())
                 continue;
+            const QList<QByteArray> fields = splitRecord(bytes, info.separator);
+            if (fields.size() > maxFields) {
+                problem(line, QStringLiteral("line %1: the record has more than %2 fields and was "
+                                             "not read")
+                                  .arg(line)
+                                  .arg(maxFields));
+                continue;
+            }
             ContactBuilder builder;
-            build(builder, splitRecord(bytes, info.separator));
+            build(builder, fields);
             if (builder.isEmpty())
                 continue;
             out.line = line;

@@ -493,6 +493,12 @@ void TestExchange::brokenInput_data() {
         << QByteArray("\r\nEND:VCARD\r\n") << false << 1 << "line 4 is longer than";
     QTest::newRow("50 MB CSV line") << QByteArray("Last Name,Notes\r\nLee,") << 50
                                     << QByteArray("\r\n") << false << 2 << "longer than";
+    QTest::newRow("header of 5000 columns")
+        << QByteArray("Last Name") + QByteArray(5000, ',') + "\r\nLee\r\n"
+        << 0 << QByteArray() << true << 1 << "more than 4096 columns";
+    QTest::newRow("record of a million fields")
+        << QByteArray("Last Name,First Name\r\nLee,") + QByteArray(1000000, ',') + "\r\n"
+        << 0 << QByteArray() << false << 2 << "more than 4096 fields";
     QTest::newRow("50 MB line alone")
         << QByteArray() << 50 << QByteArray() << true << 1 << "line 1";
 }
