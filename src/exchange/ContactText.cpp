@@ -253,8 +253,10 @@ void ContactBuilder::remark(const QString& label, const QString& value) {
     if (value.trimmed().isEmpty())
         return;
     const QString line = label + QStringLiteral(": ") + value;
-    if (!m_remarks.contains(line))
+    if (!m_remarkSet.contains(line)) {
+        m_remarkSet.insert(line);
         m_remarks.append(line);
+    }
 }
 
 void ContactBuilder::note(const QString& text) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -77,6 +78,7 @@ private:
     Contact m_contact;
     QStringList m_notes;
     QStringList m_remarks;
+    QSet<QString> m_remarkSet; // the same remarks, to pass over repeats quickly
     QString m_fullName;
 };
 

@@ -218,6 +218,14 @@ public:
                 record.contact = m_builder.finish();
                 return true;
             }
+            // A card is one record: past the size of the longest line it is not read further.
+            m_cardBytes += line.size();
+            if (m_cardBytes > maxRecordBytes) {
+                if (m_broken.isEmpty())
+                    m_broken = QStringLiteral("the card is longer than %1 MB and was not read")
+                                   .arg(maxRecordBytes / (1024 * 1024));
+                continue;
+            }
             take(property);
         }
         if (m_inCard) {
@@ -244,6 +252,7 @@ private:
         m_inCard = true;
         m_cardLine = line;
         m_broken.clear();
+        m_cardBytes = 0;
         m_builder = ContactBuilder();
         m_version.clear();
         m_emails = m_urls = m_addresses = 0;
@@ -475,6 +484,7 @@ private:
     bool m_inCard = false;
     qint64 m_cardLine = 0;
     QString m_broken;
+    qint64 m_cardBytes = 0;
     QString m_version;
     ContactBuilder m_builder;
     int m_emails = 0;

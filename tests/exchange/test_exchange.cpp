@@ -499,6 +499,12 @@ void TestExchange::brokenInput_data() {
     QTest::newRow("record of a million fields")
         << QByteArray("Last Name,First Name\r\nLee,") + QByteArray(1000000, ',') + "\r\n"
         << 0 << QByteArray() << false << 2 << "more than 4096 fields";
+    QTest::newRow("card of a million properties") << [] {
+        QByteArray card("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane\r\n");
+        for (int i = 0; i < 1000000; ++i)
+            card += "X-A:" + QByteArray::number(i) + " and some more words\r\n";
+        return card + "END:VCARD\r\n";
+    }() << 0 << QByteArray() << false << 1 << "the card is longer than 16 MB";
     QTest::newRow("50 MB line alone")
         << QByteArray() << 50 << QByteArray() << true << 1 << "line 1";
 }
