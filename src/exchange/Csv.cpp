@@ -272,16 +272,16 @@ public:
         }
         // A webmail phone's type stands in its own column: "Phone 1 - Type" for "Phone 1 - Value".
         m_typeColumn.fill(-1, m_header.size());
+        QHash<QString, qsizetype> byName;
+        for (qsizetype i = m_header.size() - 1; i >= 0; --i)
+            byName.insert(m_header[i].toLower(), i);
         for (qsizetype i = 0; i < m_header.size(); ++i) {
-            QString base = m_header[i];
-            if (!base.endsWith(QLatin1String(" - Value"), Qt::CaseInsensitive))
+            QString base = m_header[i].toLower();
+            if (!base.endsWith(QLatin1String(" - value")))
                 continue;
             base.chop(5);
-            for (qsizetype j = 0; j < m_header.size(); ++j) {
-                if (m_header[j].compare(base + QStringLiteral("Type"), Qt::CaseInsensitive) == 0 ||
-                    m_header[j].compare(base + QStringLiteral("Label"), Qt::CaseInsensitive) == 0)
-                    m_typeColumn[i] = j;
-            }
+            m_typeColumn[i] = byName.value(base + QStringLiteral("type"),
+                                           byName.value(base + QStringLiteral("label"), -1));
         }
     }
 
