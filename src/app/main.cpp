@@ -215,6 +215,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool exchanging = parser.isSet(importOption) || parser.isSet(exportOption);
+    if (!exchanging && (parser.isSet(formatOption) || parser.isSet(duplicateOption))) {
+        std::fprintf(stderr, "quillory: --format and --on-duplicate go with --import or "
+                             "--export.\n");
+        return 2;
+    }
     if (exchanging && (reporting || envelope)) {
         std::fprintf(stderr, "quillory: --import and --export cannot be used with --report or "
                              "--envelope.\n");

@@ -4,6 +4,7 @@
 #include "exchange/ExchangeDetail.h"
 
 #include <array>
+#include <cstring>
 #include <QBuffer>
 #include <QDate>
 #include <QImage>
@@ -35,35 +36,40 @@ bool LineReader::fill() {
 }
 
 LineReader::Status LineReader::next(QByteArray& line, QByteArray& end) {
-    line.clear();
-    end.clear();
+    line.resize(0); // keeps the storage for this line
+    end.resize(0);
     qsizetype scanned = m_pos;
     bool tooLong = false;
     for (;;) {
+        // The first CR or LF from `scanned` on.
         qsizetype at = -1;
-        for (qsizetype i = scanned; i < m_buffer.size(); ++i) {
-            const char c = m_buffer.at(i);
-            if (c == '\n' || c == '\r') {
-                at = i;
-                break;
-            }
-        }
+        const char* start = m_buffer.constData() + scanned;
+        const auto length = size_t(m_buffer.size() - scanned);
+        const void* lf = std::memchr(start, '\n', length);
+        const size_t lfAt = lf ? size_t(static_cast<const char*>(lf) - start) : length;
+        const void* cr = std::memchr(start, '\r', lfAt);
+        if (cr)
+            at = scanned + (static_cast<const char*>(cr) - start);
+        else if (lf)
+            at = scanned + qsizetype(lfAt);
         if (at >= 0) {
             // A CR at the buffer's end may be the first half of CRLF.
             if (m_buffer.at(at) == '\r' && at + 1 == m_buffer.size()) {
                 const qsizetype offset = at - m_pos;
-                if (fill()) { // the buffer now starts at the line
+                const bool more = fill(); // either way the buffer now starts at the line
+                if (more) {
                     scanned = offset;
                     continue;
                 }
+                at = offset;
             }
             const qsizetype endLength =
                 (m_buffer.at(at) == '\r' && at + 1 < m_buffer.size() && m_buffer.at(at + 1) == '\n')
                     ? 2
                     : 1;
-            if (!tooLong)
-                line = m_buffer.mid(m_pos, at - m_pos);
-            end = m_buffer.mid(at, endLength);
+            if (!tooLong) // reuses the line's own storage from the call before
+                line.append(m_buffer.constData() + m_pos, at - m_pos);
+            end.append(m_buffer.constData() + at, endLength);
             m_consumed += at + endLength - m_pos;
             m_pos = at + endLength;
             ++m_lineNumber;
@@ -247,8 +253,10 @@ void ContactBuilder::remark(const QString& label, const QString& value) {
     if (value.trimmed().isEmpty())
         return;
     const QString line = label + QStringLiteral(": ") + value;
-    if (!m_remarks.contains(line))
+    if (!m_remarkSet.contains(line)) {
+        m_remarkSet.insert(line);
         m_remarks.append(line);
+    }
 }
 
 void ContactBuilder::note(const QString& text) {

@@ -2,6 +2,7 @@
 
 #include "core/ContactRecord.h"
 #include "exchange/ExchangeDetail.h"
+#include "platform/engine/Database.h"
 #include "platform/files/PlatformError.h"
 
 #include <QHash>
@@ -149,7 +150,18 @@ ColumnTarget numberedColumn(const QString& lower, bool* known) {
     return remarks();
 }
 
+// A text field of the book an import writes (the display name is always made from the names).
+bool isTextField(const QString& name) {
+    return name != QLatin1String("bitmap") && name != QLatin1String("extra8") &&
+           engine::book::fieldNames().contains(name);
+}
+
+// The most fields a header or record may have; no address book has nearly as many columns, and
+// a line of nothing but separators would otherwise become millions of fields.
+constexpr qsizetype maxFields = 4096;
+
 // Splits one CSV record into fields. Quotes may stand around any field; "" inside is one quote.
+// Stops after maxFields + 1 fields.
 QList<QByteArray> splitRecord(const QByteArray& record, char separator) {
     QList<QByteArray> fields;
     QByteArray current;
@@ -174,6 +186,8 @@ QList<QByteArray> splitRecord(const QByteArray& record, char separator) {
             fields.append(current);
             current.clear();
             startOfField = true;
+            if (fields.size() > maxFields)
+                return fields;
             continue;
         }
         if (c == '"' && startOfField) {
@@ -241,7 +255,15 @@ public:
         }
         info.separator = detectSeparator(header);
         info.encoding = m_bom ? QStringLiteral("UTF-8 with BOM") : QStringLiteral("UTF-8");
-        for (const QByteArray& column : splitRecord(header, info.separator))
+        const QList<QByteArray> columns = splitRecord(header, info.separator);
+        if (columns.size() > maxFields)
+            throw PlatformError(ErrorNumber::EngineNotReadable,
+                                QStringLiteral("\"%1\": line %2: the header has more than %3 "
+                                               "columns; nothing was read.")
+                                    .arg(name)
+                                    .arg(line)
+                                    .arg(maxFields));
+        for (const QByteArray& column : columns)
             m_header.append(text(column).trimmed());
         info.mapping = detectMapping(m_header, &info.layout);
         if (options.mapping) {
@@ -250,16 +272,16 @@ public:
         }
         // A webmail phone's type stands in its own column: "Phone 1 - Type" for "Phone 1 - Value".
         m_typeColumn.fill(-1, m_header.size());
+        QHash<QString, qsizetype> byName;
+        for (qsizetype i = m_header.size() - 1; i >= 0; --i)
+            byName.insert(m_header[i].toLower(), i);
         for (qsizetype i = 0; i < m_header.size(); ++i) {
-            QString base = m_header[i];
-            if (!base.endsWith(QLatin1String(" - Value"), Qt::CaseInsensitive))
+            QString base = m_header[i].toLower();
+            if (!base.endsWith(QLatin1String(" - value")))
                 continue;
             base.chop(5);
-            for (qsizetype j = 0; j < m_header.size(); ++j) {
-                if (m_header[j].compare(base + QStringLiteral("Type"), Qt::CaseInsensitive) == 0 ||
-                    m_header[j].compare(base + QStringLiteral("Label"), Qt::CaseInsensitive) == 0)
-                    m_typeColumn[i] = j;
-            }
+            m_typeColumn[i] = byName.value(base + QStringLiteral("type"),
+                                           byName.value(base + QStringLiteral("label"), -1));
         }
     }
 
@@ -281,8 +303,16 @@ public:
             }
             if (bytes.trimmed().isEmpty())
                 continue;
+            const QList<QByteArray> fields = splitRecord(bytes, info.separator);
+            if (fields.size() > maxFields) {
+                problem(line, QStringLiteral("line %1: the record has more than %2 fields and was "
+                                             "not read")
+                                  .arg(line)
+                                  .arg(maxFields));
+                continue;
+            }
             ContactBuilder builder;
-            build(builder, splitRecord(bytes, info.separator));
+            build(builder, fields);
             if (builder.isEmpty())
                 continue;
             out.line = line;
@@ -404,6 +434,8 @@ private:
                     takeBirthday(builder, value, label);
                 } else if (target == QLatin1String("remarks")) {
                     builder.note(value);
+                } else if (!isTextField(target)) {
+                    builder.remark(label, value); // a target the book has no field for
                 } else {
                     const QStringList parts = value.split(QStringLiteral(" ::: "));
                     for (const QString& part : parts)
@@ -492,6 +524,25 @@ QStringList ownCsvHeader() {
     header.append(QStringLiteral("Contact Type"));
     header.append(QStringLiteral("Photo"));
     return header;
+}
+
+QVector<FieldChoice> fieldChoices() {
+    QVector<FieldChoice> choices;
+    for (const contact::CardField& card : contact::cardFields()) {
+        QString caption = QString::fromLatin1(card.caption);
+        if (caption.endsWith(QLatin1Char(':')))
+            caption.chop(1);
+        choices.append({QString::fromLatin1(card.field), caption});
+    }
+    choices.append({QStringLiteral("extra4"), QStringLiteral("Contact Type")});
+    choices.append({QStringLiteral("photo"), QStringLiteral("Photo")});
+    choices.append({QStringLiteral("fullname"), QStringLiteral("Full name (split)")});
+    choices.append({QStringLiteral("telephone"), QStringLiteral("Phone by its type column")});
+    choices.append({QStringLiteral("category"), QStringLiteral("Categories")});
+    choices.append({QStringLiteral("birthyear"), QStringLiteral("Birth year")});
+    choices.append({QStringLiteral("birthmonth"), QStringLiteral("Birth month")});
+    choices.append({QStringLiteral("birthdayofmonth"), QStringLiteral("Birth day")});
+    return choices;
 }
 
 Mapping detectMapping(const QStringList& columns, QString* layoutName) {

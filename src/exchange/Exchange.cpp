@@ -12,6 +12,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <sqlite3.h>
 
 namespace quillory::exchange {
@@ -41,6 +42,7 @@ ReadResult readAll(RecordReader& reader) {
     while (reader.next(record))
         result.records.append(std::move(record));
     result.problems = reader.problems();
+    result.problemCount = reader.problemCount();
     return result;
 }
 
@@ -201,14 +203,17 @@ private:
         return found;
     }
 
-    // The imported values replace the book's; fields the file leaves empty keep theirs, and
-    // remarks the book has are kept with the imported ones added below them.
+    // The imported values replace the book's; fields the file leaves empty keep theirs, the names
+    // keep the book's letter case, and remarks the book has are kept with the imported ones
+    // added below them.
     void update(qint64 id, const Contact& contact, const QString& remarks) {
         QStringList sets;
         QVariantList values;
         for (const QString& field : m_fields) {
             QString value = contact.value(field);
-            if (value.isEmpty())
+            // The names matched; the book's own spelling of them stays.
+            if (value.isEmpty() || field == QLatin1String("name") ||
+                field == QLatin1String("namef") || field == QLatin1String("extra8"))
                 continue;
             if (field == QLatin1String("remarks") && !remarks.isEmpty() && !remarks.contains(value))
                 value = remarks + QLatin1Char('\n') + value;
@@ -298,6 +303,25 @@ namespace detail {
 std::unique_ptr<RecordReader> openReader(QIODevice& device, const QString& name,
                                          const ReadOptions& options) {
     const QByteArray head = device.peek(64 * 1024);
+    // Some phones and mail programs write UTF-16 with a byte-order mark: it is read as UTF-8.
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) {
+        if (device.size() > maxUtf16Bytes)
+            throw PlatformError(ErrorNumber::EngineNotReadable,
+                                QStringLiteral("\"%1\" is a UTF-16 file larger than %2 MB; save "
+                                               "it as UTF-8 to import it.")
+                                    .arg(name)
+                                    .arg(maxUtf16Bytes / (1024 * 1024)));
+        const bool little = head.startsWith("\xFF\xFE");
+        QStringDecoder decoder(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        const QByteArray raw = device.readAll();
+        auto converted = std::make_unique<QBuffer>();
+        converted->setData(QString(decoder(QByteArrayView(raw).sliced(2))).toUtf8());
+        converted->open(QIODevice::ReadOnly);
+        std::unique_ptr<RecordReader> reader = openReader(*converted, name, options);
+        reader->info.encoding = little ? QStringLiteral("UTF-16LE") : QStringLiteral("UTF-16BE");
+        reader->ownedInput = std::move(converted);
+        return reader;
+    }
     if (head.trimmed().isEmpty() || head == "\xEF\xBB\xBF")
         throw PlatformError(
             ErrorNumber::InputPastEnd,
@@ -334,6 +358,7 @@ Preview preview(const QString& path, const ReadOptions& options, int firstCount)
     Preview result = reader->info;
     result.records = count;
     result.problems = reader->problems();
+    result.problemCount = reader->problemCount();
     return result;
 }
 
@@ -359,18 +384,21 @@ QString ImportSummary::text() const {
                      .arg(imported)
                      .arg(updated)
                      .arg(skipped)
-                     .arg(unreadable.size()));
+                     .arg(unreadableCount));
     for (const Problem& problem : unreadable)
         lines.append(QStringLiteral("line %1: %2").arg(problem.line).arg(problem.reason));
+    if (unreadableCount > unreadable.size())
+        lines.append(QStringLiteral("... and %1 more.").arg(unreadableCount - unreadable.size()));
     return lines.join(QLatin1Char('\n'));
 }
 
 ImportSummary importFile(const QString& bookPath, const QString& filePath,
                          const ImportOptions& options) {
     const auto file = openInput(filePath);
-    const qint64 size = file->size();
     // The file's form is settled before the book is touched.
     const auto reader = detail::openReader(*file, filePath, options.read);
+    // Progress counts the bytes read of what is read: the file, or its text made UTF-8.
+    const qint64 size = reader->ownedInput ? reader->ownedInput->size() : file->size();
     auto db = openBook(bookPath, engine::Database::Mode::ReadWrite);
 
     ImportSummary summary;
@@ -393,6 +421,7 @@ ImportSummary importFile(const QString& bookPath, const QString& filePath,
         return cancelled;
     }
     summary.unreadable = reader->problems();
+    summary.unreadableCount = reader->problemCount();
     if (summary.imported + summary.updated > 0)
         transaction.commit();
     return summary;

@@ -86,12 +86,13 @@ struct ReadRecord {
 struct Preview {
     Format format = Format::Unknown;
     QString layout;            // CSV: "Google", "Outlook", "Thunderbird", "Quillory" or "Other"
-    QString encoding;          // "UTF-8", "Windows-1252" (CSV), or what the cards declare
+    QString encoding;          // "UTF-8", "UTF-8 with BOM", "UTF-16LE", "Windows-1252" (CSV)
     char separator = ',';      // CSV
     Mapping mapping;           // CSV: the mapping the import will use
     qint64 records = 0;        // readable records in the whole file
     QVector<ReadRecord> first; // the first few readable records, as they would be imported
-    QVector<Problem> problems; // every record that cannot be read
+    QVector<Problem> problems; // records that cannot be read (the first 1000)
+    qint64 problemCount = 0;   // all of them
 };
 
 // Reads the whole file once and tells what an import would take. Throws PlatformError when the
@@ -105,7 +106,8 @@ Format detectFormat(const QByteArray& head);
 struct ReadResult {
     Format format = Format::Unknown;
     QVector<ReadRecord> records;
-    QVector<Problem> problems;
+    QVector<Problem> problems; // the first 1000
+    qint64 problemCount = 0;
 };
 ReadResult readFile(const QString& path, const ReadOptions& options = {});
 ReadResult readBytes(const QByteArray& bytes, const ReadOptions& options = {});
@@ -124,9 +126,10 @@ struct ImportOptions {
 struct ImportSummary {
     qint64 imported = 0;
     qint64 updated = 0;
-    qint64 skipped = 0; // duplicates left alone
-    QVector<Problem> unreadable;
-    bool cancelled = false; // nothing was written
+    qint64 skipped = 0;          // duplicates left alone
+    QVector<Problem> unreadable; // the first 1000
+    qint64 unreadableCount = 0;  // all of them
+    bool cancelled = false;      // nothing was written
     // "Imported 3, updated 0, skipped 1 (duplicates), unreadable 1." and one line per problem.
     QString text() const;
 };
@@ -165,6 +168,14 @@ ExportSummary exportBook(const QString& bookPath, const QString& filePath,
 // The texts behind the files, for callers that keep contacts in memory.
 QByteArray writeVCards(const QVector<Contact>& contacts, VCardVersion version);
 QByteArray writeCsv(const QVector<Contact>& contacts);
+
+// The Field targets a column can be given, with a caption to show for each: the card's fields
+// by their captions, "Contact Type", "Photo", then the targets that are read specially.
+struct FieldChoice {
+    QString field;
+    QString caption;
+};
+QVector<FieldChoice> fieldChoices();
 
 // The program's own CSV layout: the card's captions, then "Contact Type" and "Photo".
 QStringList ownCsvHeader();

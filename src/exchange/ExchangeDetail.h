@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +17,8 @@ namespace quillory::exchange::detail {
 constexpr qsizetype maxRecordBytes = 16 * 1024 * 1024;
 // Problems kept in a summary; past this only their number grows.
 constexpr int maxProblems = 1000;
+// A UTF-16 file is turned into UTF-8 in memory before it is read; larger ones are refused.
+constexpr qint64 maxUtf16Bytes = 256 * 1024 * 1024;
 
 // Reads a file line by line in bounded memory. Lines end with LF, CRLF or a lone CR.
 class LineReader {
@@ -75,6 +78,7 @@ private:
     Contact m_contact;
     QStringList m_notes;
     QStringList m_remarks;
+    QSet<QString> m_remarkSet; // the same remarks, to pass over repeats quickly
     QString m_fullName;
 };
 
@@ -92,6 +96,8 @@ public:
     qint64 problemCount() const { return m_problemCount; }
     virtual qint64 bytesRead() const = 0;
     Preview info;
+    // The text the reader reads when it is not the file itself (a UTF-16 file made UTF-8).
+    std::unique_ptr<QIODevice> ownedInput;
 
 protected:
     void problem(qint64 line, const QString& reason);

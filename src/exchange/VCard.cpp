@@ -202,7 +202,8 @@ public:
                         QStringLiteral("line %1 is not a property (no colon)").arg(lineNumber);
                 continue;
             }
-            if (property.name == "END" && property.value.trimmed().toUpper() == "VCARD") {
+            if (property.name == "END" && property.value.size() < 32 &&
+                property.value.trimmed().toUpper() == "VCARD") {
                 m_inCard = false;
                 if (!m_broken.isEmpty()) {
                     problem(m_cardLine, m_broken);
@@ -217,6 +218,14 @@ public:
                 record.contact = m_builder.finish();
                 return true;
             }
+            // A card is one record: past the size of the longest line it is not read further.
+            m_cardBytes += line.size();
+            if (m_cardBytes > maxRecordBytes) {
+                if (m_broken.isEmpty())
+                    m_broken = QStringLiteral("the card is longer than %1 MB and was not read")
+                                   .arg(maxRecordBytes / (1024 * 1024));
+                continue;
+            }
             take(property);
         }
         if (m_inCard) {
@@ -230,7 +239,8 @@ public:
 
 private:
     static bool isBegin(const QByteArray& line) {
-        return line.trimmed().toUpper() == "BEGIN:VCARD";
+        // Long lines (photos) are never it; they are not copied to find that out.
+        return line.size() < 32 && line.trimmed().toUpper() == "BEGIN:VCARD";
     }
     static QString tooLongText(qint64 line) {
         return QStringLiteral("line %1 is longer than %2 MB and was not read")
@@ -242,6 +252,7 @@ private:
         m_inCard = true;
         m_cardLine = line;
         m_broken.clear();
+        m_cardBytes = 0;
         m_builder = ContactBuilder();
         m_version.clear();
         m_emails = m_urls = m_addresses = 0;
@@ -287,10 +298,11 @@ private:
                 m_havePeek = true;
                 break;
             }
+            // After a soft break every byte of the next line is the value's, a blank included.
             if (softBreak)
                 out.chop(1);
             if (!tooLong)
-                out.append(folded ? QByteArrayView(m_peek).sliced(1) : QByteArrayView(m_peek));
+                out.append(softBreak ? QByteArrayView(m_peek) : QByteArrayView(m_peek).sliced(1));
             if (out.size() > maxRecordBytes) {
                 tooLong = true;
                 out.clear();
@@ -444,11 +456,13 @@ private:
             m_builder.remark(label, QString::fromUtf8(value));
             return;
         }
-        QByteArray compact;
-        compact.reserve(value.size());
-        for (const char c : value) {
-            if (c != ' ' && c != '\t')
-                compact.append(c);
+        QByteArray compact = value;
+        if (compact.contains(' ') || compact.contains('\t')) {
+            compact.clear();
+            for (const char c : value) {
+                if (c != ' ' && c != '\t')
+                    compact.append(c);
+            }
         }
         const auto decoded =
             QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
@@ -470,6 +484,7 @@ private:
     bool m_inCard = false;
     qint64 m_cardLine = 0;
     QString m_broken;
+    qint64 m_cardBytes = 0;
     QString m_version;
     ContactBuilder m_builder;
     int m_emails = 0;

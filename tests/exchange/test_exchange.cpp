@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QStringDecoder>
 #include <QtTest>
+#include <random>
 
 using namespace quillory;
 using namespace quillory::exchange;
@@ -107,7 +108,10 @@ QList<QVariantMap> sampleContacts() {
         {"extra8", "Jürgen Müller-Lüdenscheidt"},
         {"bitmap", pngPhoto(64, 48, Qt::blue)},
     };
-    QVariantMap lastOnly{{"name", "Zed"}, {"fax2", "555-0199"}, {"extra8", " Zed"}};
+    QVariantMap lastOnly{{"name", "Zed"},
+                         {"fax2", "555-0199"},
+                         {"remarks", "Call first\nthen write"},
+                         {"extra8", " Zed"}};
     return {full, wide, lastOnly};
 }
 
@@ -141,11 +145,18 @@ private Q_SLOTS:
     void changedMapping();
     void brokenInput_data();
     void brokenInput();
+    void manyProblemsCounted();
+    void mutatedInput_data();
+    void mutatedInput();
     void duplicates_data();
     void duplicates();
     void cancelLeavesBook_data();
     void cancelLeavesBook();
     void bookBeingWritten();
+    void progressReachesTotal_data();
+    void progressReachesTotal();
+    void exportCancelled_data();
+    void exportCancelled();
     void exportScopes_data();
     void exportScopes();
 };
@@ -222,6 +233,11 @@ void TestExchange::samples_data() {
                "END:VCARD\r\n")
         << 0 << "namef"
         << "Renée";
+    QTest::newRow("soft break before a blank")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;Jim\r\nNOTE;QUOTED-PRINTABLE:two=\r\n "
+                      "words\r\nEND:VCARD\r\n")
+        << 0 << "remarks"
+        << "two words";
     QTest::newRow("2.1 ISO-8859-1 bytes")
         << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1:Stra\xDF"
                       "e;Bj\xF6rn\r\n"
@@ -282,6 +298,9 @@ void TestExchange::samples_data() {
     QTest::newRow("CSV semicolons")
         << QByteArray("Last Name;First Name;Home Phone\r\nLee;Ann;555\r\n") << 0 << "phone"
         << "555";
+    QTest::newRow("CSV with lone CR line ends")
+        << QByteArray("Last Name,First Name\rLee,Ann\rKim,Bo\r") << 1 << "extra8"
+        << "Bo Kim";
     QTest::newRow("CSV tabs") << QByteArray("Last Name\tFirst Name\tHome City\nLee\tAnn\tRome\n")
                               << 0 << "city"
                               << "Rome";
@@ -326,6 +345,37 @@ void TestExchange::samples_data() {
                                     "\r\nLee,Ann,,,,,,,,,,,,,,,hello,Business Contact,\r\n")
                                 << 0 << "extra4"
                                 << "Business Contact";
+    QTest::newRow("UTF-16 tab-separated") <<
+        [] {
+            const char16_t text[] = u"First Name\tLast Name\r\nZoë\tÅberg\r\n";
+            return QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(text),
+                                                       qsizetype(sizeof(text) - sizeof(char16_t)));
+        }() << 0 << "extra8"
+                                          << "Zoë Åberg";
+    QTest::newRow("UTF-16 big-endian vCard") <<
+        [] {
+            QByteArray bytes("\xFE\xFF");
+            for (const QChar c :
+                 QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ñuñez;Ana\r\nEND:VCARD\r\n")) {
+                bytes.append(char(c.unicode() >> 8));
+                bytes.append(char(c.unicode() & 0xFF));
+            }
+            return bytes;
+        }() << 0 << "name"
+                                             << "Ñuñez";
+    QTest::newRow("2.1 photo on indented lines")
+        << QByteArray(
+               "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;Jim\r\nPHOTO;ENCODING=BASE64;JPEG:\r\n") +
+               [] {
+                   QByteArray lines;
+                   const QByteArray data = jpegPhoto(16, 8).toBase64();
+                   for (qsizetype i = 0; i < data.size(); i += 60)
+                       lines += "    " + data.mid(i, 60) + "\r\n";
+                   return lines;
+               }() +
+               "\r\nEND:VCARD\r\n"
+        << 0 << "photo"
+        << "16x8";
     QTest::newRow("unknown column kept in remarks")
         << QByteArray("Last Name,Shoe Size\r\nLee,9\r\n") << 0 << "remarks"
         << "Shoe Size: 9";
@@ -336,7 +386,12 @@ void TestExchange::samples() {
     QFETCH(int, record);
     QFETCH(QString, field);
     QFETCH(QString, expected);
-    const ReadResult result = readBytes(input);
+    ReadResult result;
+    try {
+        result = readBytes(input);
+    } catch (const PlatformError& error) {
+        QFAIL(qPrintable(error.description()));
+    }
     QVERIFY2(result.problems.isEmpty(), qPrintable(result.problems.value(0).reason));
     QVERIFY(record < result.records.size());
     const Contact& contact = result.records[record].contact;
@@ -364,14 +419,51 @@ void TestExchange::changedMapping() {
     QCOMPARE(seen.first.value(0).contact.value(QStringLiteral("remarks")),
              QStringLiteral("secret"));
 
+    // Every target the detection gives is one the dialog can offer.
+    QStringList offered;
+    for (const FieldChoice& choice : fieldChoices())
+        offered.append(choice.field);
+    const QStringList everyLayout = ownCsvHeader() + QStringList{"Name",
+                                                                 "Given Name",
+                                                                 "Family Name",
+                                                                 "Phone 3 - Value",
+                                                                 "E-mail 1 - Value",
+                                                                 "Website 1 - Value",
+                                                                 "Group Membership",
+                                                                 "Labels",
+                                                                 "Address 1 - Street",
+                                                                 "Address 1 - PO Box",
+                                                                 "First Name",
+                                                                 "Last Name",
+                                                                 "Home Street 2",
+                                                                 "Business Fax",
+                                                                 "Mobile Phone",
+                                                                 "E-mail Address",
+                                                                 "Categories",
+                                                                 "Display Name",
+                                                                 "Primary Email",
+                                                                 "Birth Year",
+                                                                 "Birth Month",
+                                                                 "Birth Day",
+                                                                 "Web Page 1",
+                                                                 "Fax Number"};
+    for (const ColumnMapping& column : detectMapping(everyLayout)) {
+        if (column.target.kind == ColumnTarget::Kind::Field)
+            QVERIFY2(offered.contains(column.target.field), qPrintable(column.target.field));
+    }
+
     ReadOptions options;
     options.mapping = seen.mapping;
     (*options.mapping)[2].target = {ColumnTarget::Kind::Ignore, {}};
     (*options.mapping)[4].target = {ColumnTarget::Kind::Field, QStringLiteral("fax2")};
+    // A target the book has no field for keeps the value in remarks.
+    (*options.mapping)[0].target = {ColumnTarget::Kind::Field, QStringLiteral("nickname")};
     const ReadResult changed = readFile(path, options);
     QFile::remove(path);
     QCOMPARE(changed.records.size(), 1);
-    QCOMPARE(changed.records[0].contact.value(QStringLiteral("remarks")), QString());
+    QCOMPARE(changed.records[0].contact.value(QStringLiteral("remarks")),
+             QStringLiteral("Given Name: Ann"));
+    QCOMPARE(changed.records[0].contact.value(QStringLiteral("namef")), QString());
     QCOMPARE(changed.records[0].contact.value(QStringLiteral("fax2")), QStringLiteral("555"));
     QCOMPARE(changed.records[0].contact.value(QStringLiteral("phone")), QString());
 }
@@ -401,6 +493,18 @@ void TestExchange::brokenInput_data() {
         << QByteArray("\r\nEND:VCARD\r\n") << false << 1 << "line 4 is longer than";
     QTest::newRow("50 MB CSV line") << QByteArray("Last Name,Notes\r\nLee,") << 50
                                     << QByteArray("\r\n") << false << 2 << "longer than";
+    QTest::newRow("header of 5000 columns")
+        << QByteArray("Last Name") + QByteArray(5000, ',') + "\r\nLee\r\n"
+        << 0 << QByteArray() << true << 1 << "more than 4096 columns";
+    QTest::newRow("record of a million fields")
+        << QByteArray("Last Name,First Name\r\nLee,") + QByteArray(1000000, ',') + "\r\n"
+        << 0 << QByteArray() << false << 2 << "more than 4096 fields";
+    QTest::newRow("card of a million properties") << [] {
+        QByteArray card("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane\r\n");
+        for (int i = 0; i < 1000000; ++i)
+            card += "X-A:" + QByteArray::number(i) + " and some more words\r\n";
+        return card + "END:VCARD\r\n";
+    }() << 0 << QByteArray() << false << 1 << "the card is longer than 16 MB";
     QTest::newRow("50 MB line alone")
         << QByteArray() << 50 << QByteArray() << true << 1 << "line 1";
 }
@@ -447,6 +551,104 @@ void TestExchange::brokenInput() {
     QVERIFY(fileBytes(book) == before);
 }
 
+// Past the first 1000 problems only their number is kept, and the summary says so.
+void TestExchange::manyProblemsCounted() {
+    QByteArray cards;
+    for (int i = 0; i < 1500; ++i)
+        cards += "BEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD\r\n";
+    cards += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Last;Card\r\nEND:VCARD\r\n";
+    test::TempProgramFolder folder;
+    const QString book = folder.file(QStringLiteral("book.mdb"));
+    test::writeBook(book, {});
+    const QString path = folder.file(QStringLiteral("in.vcf"));
+    writeFile(path, cards);
+    const ImportSummary summary = importFile(book, path);
+    QCOMPARE(summary.imported, 1);
+    QCOMPARE(summary.unreadableCount, 1500);
+    QCOMPARE(summary.unreadable.size(), 1000);
+    QCOMPARE(summary.unreadable.last().line, 3 * 999 + 1);
+    QVERIFY(summary.text().startsWith(
+        QStringLiteral("Imported 1, updated 0, skipped 0 (duplicates), unreadable 1500.\n")));
+    QVERIFY(summary.text().endsWith(QStringLiteral("\n... and 500 more.")));
+}
+
+// Damaged copies of good files: every one is read or refused, never a crash or a hang, and
+// every problem names a line the file has.
+void TestExchange::mutatedInput_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<unsigned>("seed");
+    QTest::newRow("vCard 2.1")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;ENCODING=QUOTED-"
+                      "PRINTABLE:M=FC=\r\n"
+                      "ller;Hans\r\nTEL;HOME;VOICE:555\r\nADR;HOME:;;1 Elm;Rome;NY;13440;USA\r\n"
+                      "PHOTO;ENCODING=BASE64;JPEG:\r\n    /9j/4AAQSkZJRgABAQ\r\n\r\nEND:VCARD\r\n")
+        << 1u;
+    QTest::newRow("vCard 4.0") << writeVCards({[] {
+                                                  Contact contact;
+                                                  contact.fields = {{"name", "Lee"},
+                                                                    {"namef", "Ann"},
+                                                                    {"remarks", "a,b;c\nd"},
+                                                                    {"Birthday", "04/12/85"},
+                                                                    {"phone3", "1"}};
+                                                  contact.photo = pngPhoto(8, 8, Qt::red);
+                                                  return contact;
+                                              }()},
+                                              VCardVersion::V4)
+                               << 2u;
+    QTest::newRow("CSV") << QByteArray(
+                                "Given Name;Family Name;Phone 1 - Type;Phone 1 - Value;Notes\r\n"
+                                "Ann;Lee;Mobile;1;\"x;\"\"y\"\"\r\nz\"\r\nBo;Kim;Home;2;\r\n")
+                         << 3u;
+}
+
+void TestExchange::mutatedInput() {
+    QFETCH(QByteArray, input);
+    QFETCH(unsigned, seed);
+    std::mt19937 random(seed);
+    const auto below = [&random](qsizetype n) {
+        return qsizetype(
+            std::uniform_int_distribution<qsizetype>(0, std::max<qsizetype>(n - 1, 0))(random));
+    };
+    const QByteArray special("\"\r\n;:,=\\ \t\0\xC3\x80\xFF\xEF\xBB\xBF", 18);
+    int refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes = input;
+        const int changes = 1 + int(below(4));
+        for (int c = 0; c < changes && !bytes.isEmpty(); ++c) {
+            const qsizetype at = below(bytes.size());
+            switch (below(4)) {
+            case 0:
+                bytes[at] = special[below(special.size())];
+                break;
+            case 1:
+                bytes.remove(at, below(12) + 1);
+                break;
+            case 2:
+                bytes.insert(at, bytes.mid(below(bytes.size()), below(20) + 1));
+                break;
+            default:
+                bytes.truncate(at);
+            }
+        }
+        const qint64 lines = bytes.count('\n') + bytes.count('\r') + 1;
+        try {
+            const ReadResult result = readBytes(bytes);
+            for (const Problem& problem : result.problems)
+                QVERIFY2(problem.line >= 1 && problem.line <= lines,
+                         qPrintable(QStringLiteral("line %1 of %2: %3")
+                                        .arg(problem.line)
+                                        .arg(lines)
+                                        .arg(problem.reason)));
+            for (const ReadRecord& record : result.records)
+                QVERIFY(record.line >= 1 && record.line <= lines);
+        } catch (const PlatformError& error) {
+            QVERIFY(!error.description().isEmpty());
+            ++refused;
+        }
+    }
+    QVERIFY(refused < 3000);
+}
+
 // --- duplicates ----------------------------------------------------------------------------
 
 void TestExchange::duplicates_data() {
@@ -484,6 +686,7 @@ void TestExchange::duplicates() {
     QVariantMap ann = test::contactNamed(QStringLiteral("Smith"), QStringLiteral("Ann"));
     ann.insert(QStringLiteral("email"), QStringLiteral("ann@example.org"));
     ann.insert(QStringLiteral("remarks"), QStringLiteral("Met in 1999."));
+    ann.insert(QStringLiteral("extra8"), QStringLiteral("Ann Smith"));
     test::writeBook(book, {ann});
     const QString path = folder.file(QStringLiteral("in.vcf"));
     writeFile(path, "BEGIN:VCARD\r\nVERSION:3.0\r\nN:smith;ann;;;\r\n" + card +
@@ -498,6 +701,9 @@ void TestExchange::duplicates() {
     const QList<QVariantMap> rows = bookContacts(book);
     QCOMPARE(rows.size(), contacts);
     QCOMPARE(rows.first().value(QStringLiteral("city")).toString(), city);
+    // The file writes the names in lower case; the book's spelling stays.
+    QCOMPARE(rows.first().value(QStringLiteral("name")).toString(), QStringLiteral("Smith"));
+    QCOMPARE(rows.first().value(QStringLiteral("extra8")).toString(), QStringLiteral("Ann Smith"));
     // An update keeps the book's remarks and adds the file's.
     if (updated > 0)
         QCOMPARE(rows.first().value(QStringLiteral("remarks")).toString(),
@@ -562,6 +768,76 @@ void TestExchange::bookBeingWritten() {
         }
     }
     QCOMPARE(importFile(book, path).imported, 1);
+}
+
+void TestExchange::progressReachesTotal_data() {
+    QTest::addColumn<bool>("utf16");
+    QTest::newRow("UTF-8") << false;
+    QTest::newRow("UTF-16") << true;
+}
+
+// The last report of an import says everything was read, whatever form the file had.
+void TestExchange::progressReachesTotal() {
+    QFETCH(bool, utf16);
+    QString text;
+    for (int i = 0; i < 700; ++i)
+        text +=
+            QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Näme%1;Ann\r\nEND:VCARD\r\n").arg(i);
+    QByteArray bytes = text.toUtf8();
+    if (utf16) {
+        bytes = QByteArray("\xFF\xFE");
+        for (const QChar c : text) {
+            bytes.append(char(c.unicode() & 0xFF));
+            bytes.append(char(c.unicode() >> 8));
+        }
+    }
+    test::TempProgramFolder folder;
+    const QString book = folder.file(QStringLiteral("book.mdb"));
+    test::writeBook(book, {});
+    const QString path = folder.file(QStringLiteral("in.vcf"));
+    writeFile(path, bytes);
+    QList<std::pair<qint64, qint64>> reports;
+    ImportOptions options;
+    options.progress = [&reports](qint64 done, qint64 total) {
+        reports.append({done, total});
+        return true;
+    };
+    QCOMPARE(importFile(book, path, options).imported, 700);
+    QCOMPARE(reports.size(), 3);
+    QVERIFY(reports[0].first < reports[1].first);
+    QCOMPARE(reports.last().first, reports.last().second);
+}
+
+void TestExchange::exportCancelled_data() {
+    QTest::addColumn<QByteArray>("earlier"); // the file at the path beforehand, empty for none
+    QTest::newRow("no earlier file") << QByteArray();
+    QTest::newRow("earlier file kept") << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Old\r\n");
+}
+
+void TestExchange::exportCancelled() {
+    QFETCH(QByteArray, earlier);
+    test::TempProgramFolder folder;
+    const QString book = folder.file(QStringLiteral("book.mdb"));
+    QList<QVariantMap> contacts;
+    for (int i = 0; i < 300; ++i)
+        contacts.append(test::contactNamed(QStringLiteral("Name%1").arg(i), QStringLiteral("F")));
+    test::writeBook(book, contacts);
+    const QString path = folder.file(QStringLiteral("out.vcf"));
+    if (!earlier.isEmpty())
+        writeFile(path, earlier);
+    ExportOptions options;
+    qint64 seenTotal = 0;
+    options.progress = [&seenTotal](qint64, qint64 total) {
+        seenTotal = total;
+        return false;
+    };
+    const ExportSummary summary = exportBook(book, path, options);
+    QVERIFY(summary.cancelled);
+    QCOMPARE(seenTotal, 300);
+    QCOMPARE(QFile::exists(path), !earlier.isEmpty());
+    if (!earlier.isEmpty())
+        QCOMPARE(fileBytes(path), earlier);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), earlier.isEmpty() ? 1 : 2);
 }
 
 // --- what is exported ----------------------------------------------------------------------

@@ -102,6 +102,9 @@ void TestExchangeCommand::commandLine_data() {
     QTest::newRow("policy without import")
         << twoCards << true << false << QStringList{"--export", "out.vcf", "--on-duplicate", "add"}
         << 2 << "--on-duplicate goes with --import" << QStringList{"Doe,Jane"};
+    QTest::newRow("export into a missing folder")
+        << QByteArray() << true << false << QStringList{"--export", "no/such/folder/out.csv"} << 1
+        << "cannot be written" << QStringList{"Doe,Jane"};
     QTest::newRow("export vCard 3.0")
         << QByteArray() << true << false << QStringList{"--export", "out.vcf", "--format", "vcard3"}
         << 0 << "Exported 1 contacts" << QStringList{"Doe,Jane"};
