@@ -1,7 +1,6 @@
 #include "exchange/ui/frmImport.h"
 
 #include "core/AppContext.h"
-#include "core/ContactRecord.h"
 #include "core/frmMain.h"
 #include "exchange/ui/BackgroundRun.h"
 #include "exchange/ui/CsvSample.h"
@@ -37,38 +36,18 @@ using Kind = ColumnTarget::Kind;
 
 const QString Caption = QStringLiteral("Import Contacts");
 
-// Where a column can go, as the user reads it: every field of the card by its caption, then the
-// targets that take a column apart or read it by its neighbour.
+// Where a column can go, as the user reads it: the book's fields and the targets that take a
+// column apart, then the remarks and nowhere.
 struct TargetChoice {
     QString label;
     ColumnTarget target;
 };
 
-QString withoutColon(const char* caption) {
-    QString text = QString::fromLatin1(caption);
-    if (text.endsWith(u':'))
-        text.chop(1);
-    return text;
-}
-
 const QList<TargetChoice>& targetChoices() {
     static const QList<TargetChoice> choices = [] {
         QList<TargetChoice> list;
-        for (const contact::CardField& field : contact::cardFields())
-            list.append(
-                {withoutColon(field.caption), {Kind::Field, QString::fromLatin1(field.field)}});
-        list.append({QStringLiteral("Contact type"), {Kind::Field, QStringLiteral("extra4")}});
-        list.append({QStringLiteral("Photo"), {Kind::Field, QStringLiteral("photo")}});
-        list.append({QStringLiteral("Full name (split into first and last)"),
-                     {Kind::Field, QStringLiteral("fullname")}});
-        list.append({QStringLiteral("Phone (by the type beside it)"),
-                     {Kind::Field, QStringLiteral("telephone")}});
-        list.append({QStringLiteral("Category (personal or business)"),
-                     {Kind::Field, QStringLiteral("category")}});
-        list.append({QStringLiteral("Birth year"), {Kind::Field, QStringLiteral("birthyear")}});
-        list.append({QStringLiteral("Birth month"), {Kind::Field, QStringLiteral("birthmonth")}});
-        list.append({QStringLiteral("Birth day of the month"),
-                     {Kind::Field, QStringLiteral("birthdayofmonth")}});
+        for (const exchange::FieldChoice& choice : exchange::fieldChoices())
+            list.append({choice.caption, {Kind::Field, choice.field}});
         list.append({QStringLiteral("Keep in remarks"), {Kind::Remarks, {}}});
         list.append({QStringLiteral("Leave out"), {Kind::Ignore, {}}});
         return list;
