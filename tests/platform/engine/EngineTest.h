@@ -59,4 +59,10 @@ private Q_SLOTS:
     void repairKeepsTheNamesOfARowWithADamagedPhoto();
     void repairRefuses_data();
     void repairRefuses();
+
+    // test_backup_copy.cpp
+    void backupCopyIsWholeAndCompact_data();
+    void backupCopyIsWholeAndCompact();
+    void backupCopyRefuses_data();
+    void backupCopyRefuses();
 };
