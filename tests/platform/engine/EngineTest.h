@@ -60,6 +60,12 @@ private Q_SLOTS:
     void repairRefuses_data();
     void repairRefuses();
 
+    // test_find_in_order.cpp
+    void findAgreesWithReadingEveryRow_data();
+    void findAgreesWithReadingEveryRow();
+    void resultOrderIsSqlitesOrder_data();
+    void resultOrderIsSqlitesOrder();
+
     // test_backup_copy.cpp
     void backupCopyIsWholeAndCompact_data();
     void backupCopyIsWholeAndCompact();
