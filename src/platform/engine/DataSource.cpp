@@ -8,11 +8,15 @@
 #include "platform/engine/RowCache.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <limits>
+#include <mutex>
 #include <optional>
 #include <QHash>
 #include <QMap>
 #include <sqlite3.h>
+#include <thread>
 #include <vector>
 
 namespace quillory::engine {
@@ -180,6 +184,56 @@ std::optional<std::pair<QString, char>> likePrefix(const QString& expression,
 
 } // namespace
 
+// The row ids after the first, read by a connection and thread of their own while the first
+// card is shown. Only the reader touches `ids` and `error` until it is joined.
+struct KeysetReader {
+    std::thread thread;
+    std::mutex mutex;
+    sqlite3* connection = nullptr; // while reading, so that a close can interrupt it
+    std::atomic<bool> cancelled{false};
+    QVector<qint64> ids;
+    std::optional<PlatformError> error;
+
+    void run(const QString& path, const QString& sql, qint64 expected, bool sortAfter) {
+        try {
+            const std::unique_ptr<Database> reading =
+                Database::open(path, Database::Mode::ReadOnly);
+            struct Unpublish {
+                KeysetReader* reader;
+                ~Unpublish() {
+                    const std::lock_guard lock(reader->mutex);
+                    reader->connection = nullptr;
+                }
+            } unpublish{this};
+            {
+                const std::lock_guard lock(mutex);
+                if (cancelled)
+                    return;
+                connection = reading->handle();
+            }
+            Statement keyset(*reading, sql, Statement::Access::ReadOnly);
+            ids.reserve(expected + 16);
+            while (!cancelled && keyset.step())
+                ids.append(keyset.columnInt64(0));
+            keyset.reset(); // ends the read, so the file is not kept locked
+            if (sortAfter)
+                sortIds(ids);
+        } catch (const PlatformError& failure) {
+            error = failure;
+        }
+    }
+
+    void cancel() {
+        cancelled = true;
+        {
+            const std::lock_guard lock(mutex);
+            if (connection)
+                sqlite3_interrupt(connection);
+        }
+        thread.join();
+    }
+};
+
 class DataSource::Impl {
 public:
     explicit Impl(DataSource* owner) : q(owner), cache(gridBlockSize, gridBlocksKept) {}
@@ -228,15 +282,30 @@ public:
     QVariantList current; // empty when there is no readable current row
     QMap<int, QVariant> edits;
 
+    // While the keyset is being read after the first card (see open), `keys` holds the first
+    // row alone and `filledCount` the number of rows the whole keyset has.
+    std::unique_ptr<KeysetReader> reader;
+    int filledCount = 0;
+
     std::unique_ptr<Statement> readRow;
     mutable std::unique_ptr<Statement> readBlock;
     mutable RowCache cache;
 
-    int count() const { return int(keys.size()); }
+    int count() const { return reader ? filledCount : int(keys.size()); }
+    // Waits for the rest of the keyset; everything that goes past the first row, or writes,
+    // calls it first.
+    void finishKeyset();
+    void cancelKeyset() {
+        if (reader) {
+            reader->cancel();
+            reader.reset();
+        }
+    }
     bool onRow() const { return !adding && !deleted && pos >= 0 && pos < count(); }
     int field(const QString& name) const { return fieldIndex.value(name.toLower(), -1); }
 
     void closeConnection() {
+        cancelKeyset();
         readRow.reset();
         readBlock.reset();
         db.reset();
@@ -353,12 +422,66 @@ void DataSource::Impl::open() {
                                              .arg(gridColumns, from, placeholders(gridBlockSize)));
 
     std::unique_ptr<Statement> keyset = keysetStatement(plan, idColumn);
+    const bool stored = plan.order == RecordSourcePlan::Order::Stored;
+    // A whole table in a known order: its size is SQLite's count of an index, and its first row
+    // one step of the ordered query, so the first card shows before the rest of the ids are
+    // read, by a reader of their own.
+    if (plan.order != RecordSourcePlan::Order::Unknown && plan.filter.isEmpty()) {
+        keyset.reset();
+        const qint64 rows =
+            db->scalar(QStringLiteral("SELECT count(*) FROM ") + plan.from).toLongLong();
+        if (rows > 1 && rows < qint64(std::numeric_limits<int>::max())) {
+            const QString firstSql = plan.rowidQuery +
+                                     (stored ? QStringLiteral("\nORDER BY rowid") : QString()) +
+                                     QStringLiteral("\nLIMIT 1");
+            Statement first(*db, firstSql, Statement::Access::ReadOnly);
+            if (first.step()) {
+                keys.append(first.columnInt64(0));
+                first.reset();
+                filledCount = int(rows);
+                reader = std::make_unique<KeysetReader>();
+                reader->thread = std::thread(&KeysetReader::run, reader.get(), databaseName,
+                                             plan.rowidQuery, rows, stored);
+                learnOrder();
+                return;
+            }
+        }
+        keyset = keysetStatement(plan, idColumn);
+    }
     while (keyset->step())
         keys.append(keyset->columnInt64(0));
     keyset.reset();
-    if (plan.order == RecordSourcePlan::Order::Stored)
+    if (stored)
         sortIds(keys); // read in whatever order the smallest index gives, without a sort in SQL
     learnOrder();
+}
+
+void DataSource::Impl::finishKeyset() {
+    if (!reader)
+        return;
+    reader->thread.join();
+    const std::unique_ptr<KeysetReader> done = std::move(reader);
+    const qint64 shown = keys.value(0);
+    QVector<qint64> ids = std::move(done->ids);
+    if (done->error) {
+        // Read here instead, so that the failure reaches the caller as it would have at refresh.
+        Statement keyset(*db, plan.rowidQuery, Statement::Access::ReadOnly);
+        ids.clear();
+        while (keyset.step())
+            ids.append(keyset.columnInt64(0));
+        keyset.reset();
+        if (plan.order == RecordSourcePlan::Order::Stored)
+            sortIds(ids);
+    }
+    keys = std::move(ids);
+    positionsValid = false;
+    // Another program changed the book between the first row and the rest: the card shown
+    // stays the current row where it is still in the result.
+    if (pos == 0 && !keys.isEmpty() && keys[0] != shown) {
+        const qsizetype at = keys.indexOf(shown);
+        if (at > 0)
+            pos = int(at);
+    }
 }
 
 // Checks that the ORDER BY columns are fields compared the way this code compares them.
@@ -652,8 +775,12 @@ void DataSource::Impl::emitAfterFlush(const Flushed& flushed, bool repositioned)
 template <typename Target> void DataSource::Impl::move(Target target) {
     if (!db)
         return;
+    if (adding || !edits.isEmpty())
+        finishKeyset();
     const Flushed flushed = flush();
     const int to = target();
+    if (to >= int(keys.size()) && to < count())
+        finishKeyset();
     pos = std::clamp(to, -1, count());
     deleted = false;
     const std::optional<PlatformError> unreadable = loadCurrent();
@@ -808,6 +935,7 @@ void DataSource::moveTo(int position) {
 void DataSource::addNew() {
     if (!isOpen())
         noCurrentRecord();
+    d->finishKeyset();
     const Impl::Flushed flushed = d->flush();
     d->addFromPos = d->pos;
     d->addFromDeleted = d->deleted;
@@ -824,6 +952,7 @@ bool DataSource::isAdding() const {
 void DataSource::update() {
     if (!isOpen())
         noCurrentRecord();
+    d->finishKeyset();
     const Impl::Flushed flushed = d->flush();
     d->emitAfterFlush(flushed, flushed.currentChanged);
 }
@@ -857,6 +986,7 @@ void DataSource::deleteCurrent() {
     }
     if (!d->onRow())
         noCurrentRecord();
+    d->finishKeyset();
     Statement remove(
         *d->db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(dialect::quoteName(d->table)));
     remove.bind(1, d->keys[d->pos]);
@@ -882,6 +1012,7 @@ bool DataSource::isDeleted() const {
 void DataSource::findFirst(const QString& criterion) {
     if (!isOpen())
         noCurrentRecord();
+    d->finishKeyset();
     Statement search(*d->db, criterionQuery(d->table, criterion), Statement::Access::ReadOnly);
     // The search sees the card as the user left it.
     const Impl::Flushed flushed = d->flush();
@@ -964,6 +1095,8 @@ int DataSource::rowCount() const {
 QVariant DataSource::valueAt(int position, const QString& field) const {
     if (!isOpen() || position < 0 || position >= d->count())
         return {};
+    if (position != d->pos)
+        d->finishKeyset();
     const int index = d->field(field);
     if (index < 0)
         return {};

@@ -66,6 +66,10 @@ private Q_SLOTS:
     void resultOrderIsSqlitesOrder_data();
     void resultOrderIsSqlitesOrder();
 
+    // test_keyset_fill.cpp
+    void firstRowBeforeTheRestIsRead_data();
+    void firstRowBeforeTheRestIsRead();
+
     // test_backup_copy.cpp
     void backupCopyIsWholeAndCompact_data();
     void backupCopyIsWholeAndCompact();
