@@ -15,6 +15,7 @@
 #include <optional>
 #include <QHash>
 #include <QMap>
+#include <QTimer>
 #include <sqlite3.h>
 #include <thread>
 #include <vector>
@@ -224,6 +225,8 @@ struct KeysetReader {
     }
 
     void cancel() {
+        if (!thread.joinable())
+            return;
         cancelled = true;
         {
             const std::lock_guard lock(mutex);
@@ -284,8 +287,12 @@ public:
 
     // While the keyset is being read after the first card (see open), `keys` holds the first
     // row alone and `filledCount` the number of rows the whole keyset has.
+    // The reader starts once the event loop runs again, so that it does not compete with the
+    // showing of the first card; whatever needs the keyset before then reads it right away.
     std::unique_ptr<KeysetReader> reader;
     int filledCount = 0;
+    quint64 readerGeneration = 0;
+    void startReader();
 
     std::unique_ptr<Statement> readRow;
     mutable std::unique_ptr<Statement> readBlock;
@@ -440,8 +447,11 @@ void DataSource::Impl::open() {
                 first.reset();
                 filledCount = int(rows);
                 reader = std::make_unique<KeysetReader>();
-                reader->thread = std::thread(&KeysetReader::run, reader.get(), databaseName,
-                                             plan.rowidQuery, rows, stored);
+                const quint64 generation = ++readerGeneration;
+                QTimer::singleShot(0, q, [this, generation] {
+                    if (generation == readerGeneration)
+                        startReader();
+                });
                 learnOrder();
                 return;
             }
@@ -456,15 +466,26 @@ void DataSource::Impl::open() {
     learnOrder();
 }
 
+void DataSource::Impl::startReader() {
+    if (!reader || reader->thread.joinable())
+        return;
+    reader->thread =
+        std::thread(&KeysetReader::run, reader.get(), databaseName, plan.rowidQuery,
+                    qint64(filledCount), plan.order == RecordSourcePlan::Order::Stored);
+}
+
 void DataSource::Impl::finishKeyset() {
     if (!reader)
         return;
-    reader->thread.join();
+    const bool started = reader->thread.joinable();
+    if (started)
+        reader->thread.join();
     const std::unique_ptr<KeysetReader> done = std::move(reader);
     const qint64 shown = keys.value(0);
     QVector<qint64> ids = std::move(done->ids);
-    if (done->error) {
-        // Read here instead, so that the failure reaches the caller as it would have at refresh.
+    if (!started || done->error) {
+        // Read here: not begun yet, or failed, so that the failure reaches the caller as it
+        // would have at refresh.
         Statement keyset(*db, plan.rowidQuery, Statement::Access::ReadOnly);
         ids.clear();
         while (keyset.step())
