@@ -205,8 +205,12 @@ void BM_Refresh(benchmark::State& state) {
         data.setDatabaseName(bookPath(state.range(0)));
         data.setRecordSource(sortedSource);
         const StatementCount statements;
-        for (auto _ : state)
+        // The refresh, then the last row's name: a refresh that shows its first row before
+        // the rest of the row ids are read pays for them here.
+        for (auto _ : state) {
             data.refresh();
+            benchmark::DoNotOptimize(data.valueAt(data.rowCount() - 1, QStringLiteral("name")));
+        }
         state.counters["rows"] = data.recordCount();
         state.counters["stmts"] =
             benchmark::Counter(statements.since(), benchmark::Counter::kAvgIterations);
@@ -351,6 +355,8 @@ void BM_FindFirstLetterAfterRefresh(benchmark::State& state) {
         auto data = openBook(bookPath(state.range(0)));
         for (auto _ : state) {
             data->refresh();
+            // Every row id read, as they are by the time a user clicks.
+            benchmark::DoNotOptimize(data->valueAt(data->rowCount() - 1, QStringLiteral("name")));
             const auto start = Clock::now();
             data->findFirst(QStringLiteral("[name]Like'M*'"));
             state.SetIterationTime(secondsSince(start));
@@ -370,6 +376,7 @@ void BM_ViewSwitch(benchmark::State& state) {
         for (auto _ : state) {
             data->setRecordSource(source);
             data->refresh();
+            benchmark::DoNotOptimize(data->valueAt(data->rowCount() - 1, QStringLiteral("name")));
         }
         state.counters["rows"] = data->recordCount();
         state.SetLabel(std::string(state.range(0) == 0   ? "personal"

@@ -437,14 +437,16 @@ void DataSource::Impl::open() {
         keyset.reset();
         const qint64 rows =
             db->scalar(QStringLiteral("SELECT count(*) FROM ") + plan.from).toLongLong();
-        if (rows > 1 && rows < qint64(std::numeric_limits<int>::max())) {
+        if (rows > gridBlockSize && rows < qint64(std::numeric_limits<int>::max())) {
+            // The first card, and the first screen of a grid, without waiting for the rest.
             const QString firstSql = plan.rowidQuery +
                                      (stored ? QStringLiteral("\nORDER BY rowid") : QString()) +
-                                     QStringLiteral("\nLIMIT 1");
+                                     QStringLiteral("\nLIMIT %1").arg(gridBlockSize);
             Statement first(*db, firstSql, Statement::Access::ReadOnly);
-            if (first.step()) {
+            while (first.step())
                 keys.append(first.columnInt64(0));
-                first.reset();
+            first.reset();
+            if (keys.size() == gridBlockSize) {
                 filledCount = int(rows);
                 reader = std::make_unique<KeysetReader>();
                 const quint64 generation = ++readerGeneration;
@@ -455,6 +457,7 @@ void DataSource::Impl::open() {
                 learnOrder();
                 return;
             }
+            keys.clear(); // the book changed since it was counted: read it whole
         }
         keyset = keysetStatement(plan, idColumn);
     }
@@ -481,7 +484,8 @@ void DataSource::Impl::finishKeyset() {
     if (started)
         reader->thread.join();
     const std::unique_ptr<KeysetReader> done = std::move(reader);
-    const qint64 shown = keys.value(0);
+    const qint64 shown = pos >= 0 && pos < keys.size() ? keys[pos] : -1;
+    const QVector<qint64> prefix = keys;
     QVector<qint64> ids = std::move(done->ids);
     if (!started || done->error) {
         // Read here: not begun yet, or failed, so that the failure reaches the caller as it
@@ -498,11 +502,13 @@ void DataSource::Impl::finishKeyset() {
     positionsValid = false;
     // Another program changed the book between the first row and the rest: the card shown
     // stays the current row where it is still in the result.
-    if (pos == 0 && !keys.isEmpty() && keys[0] != shown) {
+    if (shown >= 0 && keys.value(pos, -1) != shown) {
         const qsizetype at = keys.indexOf(shown);
-        if (at > 0)
+        if (at >= 0)
             pos = int(at);
     }
+    if (keys.mid(0, prefix.size()) != prefix)
+        cache.clear();
 }
 
 // Checks that the ORDER BY columns are fields compared the way this code compares them.
@@ -1116,7 +1122,7 @@ int DataSource::rowCount() const {
 QVariant DataSource::valueAt(int position, const QString& field) const {
     if (!isOpen() || position < 0 || position >= d->count())
         return {};
-    if (position != d->pos)
+    if (position >= int(d->keys.size()))
         d->finishKeyset();
     const int index = d->field(field);
     if (index < 0)
