@@ -489,12 +489,18 @@ void DataSource::Impl::finishKeyset() {
     QVector<qint64> ids = std::move(done->ids);
     if (!started || done->error) {
         // Read here: not begun yet, or failed, so that the failure reaches the caller as it
-        // would have at refresh.
-        Statement keyset(*db, plan.rowidQuery, Statement::Access::ReadOnly);
-        ids.clear();
-        while (keyset.step())
-            ids.append(keyset.columnInt64(0));
-        keyset.reset();
+        // would have at refresh. A failure leaves the rest unread, to be tried again by the next
+        // call that needs it: the result never looks shorter than it is.
+        try {
+            Statement keyset(*db, plan.rowidQuery, Statement::Access::ReadOnly);
+            ids.clear();
+            while (keyset.step())
+                ids.append(keyset.columnInt64(0));
+            keyset.reset();
+        } catch (const PlatformError&) {
+            reader = std::make_unique<KeysetReader>();
+            throw;
+        }
         if (plan.order == RecordSourcePlan::Order::Stored)
             sortIds(ids);
     }

@@ -69,6 +69,8 @@ private Q_SLOTS:
     // test_keyset_fill.cpp
     void firstRowBeforeTheRestIsRead_data();
     void firstRowBeforeTheRestIsRead();
+    void unreadableRestOfTheKeysetIsToldEveryTime_data();
+    void unreadableRestOfTheKeysetIsToldEveryTime();
 
     // test_backup_copy.cpp
     void backupCopyIsWholeAndCompact_data();

@@ -161,3 +161,45 @@ void EngineTest::firstRowBeforeTheRestIsRead() {
                                                                    "ORDER BY rowid")));
     }
 }
+
+void EngineTest::unreadableRestOfTheKeysetIsToldEveryTime_data() {
+    QTest::addColumn<bool>("eventLoopRan");
+    QTest::newRow("read when needed") << false;
+    QTest::newRow("reader begun") << true;
+}
+
+// A damaged page among the row ids after the first screen: the first card shows, and every
+// move that needs the rest reports the damage; the result never passes for a shorter one.
+void EngineTest::unreadableRestOfTheKeysetIsToldEveryTime() {
+    QFETCH(bool, eventLoopRan);
+    test::TempProgramFolder folder;
+    const QString path = folder.file(QStringLiteral("damaged.mdb"));
+    QVector<test::Contact> contacts;
+    for (int id = 1; id <= 3000; ++id)
+        contacts.append(test::generatedContact(id));
+    test::writeBook(path, contacts);
+    qint64 lastLeaf = 0;
+    {
+        test::RawConnection raw(path, true);
+        lastLeaf = raw.scalar(QStringLiteral("SELECT pageno FROM dbstat WHERE name = "
+                                             "'PhoneBK_name' AND pagetype = 'leaf' "
+                                             "ORDER BY path DESC LIMIT 1"))
+                       .toLongLong();
+    }
+    QVERIFY(lastLeaf > 1);
+    test::scribbleOverPage(path, lastLeaf);
+
+    DataSource data;
+    data.setDatabaseName(path);
+    data.setRecordSource(QStringLiteral("SELECT * From PhoneBK ORDER BY name,namef"));
+    data.refresh();
+    QVERIFY(data.value(QStringLiteral("zip")).isValid());
+    QCOMPARE(data.recordCount(), 3000);
+    if (eventLoopRan)
+        QCoreApplication::processEvents();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QVERIFY(test::errorOf([&] { data.moveLast(); }) != 0);
+        QCOMPARE(data.recordCount(), 3000);
+        QCOMPARE(data.absolutePosition(), 0);
+    }
+}
