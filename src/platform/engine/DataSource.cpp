@@ -494,6 +494,7 @@ void DataSource::Impl::finishKeyset() {
         try {
             Statement keyset(*db, plan.rowidQuery, Statement::Access::ReadOnly);
             ids.clear();
+            ids.reserve(filledCount + 16); // grown once: a million ids would leave freed copies
             while (keyset.step())
                 ids.append(keyset.columnInt64(0));
             keyset.reset();
