@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Times the program's start, up to the first card shown, on an empty book and on a book of
-# 100,000 contacts, and prints the means and their ratio.
+# 100,000 contacts, beside a minimal Qt window (quillory-minimal-window: a menu, a toolbar and
+# a status bar, painted once), and prints the medians and their ratios.
 #
 #   bench/startup.sh [BUILD_DIR]          (default ./build)
 #
-# RUNS (default 10) timed starts per book, after one untimed start that writes what a first
-# start writes (settings, the stand-by database, the empty book). CONTACTS (default 100000) is
+# RUNS (default 10) rounds; each round starts every measure once, interleaved, after one
+# untimed round that writes what a first start writes (settings, the stand-by database, the
+# empty book). MINIMAL names another build of the minimal window. CONTACTS (default 100000) is
 # the size of the large book, taken from QUILLORY_BENCH_DIR (default /tmp/quillory-bench) as
 # bench_engine leaves it there, or generated with quillory-genbook when missing. PHOTOS=1 adds
 # a third row: the same number of contacts, each with a photo.
@@ -40,20 +42,23 @@ fi
 work=$(mktemp -d -t quillory-startup.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/empty" "$work/large"
-cp "$book" "$work/large/Corvanel.MDB"
+# A second name of the file where it can be (the program does not write it at start).
+ln "$book" "$work/large/Corvanel.MDB" 2>/dev/null || cp "$book" "$work/large/Corvanel.MDB"
 if [ "$photos" = 1 ]; then
   mkdir "$work/photos"
-  cp "$photo_book" "$work/photos/Corvanel.MDB"
+  ln "$photo_book" "$work/photos/Corvanel.MDB" 2>/dev/null ||
+    cp "$photo_book" "$work/photos/Corvanel.MDB"
 fi
 
 export QT_QPA_PLATFORM=offscreen
+minimal=${MINIMAL:-$build/bench/quillory-minimal-window}
 
-# Starts the program once in home $1; prints the wall-clock seconds.
-start_once() {
-  local home=$1 begin end
+# Runs a command once; prints the wall-clock seconds.
+time_once() {
+  local begin end
   begin=$(date +%s%N)
-  if ! "$exe" --exit-after-start --home "$home" >"$work/out.log" 2>&1; then
-    echo "startup.sh: quillory failed in $home:" >&2
+  if ! "$@" >"$work/out.log" 2>&1; then
+    echo "startup.sh: $* failed:" >&2
     cat "$work/out.log" >&2
     exit 1
   fi
@@ -61,33 +66,55 @@ start_once() {
   awk -v ns=$((end - begin)) 'BEGIN { printf "%.4f\n", ns / 1e9 }'
 }
 
-# Prints "mean min max" of $runs starts in home $1, with each run's time on stderr.
-time_runs() {
-  local home=$1 label=$2 times=()
-  start_once "$home" >/dev/null
-  for _ in $(seq "$runs"); do
-    times+=("$(start_once "$home")")
-  done
-  echo "$label: ${times[*]}" >&2
-  printf '%s\n' "${times[@]}" | awk '
-    { sum += $1; if (NR == 1 || $1 < min) min = $1; if ($1 > max) max = $1 }
-    END { printf "%.4f %.4f %.4f\n", sum / NR, min, max }'
+# The median of the numbers on stdin.
+median() {
+  sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.4f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-read -r empty_mean empty_min empty_max < <(time_runs "$work/empty" "empty book (s)")
-read -r large_mean large_min large_max < <(time_runs "$work/large" "$contacts contacts (s)")
-if [ "$photos" = 1 ]; then
-  read -r photo_mean photo_min photo_max < <(time_runs "$work/photos" "with photos (s)")
-fi
+# The measures, interleaved: every round starts each of them once, so that a busy moment of the
+# machine falls on all of them alike. One untimed round first.
+labels=(empty large)
+[ -x "$minimal" ] && labels=(minimal "${labels[@]}")
+[ "$photos" = 1 ] && labels+=(photos)
+start_of() {
+  case $1 in
+    minimal) time_once "$minimal" ;;
+    *) time_once "$exe" --exit-after-start --home "$work/$1" ;;
+  esac
+}
+for label in "${labels[@]}"; do start_of "$label" >/dev/null; done
+declare -A times
+for _ in $(seq "$runs"); do
+  for label in "${labels[@]}"; do
+    times[$label]+="$(start_of "$label") "
+  done
+done
 if [ ! -f "$work/large/Corvanel.MDB" ]; then
   echo "startup.sh: the large book is gone after the runs" >&2
   exit 1
 fi
 
-printf '\n%-22s %10s %10s %10s\n' "book ($runs runs)" "mean s" "min s" "max s"
-printf '%-22s %10s %10s %10s\n' "empty" "$empty_mean" "$empty_min" "$empty_max"
-printf '%-22s %10s %10s %10s\n' "$contacts contacts" "$large_mean" "$large_min" "$large_max"
-if [ "$photos" = 1 ]; then
-  printf '%-22s %10s %10s %10s\n' "  with photos" "$photo_mean" "$photo_min" "$photo_max"
+printf '\n%-28s %10s %10s %10s\n' "start-up ($runs runs)" "median s" "min s" "max s"
+declare -A medians
+for label in "${labels[@]}"; do
+  echo "$label: ${times[$label]}" >&2
+  values=$(printf '%s\n' ${times[$label]})
+  medians[$label]=$(median <<<"$values")
+  name=$label
+  case $label in
+    minimal) name="minimal Qt window" ;;
+    empty) name="empty book" ;;
+    large) name="$contacts contacts" ;;
+    photos) name="$contacts contacts, photos" ;;
+  esac
+  printf '%-28s %10s %10s %10s\n' "$name" "${medians[$label]}" \
+    "$(sort -g <<<"$values" | head -1)" "$(sort -g <<<"$values" | tail -1)"
+done
+awk -v a="${medians[large]}" -v b="${medians[empty]}" \
+  'BEGIN { printf "ratio large / empty book: %.2f\n", a / b }'
+if [ -n "${medians[minimal]:-}" ]; then
+  awk -v a="${medians[large]}" -v b="${medians[minimal]}" \
+    'BEGIN { printf "ratio large / minimal Qt window: %.2f\n", a / b }'
+  awk -v a="${medians[empty]}" -v b="${medians[minimal]}" \
+    'BEGIN { printf "ratio empty book / minimal Qt window: %.2f\n", a / b }'
 fi
-awk -v a="$large_mean" -v b="$empty_mean" 'BEGIN { printf "ratio large/empty: %.2f\n", a / b }'

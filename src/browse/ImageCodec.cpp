@@ -1,12 +1,14 @@
 #include "browse/ImageCodec.h"
 
+#include "browse/metafile/MetafileRenderer.h"
+
 #include <cstring>
-#include <Magick++.h>
-#include <mutex>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QLibrary>
 
 namespace quillory::images {
 
@@ -36,49 +38,71 @@ QString notAPicture() {
     return QStringLiteral("It is not a Windows bitmap, JPEG, GIF or Windows metafile picture.");
 }
 
-void initialiseMagick() {
-    static std::once_flag once;
-    std::call_once(once, [] { Magick::InitializeMagick(nullptr); });
+// The renderer library, loaded on the first metafile and kept for the rest of the run.
+struct Renderer {
+    QuilloryMetafileRender render = nullptr;
+    QuilloryMetafileFree free = nullptr;
+    QString problem;
+};
+
+const Renderer& renderer() {
+    static const Renderer loaded = [] {
+        Renderer r;
+        QStringList places;
+        const QString name = QStringLiteral("quillory_metafile.so");
+        if (QCoreApplication::instance())
+            places.append(QDir(QCoreApplication::applicationDirPath()).filePath(name));
+        const QString assets = qEnvironmentVariable("QUILLORY_ASSETS");
+        if (!assets.isEmpty())
+            places.append(QDir(assets).filePath(name));
+        places.append(QStringLiteral(QUILLORY_METAFILE_INSTALLED));
+        places.append(QStringLiteral(QUILLORY_METAFILE_BUILT));
+        for (const QString& place : places) {
+            if (!QFile::exists(place))
+                continue;
+            static QLibrary library;
+            library.setFileName(place);
+            if (!library.load()) {
+                r.problem = library.errorString();
+                continue;
+            }
+            r.render =
+                reinterpret_cast<QuilloryMetafileRender>(library.resolve(QUILLORY_METAFILE_RENDER));
+            r.free =
+                reinterpret_cast<QuilloryMetafileFree>(library.resolve(QUILLORY_METAFILE_FREE));
+            if (r.render && r.free)
+                return r;
+            r.render = nullptr;
+            r.free = nullptr;
+            r.problem = library.errorString();
+            library.unload();
+        }
+        if (r.problem.isEmpty())
+            r.problem = QStringLiteral("The metafile reader (%1) is not installed.").arg(name);
+        return r;
+    }();
+    return loaded;
 }
 
-// Windows metafiles are drawings, not pixels: ImageMagick renders them through libwmf.
-// ImageMagick is told the format, so it never guesses a coder for what it is given.
+// Windows metafiles are drawings, not pixels: the renderer library draws them.
 ReadResult readMetafile(const QByteArray& bytes, const QString& name) {
-    initialiseMagick();
-    try {
-        const Magick::Blob blob(bytes.constData(), size_t(bytes.size()));
-        Magick::Image probe;
-        probe.quiet(true);
-        probe.magick("WMF");
-        probe.ping(blob);
-        const size_t width = probe.columns();
-        const size_t height = probe.rows();
-        if (width == 0 || height == 0)
-            return failure(name, QStringLiteral("The metafile draws nothing."));
-        const qint64 limit = allocationLimitBytes();
-        if (width > MaxSide || height > MaxSide ||
-            (limit > 0 && double(width) * double(height) * 4 > double(limit)))
-            return failure(name, QStringLiteral("The picture is too large."));
-
-        Magick::Image picture;
-        picture.quiet(true);
-        picture.magick("WMF");
-        picture.read(blob);
-        Magick::Blob pixels;
-        picture.write(&pixels, "RGBA", 8);
-        const int w = int(picture.columns());
-        const int h = int(picture.rows());
-        QImage image(w, h, QImage::Format_RGBA8888);
-        const qsizetype rowBytes = qsizetype(w) * 4;
-        if (image.isNull() || pixels.length() < size_t(rowBytes * h))
-            return failure(name, QStringLiteral("The metafile could not be drawn."));
-        const auto* source = static_cast<const uchar*>(pixels.data());
-        for (int y = 0; y < h; ++y)
-            std::memcpy(image.scanLine(y), source + rowBytes * y, size_t(rowBytes));
-        return {image.convertToFormat(QImage::Format_ARGB32), {}};
-    } catch (const Magick::Exception& error) {
-        return failure(name, QString::fromLocal8Bit(error.what()));
+    const Renderer& library = renderer();
+    if (!library.render)
+        return failure(name, library.problem);
+    QuilloryMetafilePicture picture{};
+    if (library.render(bytes.constData(), size_t(bytes.size()), MaxSide, allocationLimitBytes(),
+                       &picture) != 0)
+        return failure(name, QString::fromUtf8(picture.message));
+    QImage image(picture.width, picture.height, QImage::Format_RGBA8888);
+    if (image.isNull()) {
+        library.free(&picture);
+        return failure(name, QStringLiteral("The metafile could not be drawn."));
     }
+    const qsizetype rowBytes = qsizetype(picture.width) * 4;
+    for (int y = 0; y < picture.height; ++y)
+        std::memcpy(image.scanLine(y), picture.pixels + rowBytes * y, size_t(rowBytes));
+    library.free(&picture);
+    return {image.convertToFormat(QImage::Format_ARGB32), {}};
 }
 
 ReadResult readFrom(QIODevice& device, const QString& name) {

@@ -13,6 +13,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
+#include <QTextStream>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -69,6 +72,155 @@ void checkCopy(const QString& source, const QString& copy) {
                                 .arg(source)
                                 .arg(written)
                                 .arg(expected));
+}
+
+// What tells one state of a file from another without reading it: a write changes the
+// modification time and size, a write or a rename the change time (which nobody can set back),
+// and a file put in its place has another inode.
+struct FileState {
+    qint64 inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    friend bool operator==(const FileState&, const FileState&) = default;
+};
+
+std::optional<FileState> fileState(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return FileState{qint64(info.st_ino), qint64(info.st_size),
+                     qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+                     qint64(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec};
+}
+
+// The header of a database file: the count SQLite raises with every change it writes, and
+// whether the file is as long as the pages the header says it has.
+struct DatabaseHeader {
+    quint32 changeCounter = 0;
+    bool whole = false;
+};
+
+std::optional<DatabaseHeader> databaseHeader(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray header = file.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        return std::nullopt;
+    auto number = [&header](int at, int bytes) {
+        quint32 value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = (value << 8) | quint8(header[at + i]);
+        return value;
+    };
+    const quint32 pageSize = number(16, 2) == 1 ? 65536 : number(16, 2);
+    const quint32 changeCounter = number(24, 4);
+    const quint32 pages = number(28, 4);
+    // The page count is kept up to date only when it was written with the change counter.
+    const bool countValid = number(92, 4) == changeCounter && pages > 0;
+    const bool whole = countValid && qint64(pages) * pageSize == file.size();
+    return DatabaseHeader{changeCounter, whole};
+}
+
+// What the exit back-up was made from and what it wrote, kept beside the back-up: while the
+// book and the back-up are both as recorded, a new back-up would be the same file again.
+struct BackupRecord {
+    FileState book;
+    quint32 bookChangeCounter = 0;
+    FileState backup;
+    friend bool operator==(const BackupRecord&, const BackupRecord&) = default;
+};
+
+QString backupRecordName(const QString& backup) {
+    return besideName(backup, QStringLiteral(".state"));
+}
+
+QString recordLine(const char* key, const FileState& state, qint64 extra) {
+    return QStringLiteral("%1=%2 %3 %4 %5 %6\n")
+        .arg(QLatin1String(key))
+        .arg(state.inode)
+        .arg(state.size)
+        .arg(state.modifiedNs)
+        .arg(state.changedNs)
+        .arg(extra);
+}
+
+std::optional<BackupRecord> readBackupRecord(const QString& backup) {
+    QFile file(backupRecordName(backup));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return std::nullopt;
+    BackupRecord record;
+    int found = 0;
+    QTextStream in(&file);
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            continue;
+        const QStringList numbers = line.mid(equals + 1).split(QLatin1Char(' '));
+        if (numbers.size() != 5)
+            return std::nullopt;
+        qint64 values[5] = {};
+        for (int i = 0; i < 5; ++i) {
+            bool ok = false;
+            values[i] = numbers[i].toLongLong(&ok);
+            if (!ok)
+                return std::nullopt;
+        }
+        const FileState state{values[0], values[1], values[2], values[3]};
+        const QStringView key = QStringView(line).left(equals);
+        if (key == QLatin1String("book")) {
+            record.book = state;
+            record.bookChangeCounter = quint32(values[4]);
+            found |= 1;
+        } else if (key == QLatin1String("backup")) {
+            record.backup = state;
+            found |= 2;
+        }
+    }
+    if (found != 3)
+        return std::nullopt;
+    return record;
+}
+
+void writeBackupRecord(const QString& backup, const BackupRecord& record) {
+    QSaveFile file(backupRecordName(backup));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return;
+    file.write(recordLine("book", record.book, record.bookChangeCounter).toLatin1());
+    file.write(recordLine("backup", record.backup, 0).toLatin1());
+    file.commit();
+}
+
+void dropBackupRecord(const QString& backup) {
+    QFile::remove(backupRecordName(backup));
+}
+
+// The book's state now, read while no writer can change it.
+std::optional<BackupRecord> bookState(const QString& book) {
+    const std::optional<FileState> state = fileState(book);
+    const std::optional<DatabaseHeader> header = databaseHeader(book);
+    if (!state || !header)
+        return std::nullopt;
+    BackupRecord record;
+    record.book = *state;
+    record.bookChangeCounter = header->changeCounter;
+    return record;
+}
+
+// True when the back-up was made from the book as it is now and is itself as it was written.
+bool backupIsCurrent(const QString& book, const QString& backup) {
+    const std::optional<BackupRecord> recorded = readBackupRecord(backup);
+    if (!recorded)
+        return false;
+    std::optional<BackupRecord> now = bookState(book);
+    const std::optional<FileState> backupNow = fileState(backup);
+    const std::optional<DatabaseHeader> backupHeader = databaseHeader(backup);
+    if (!now || !backupNow || !backupHeader || !backupHeader->whole)
+        return false;
+    now->backup = *backupNow;
+    return *now == *recorded;
 }
 
 } // namespace
@@ -258,16 +410,51 @@ void writeCompactedCopy(const QString& source, const QString& target, const QStr
 
 std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder) {
     passOver([&] { ReleaseBook(data, folder); });
+    const QString book = folder.file(contact::file::Book);
+    const QString backup = folder.file(contact::file::Backup);
     std::optional<QString> failure;
-    try {
-        writeCompactedCopy(folder.file(contact::file::Book), folder.file(contact::file::Backup));
-    } catch (const PlatformError& error) {
-        failure = error.description();
-    } catch (const std::exception& error) {
-        failure = QString::fromLocal8Bit(error.what());
+    // A book still held (its card could not be written) goes the whole way, and fails there.
+    if (engine::isHeldOpen(book) || !backupIsCurrent(book, backup)) {
+        try {
+            writeBackup(book, backup);
+        } catch (const PlatformError& error) {
+            failure = error.description();
+        } catch (const std::exception& error) {
+            failure = QString::fromLocal8Bit(error.what());
+        }
     }
     passOver([&] { ReopenBook(data, folder); });
     return failure;
+}
+
+void writeBackup(const QString& book, const QString& backup) {
+    engine::checkFileName(book);
+    if (!QFileInfo::exists(book))
+        throw PlatformError(ErrorNumber::EngineFileNotFound,
+                            QStringLiteral("The file \"%1\" could not be found.").arg(book));
+    // From here until the new record is written, the old one describes nothing.
+    dropBackupRecord(backup);
+    const QString temporary = beingWrittenName(backup);
+    reportStep(Step::ClearLeftover, temporary);
+    removeIfPresent(temporary);
+    std::optional<BackupRecord> record;
+    try {
+        reportStep(Step::Compact, temporary);
+        engine::BackUpDatabase(book, temporary, [&] { record = bookState(book); });
+        reportStep(Step::CheckCopy, temporary);
+        checkCopy(book, temporary);
+        reportStep(Step::Swap, backup);
+        files::replaceFile(temporary, backup);
+    } catch (...) {
+        passOver([&] { removeIfPresent(temporary); });
+        throw;
+    }
+    // The back-up's own state after the rename, which changes it.
+    const std::optional<FileState> written = fileState(backup);
+    if (record && written) {
+        record->backup = *written;
+        writeBackupRecord(backup, *record);
+    }
 }
 
 } // namespace quillory::bookfiles

@@ -82,10 +82,18 @@ void prepareCompactedCopy(const QString& source, const QString& temporary);
 void writeCompactedCopy(const QString& source, const QString& target);
 void writeCompactedCopy(const QString& source, const QString& target, const QString& temporary);
 
-// The back-up made when the program closes: the book is compacted into the back-up file in
-// the program folder. A failing step is passed over and the next one runs; nothing is shown.
-// Returns why no back-up was written (the previous one is then as it was), nothing when it was.
+// The back-up made when the program closes: the book is copied into the back-up file in the
+// program folder, unless that file already holds the book as it is now (the book unchanged
+// since that back-up was made, the back-up there, whole and untouched since it was written). A
+// failing step is passed over and the next one runs; nothing is shown. Returns why no back-up
+// was written (the previous one is then as it was), nothing when it was or needed not be.
 std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder);
+
+// Writes a back-up of `book` to `backup`: copied under the temporary name beingWrittenName
+// (as compact as the book allows), checked to be a book with every contact, made durable and
+// renamed over `backup`, which is as it was when any step fails (and the step's PlatformError
+// is thrown). A record of what was copied is kept beside the back-up ("<backup>.state").
+void writeBackup(const QString& book, const QString& backup);
 
 // The steps of the whole-file sequences. An observer is told of each step, with the file it
 // works on, just before the step runs; tests use it to bring about a real failure (a full

@@ -39,7 +39,7 @@ void CommandToolbar::addButton(int index, const ToolbarButtonDesign& design) {
     const bool small = m_size == Size::SmallWithCaptions;
     auto* button = new QToolButton(this);
     button->setObjectName(QStringLiteral("%1_%2").arg(objectName()).arg(index));
-    button->setIcon(picture(m_size, small ? design.pictureSmall : design.pictureLarge));
+    m_pictures[size_t(index - 1)] = small ? design.pictureSmall : design.pictureLarge;
     button->setText(small ? QString::fromUtf8(design.caption) : QString());
     const char* toolTip = small || !design.toolTipLarge ? design.toolTipSmall : design.toolTipLarge;
     button->setToolTip(QString::fromUtf8(toolTip));
@@ -77,32 +77,52 @@ void CommandToolbar::addButton(int index, const ToolbarButtonDesign& design) {
     m_buttons[size_t(index - 1)] = button;
 }
 
-QToolButton* CommandToolbar::button(int index) const {
+void CommandToolbar::showEvent(QShowEvent* event) {
+    makePictures();
+    QToolBar::showEvent(event);
+}
+
+void CommandToolbar::makePictures() const {
+    if (m_picturesMade)
+        return;
+    m_picturesMade = true;
+    for (size_t i = 0; i < m_buttons.size(); ++i) {
+        if (m_buttons[i])
+            m_buttons[i]->setIcon(picture(m_size, m_pictures[i]));
+    }
+}
+
+QToolButton* CommandToolbar::buttonAt(int index) const {
     if (index < 1 || index > toolbar::ButtonCount)
         return nullptr;
     return m_buttons[size_t(index - 1)];
 }
 
+QToolButton* CommandToolbar::button(int index) const {
+    makePictures();
+    return buttonAt(index);
+}
+
 QString CommandToolbar::key(int index) const {
-    const QToolButton* b = button(index);
+    const QToolButton* b = buttonAt(index);
     return b ? b->property("key").toString() : QString();
 }
 
 int CommandToolbar::indexOfKey(const QString& wanted) const {
     for (int i = 1; i <= toolbar::ButtonCount; ++i) {
-        if (button(i) && key(i) == wanted)
+        if (buttonAt(i) && key(i) == wanted)
             return i;
     }
     return 0;
 }
 
 bool CommandToolbar::value(int index) const {
-    const QToolButton* b = button(index);
+    const QToolButton* b = buttonAt(index);
     return b && b->isCheckable() && b->isChecked();
 }
 
 void CommandToolbar::setValue(int index, bool pressed) {
-    QToolButton* b = button(index);
+    QToolButton* b = buttonAt(index);
     if (b && b->isCheckable())
         b->setChecked(pressed);
 }
@@ -113,7 +133,7 @@ void CommandToolbar::clickButton(int index) {
 }
 
 void CommandToolbar::chooseMenuItem(int index, const QString& itemKey) {
-    QToolButton* b = button(index);
+    QToolButton* b = buttonAt(index);
     if (!b || !b->menu())
         return;
     for (QAction* action : b->menu()->actions()) {

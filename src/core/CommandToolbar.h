@@ -18,7 +18,8 @@ public:
 
     CommandToolbar(const QString& objectName, Size size, QWidget* parent = nullptr);
 
-    QToolButton* button(int index) const; // nullptr for separators
+    // nullptr for separators. The buttons' pictures are made by the time it returns.
+    QToolButton* button(int index) const;
     QString key(int index) const;
     int indexOfKey(const QString& key) const;
 
@@ -39,9 +40,18 @@ Q_SIGNALS:
     void buttonClicked(int index, const QString& key);
     void buttonMenuClicked(const QString& key);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void addButton(int index, const ToolbarButtonDesign& design);
+    QToolButton* buttonAt(int index) const;
+    // The pictures of a toolbar are read when it is first shown (or its buttons are looked
+    // at): the toolbar of the other style stays hidden and never needs them.
+    void makePictures() const;
     std::array<QToolButton*, toolbar::ButtonCount> m_buttons{};
+    std::array<int, toolbar::ButtonCount> m_pictures{};
+    mutable bool m_picturesMade = false;
     Size m_size;
 };
 

@@ -54,14 +54,31 @@ frmSplash::frmSplash(AppContext& app, QWidget* parent)
 
 void frmSplash::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!m_activated) {
-        m_activated = true;
-        // Let the splash paint before the main window's load takes the thread.
-        QTimer::singleShot(50, this, &frmSplash::Form_Activate);
-    }
+    if (m_activated || m_activationDue)
+        return;
+    // A window system that never exposes the splash (a minimised start) must not keep the
+    // program from starting.
+    QTimer::singleShot(unexposedWaitMs, this, &frmSplash::activateOnce);
+}
+
+void frmSplash::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (m_activated || m_activationDue)
+        return;
+    // The main window's load takes the thread; it starts once this first picture has been
+    // handed to the screen, which happens as this paint returns.
+    m_activationDue = true;
+    QTimer::singleShot(0, this, &frmSplash::activateOnce);
+}
+
+void frmSplash::activateOnce() {
+    if (m_activated)
+        return;
+    Form_Activate();
 }
 
 void frmSplash::Form_Activate() {
+    m_activated = true;
     repaint();
     frmMain& main = m_app.mainWindow(); // closes this window during its load
     QGuiApplication::restoreOverrideCursor();

@@ -22,10 +22,16 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void activateOnce();
+
+    // How long a shown splash waits to be painted before it goes on without.
+    static constexpr int unexposedWaitMs = 1000;
     AppContext& m_app;
     bool m_activated = false;
+    bool m_activationDue = false;
 };
 
 } // namespace quillory

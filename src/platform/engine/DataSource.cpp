@@ -8,10 +8,17 @@
 #include "platform/engine/RowCache.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <limits>
+#include <mutex>
 #include <optional>
 #include <QHash>
 #include <QMap>
+#include <QTimer>
 #include <sqlite3.h>
+#include <thread>
+#include <vector>
 
 namespace quillory::engine {
 
@@ -43,7 +50,192 @@ bool sameValue(const QVariant& a, const QVariant& b) {
     return a == b;
 }
 
+// Rows written since the refresh that may have left their sorted place are tracked one by one;
+// past this many a find reads every match instead.
+constexpr int maxRowsOutOfPlace = 256;
+
+// Row ids in ascending order, as ORDER BY rowid gives them. Ids of one table are unique and
+// mostly dense, so a bitmap over their range usually sorts them in one pass.
+void sortIds(QVector<qint64>& ids) {
+    if (ids.size() < 2)
+        return;
+    const auto [low, high] = std::minmax_element(ids.cbegin(), ids.cend());
+    const qint64 min = *low;
+    const quint64 span = quint64(*high) - quint64(min) + 1;
+    if (span > quint64(ids.size()) * 16) {
+        std::sort(ids.begin(), ids.end());
+        return;
+    }
+    std::vector<quint64> bits((span + 63) / 64);
+    for (const qint64 id : std::as_const(ids)) {
+        const quint64 at = quint64(id) - quint64(min);
+        quint64& word = bits[at / 64];
+        const quint64 bit = quint64(1) << (at % 64);
+        if (word & bit) { // the same id twice (a join): sort them as they are
+            std::sort(ids.begin(), ids.end());
+            return;
+        }
+        word |= bit;
+    }
+    qsizetype out = 0;
+    for (size_t w = 0; w < bits.size(); ++w) {
+        for (quint64 word = bits[w]; word; word &= word - 1)
+            ids[out++] = qint64(quint64(min) + w * 64 + quint64(__builtin_ctzll(word)));
+    }
+}
+
+// One value of a sort key as SQLite compares it: NULL before any text.
+struct SortValue {
+    bool null = true;
+    QByteArray text; // UTF-8, as stored
+};
+
+// SQLite's NOCASE: bytes compared with ASCII letters folded to lower case, then by length.
+int compareNoCase(const QByteArray& a, const QByteArray& b) {
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        uchar x = uchar(a[i]);
+        uchar y = uchar(b[i]);
+        if (x >= 'A' && x <= 'Z')
+            x = uchar(x + 32);
+        if (y >= 'A' && y <= 'Z')
+            y = uchar(y + 32);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int compareBinary(const QByteArray& a, const QByteArray& b) {
+    const qsizetype n = std::min(a.size(), b.size());
+    const int c = n > 0 ? std::memcmp(a.constData(), b.constData(), size_t(n)) : 0;
+    if (c != 0)
+        return c < 0 ? -1 : 1;
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// Reads column `column` of the row `statement` is on into `value`; false for a number or a
+// BLOB, whose place among texts this code does not rebuild.
+bool readSortValue(const Statement& statement, int column, SortValue& value) {
+    sqlite3_stmt* handle = statement.handle();
+    switch (sqlite3_column_type(handle, column)) {
+    case SQLITE_NULL:
+        value = SortValue{};
+        return true;
+    case SQLITE_TEXT:
+        value.null = false;
+        value.text = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(handle, column)),
+                                sqlite3_column_bytes(handle, column));
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The first character of a pattern in "<column> Like '<pattern>'" when it is a plain ASCII
+// character, with the column the criterion names; nothing for any other criterion.
+std::optional<std::pair<QString, char>> likePrefix(const QString& expression,
+                                                   const QString& table) {
+    using dialect::Token;
+    QVector<Token> tokens;
+    for (const Token& token : dialect::tokenize(expression)) {
+        if (token.kind != Token::Kind::Space)
+            tokens.append(token);
+    }
+    auto text = [&](const Token& t) { return QStringView(expression).mid(t.start, t.length); };
+    auto name = [&](const Token& t) -> std::optional<QString> {
+        if (t.kind == Token::Kind::Word)
+            return text(t).toString();
+        if (t.kind == Token::Kind::QuotedName && t.length >= 2 && !t.unterminated) {
+            const QStringView inner = text(t).mid(1, t.length - 2);
+            const QChar quote = text(t)[0];
+            if (inner.contains(quote) || (quote == QLatin1Char('[') && inner.contains(u']')))
+                return std::nullopt;
+            return inner.toString();
+        }
+        return std::nullopt;
+    };
+    qsizetype at = 0;
+    std::optional<QString> column = tokens.size() > 0 ? name(tokens[0]) : std::nullopt;
+    if (!column)
+        return std::nullopt;
+    if (tokens.size() == 5 && tokens[1].kind == Token::Kind::Symbol && text(tokens[1]) == u".") {
+        if (column->compare(table, Qt::CaseInsensitive) != 0)
+            return std::nullopt;
+        column = name(tokens[2]);
+        if (!column)
+            return std::nullopt;
+        at = 2;
+    }
+    if (tokens.size() != at + 3 || tokens[at + 1].kind != Token::Kind::Word ||
+        text(tokens[at + 1]).compare(QLatin1String("Like"), Qt::CaseInsensitive) != 0 ||
+        tokens[at + 2].kind != Token::Kind::String || tokens[at + 2].unterminated)
+        return std::nullopt;
+    const QStringView literal = text(tokens[at + 2]);
+    if (literal.size() < 3 || literal[0] != QLatin1Char('\''))
+        return std::nullopt;
+    const QChar first = literal[1];
+    // Wildcards, and the quote (doubled inside the literal), are no fixed first character.
+    if (first.unicode() >= 0x7F || first.unicode() < 0x20 || first == QLatin1Char('*') ||
+        first == QLatin1Char('?') || first == QLatin1Char('#') || first == QLatin1Char('[') ||
+        first == QLatin1Char('\''))
+        return std::nullopt;
+    return std::make_pair(*column, char(first.toLatin1()));
+}
+
 } // namespace
+
+// The row ids after the first, read by a connection and thread of their own while the first
+// card is shown. Only the reader touches `ids` and `error` until it is joined.
+struct KeysetReader {
+    std::thread thread;
+    std::mutex mutex;
+    sqlite3* connection = nullptr; // while reading, so that a close can interrupt it
+    std::atomic<bool> cancelled{false};
+    QVector<qint64> ids;
+    std::optional<PlatformError> error;
+
+    void run(const QString& path, const QString& sql, qint64 expected, bool sortAfter) {
+        try {
+            const std::unique_ptr<Database> reading =
+                Database::open(path, Database::Mode::ReadOnly);
+            struct Unpublish {
+                KeysetReader* reader;
+                ~Unpublish() {
+                    const std::lock_guard lock(reader->mutex);
+                    reader->connection = nullptr;
+                }
+            } unpublish{this};
+            {
+                const std::lock_guard lock(mutex);
+                if (cancelled)
+                    return;
+                connection = reading->handle();
+            }
+            Statement keyset(*reading, sql, Statement::Access::ReadOnly);
+            ids.reserve(expected + 16);
+            while (!cancelled && keyset.step())
+                ids.append(keyset.columnInt64(0));
+            keyset.reset(); // ends the read, so the file is not kept locked
+            if (sortAfter)
+                sortIds(ids);
+        } catch (const PlatformError& failure) {
+            error = failure;
+        }
+    }
+
+    void cancel() {
+        if (!thread.joinable())
+            return;
+        cancelled = true;
+        {
+            const std::lock_guard lock(mutex);
+            if (connection)
+                sqlite3_interrupt(connection);
+        }
+        thread.join();
+    }
+};
 
 class DataSource::Impl {
 public:
@@ -73,6 +265,17 @@ public:
     mutable QHash<qint64, int> positionOf;
     mutable bool positionsValid = false;
 
+    // The order of the rows, when the record source says it plainly (see RecordSourcePlan):
+    // a find then asks for its first match in that order and looks for it in `keys` by its
+    // sort key, instead of reading every match.
+    RecordSourcePlan plan;
+    bool orderKnown = false;
+    QVector<bool> orderNoCase;     // per ORDER BY column: compared by NOCASE, else BINARY
+    QVector<bool> movesRow;        // per field: a change may move the row or drop it
+    QHash<qint64, int> outOfPlace; // rows written or added since the refresh -> position
+    qint64 dataVersion = 0;        // PRAGMA data_version when the keys were read
+    std::unique_ptr<Statement> readSortKey;
+
     int pos = 0; // -1 before the first row, keys.size() past the last
     bool adding = false;
     bool deleted = false;
@@ -82,15 +285,34 @@ public:
     QVariantList current; // empty when there is no readable current row
     QMap<int, QVariant> edits;
 
+    // While the keyset is being read after the first card (see open), `keys` holds the first
+    // row alone and `filledCount` the number of rows the whole keyset has.
+    // The reader starts once the event loop runs again, so that it does not compete with the
+    // showing of the first card; whatever needs the keyset before then reads it right away.
+    std::unique_ptr<KeysetReader> reader;
+    int filledCount = 0;
+    quint64 readerGeneration = 0;
+    void startReader();
+
     std::unique_ptr<Statement> readRow;
     mutable std::unique_ptr<Statement> readBlock;
     mutable RowCache cache;
 
-    int count() const { return int(keys.size()); }
+    int count() const { return reader ? filledCount : int(keys.size()); }
+    // Waits for the rest of the keyset; everything that goes past the first row, or writes,
+    // calls it first.
+    void finishKeyset();
+    void cancelKeyset() {
+        if (reader) {
+            reader->cancel();
+            reader.reset();
+        }
+    }
     bool onRow() const { return !adding && !deleted && pos >= 0 && pos < count(); }
     int field(const QString& name) const { return fieldIndex.value(name.toLower(), -1); }
 
     void closeConnection() {
+        cancelKeyset();
         readRow.reset();
         readBlock.reset();
         db.reset();
@@ -104,6 +326,12 @@ public:
         keys.clear();
         positionOf.clear();
         positionsValid = false;
+        plan = {};
+        orderKnown = false;
+        orderNoCase.clear();
+        movesRow.clear();
+        outOfPlace.clear();
+        readSortKey.reset();
         pos = 0;
         adding = deleted = noMatch = false;
         current.clear();
@@ -113,7 +341,7 @@ public:
 
     void open();
     QString describeTable();
-    std::unique_ptr<Statement> keysetStatement(const RecordSourcePlan& plan,
+    std::unique_ptr<Statement> keysetStatement(const RecordSourcePlan& planned,
                                                const QString& idColumn);
     std::optional<PlatformError> loadCurrent();
     Flushed flush();
@@ -123,6 +351,12 @@ public:
     template <typename Target> void move(Target target);
     void ensurePositions() const;
     void loadBlock(int block) const;
+    void learnOrder();
+    std::optional<int> findBySortKey(const QString& expression);
+    bool readKeyOf(qint64 id, std::vector<SortValue>& key);
+    int compareKeys(const std::vector<SortValue>& a, qint64 aId, const std::vector<SortValue>& b,
+                    qint64 bId) const;
+    std::optional<int> locate(qint64 id, const std::vector<SortValue>& key);
 };
 
 // --- opening --------------------------------------------------------------------------------
@@ -150,16 +384,19 @@ QString DataSource::Impl::describeTable() {
     return idColumn.isEmpty() ? QStringLiteral("rowid") : idColumn;
 }
 
-std::unique_ptr<Statement> DataSource::Impl::keysetStatement(const RecordSourcePlan& plan,
+std::unique_ptr<Statement> DataSource::Impl::keysetStatement(const RecordSourcePlan& planned,
                                                              const QString& idColumn) {
-    if (!plan.rowidQuery.isEmpty()) {
+    if (!planned.rowidQuery.isEmpty()) {
         try {
-            return std::make_unique<Statement>(*db, plan.rowidQuery, Statement::Access::ReadOnly);
+            return std::make_unique<Statement>(*db, planned.rowidQuery,
+                                               Statement::Access::ReadOnly);
         } catch (const PlatformError&) {
-            // A join or an alias can make the bare rowid ambiguous; the subquery still works.
+            // A join or an alias can make the bare rowid ambiguous; the subquery still works,
+            // in an order only SQLite knows.
+            plan.order = RecordSourcePlan::Order::Unknown;
         }
     }
-    RecordSourcePlan subquery = plan;
+    RecordSourcePlan subquery = planned;
     subquery.rowidQuery.clear();
     return std::make_unique<Statement>(*db, subqueryKeysetQuery(subquery, idColumn),
                                        Statement::Access::ReadOnly);
@@ -170,7 +407,7 @@ void DataSource::Impl::open() {
     // that was renamed away.
     db = Database::open(databaseName);
     heldKey = openfiles::hold(databaseName);
-    const RecordSourcePlan plan = planRecordSource(recordSource);
+    plan = planRecordSource(recordSource);
     table = plan.baseTable;
     const QString idColumn = describeTable();
 
@@ -192,8 +429,272 @@ void DataSource::Impl::open() {
                                              .arg(gridColumns, from, placeholders(gridBlockSize)));
 
     std::unique_ptr<Statement> keyset = keysetStatement(plan, idColumn);
+    const bool stored = plan.order == RecordSourcePlan::Order::Stored;
+    // A whole table in a known order: its size is SQLite's count of an index, and its first row
+    // one step of the ordered query, so the first card shows before the rest of the ids are
+    // read, by a reader of their own.
+    if (plan.order != RecordSourcePlan::Order::Unknown && plan.filter.isEmpty()) {
+        keyset.reset();
+        const qint64 rows =
+            db->scalar(QStringLiteral("SELECT count(*) FROM ") + plan.from).toLongLong();
+        if (rows > gridBlockSize && rows < qint64(std::numeric_limits<int>::max())) {
+            // The first card, and the first screen of a grid, without waiting for the rest.
+            const QString firstSql = plan.rowidQuery +
+                                     (stored ? QStringLiteral("\nORDER BY rowid") : QString()) +
+                                     QStringLiteral("\nLIMIT %1").arg(gridBlockSize);
+            Statement first(*db, firstSql, Statement::Access::ReadOnly);
+            while (first.step())
+                keys.append(first.columnInt64(0));
+            first.reset();
+            if (keys.size() == gridBlockSize) {
+                filledCount = int(rows);
+                reader = std::make_unique<KeysetReader>();
+                const quint64 generation = ++readerGeneration;
+                QTimer::singleShot(0, q, [this, generation] {
+                    if (generation == readerGeneration)
+                        startReader();
+                });
+                learnOrder();
+                return;
+            }
+            keys.clear(); // the book changed since it was counted: read it whole
+        }
+        keyset = keysetStatement(plan, idColumn);
+    }
     while (keyset->step())
         keys.append(keyset->columnInt64(0));
+    keyset.reset();
+    if (stored)
+        sortIds(keys); // read in whatever order the smallest index gives, without a sort in SQL
+    learnOrder();
+}
+
+void DataSource::Impl::startReader() {
+    if (!reader || reader->thread.joinable())
+        return;
+    reader->thread =
+        std::thread(&KeysetReader::run, reader.get(), databaseName, plan.rowidQuery,
+                    qint64(filledCount), plan.order == RecordSourcePlan::Order::Stored);
+}
+
+void DataSource::Impl::finishKeyset() {
+    if (!reader)
+        return;
+    const bool started = reader->thread.joinable();
+    if (started)
+        reader->thread.join();
+    const std::unique_ptr<KeysetReader> done = std::move(reader);
+    const qint64 shown = pos >= 0 && pos < keys.size() ? keys[pos] : -1;
+    const QVector<qint64> prefix = keys;
+    QVector<qint64> ids = std::move(done->ids);
+    if (!started || done->error) {
+        // Read here: not begun yet, or failed, so that the failure reaches the caller as it
+        // would have at refresh. A failure leaves the rest unread, to be tried again by the next
+        // call that needs it: the result never looks shorter than it is.
+        try {
+            Statement keyset(*db, plan.rowidQuery, Statement::Access::ReadOnly);
+            ids.clear();
+            ids.reserve(filledCount + 16); // grown once: a million ids would leave freed copies
+            while (keyset.step())
+                ids.append(keyset.columnInt64(0));
+            keyset.reset();
+        } catch (const PlatformError&) {
+            reader = std::make_unique<KeysetReader>();
+            throw;
+        }
+        if (plan.order == RecordSourcePlan::Order::Stored)
+            sortIds(ids);
+    }
+    keys = std::move(ids);
+    positionsValid = false;
+    // Another program changed the book between the first row and the rest: the card shown
+    // stays the current row where it is still in the result.
+    if (shown >= 0 && keys.value(pos, -1) != shown) {
+        const qsizetype at = keys.indexOf(shown);
+        if (at >= 0)
+            pos = int(at);
+    }
+    if (keys.mid(0, prefix.size()) != prefix)
+        cache.clear();
+}
+
+// Checks that the ORDER BY columns are fields compared the way this code compares them.
+void DataSource::Impl::learnOrder() {
+    if (plan.order == RecordSourcePlan::Order::Unknown)
+        return;
+    const QByteArray tableName = table.toUtf8();
+    QStringList quoted;
+    for (const QString& column : std::as_const(plan.orderColumns)) {
+        if (field(column) < 0)
+            return;
+        const char* collation = nullptr;
+        if (sqlite3_table_column_metadata(db->handle(), nullptr, tableName.constData(),
+                                          column.toUtf8().constData(), nullptr, &collation, nullptr,
+                                          nullptr, nullptr) != SQLITE_OK ||
+            !collation)
+            return;
+        const QByteArray name(collation);
+        if (name.compare("NOCASE", Qt::CaseInsensitive) == 0)
+            orderNoCase.append(true);
+        else if (name.compare("BINARY", Qt::CaseInsensitive) == 0)
+            orderNoCase.append(false);
+        else
+            return;
+        quoted.append(dialect::quoteName(column));
+    }
+    movesRow = QVector<bool>(fields.size(), false);
+    for (int i = 0; i < fields.size(); ++i) {
+        const QString lower = fields[i].toLower();
+        movesRow[i] = plan.filterWords.contains(lower) ||
+                      std::any_of(plan.orderColumns.cbegin(), plan.orderColumns.cend(),
+                                  [&](const QString& c) { return c.toLower() == lower; });
+    }
+    if (!quoted.isEmpty())
+        readSortKey = std::make_unique<Statement>(
+            *db, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                     .arg(quoted.join(u','), dialect::quoteName(table)));
+    dataVersion = db->scalar(QStringLiteral("PRAGMA data_version")).toLongLong();
+    orderKnown = true;
+}
+
+bool DataSource::Impl::readKeyOf(qint64 id, std::vector<SortValue>& key) {
+    key.assign(size_t(plan.orderColumns.size()), SortValue{});
+    if (!readSortKey)
+        return true;
+    readSortKey->reset();
+    readSortKey->bind(1, id);
+    bool ok = readSortKey->step();
+    for (int c = 0; ok && c < int(key.size()); ++c)
+        ok = readSortValue(*readSortKey, c, key[size_t(c)]);
+    readSortKey->reset();
+    return ok;
+}
+
+int DataSource::Impl::compareKeys(const std::vector<SortValue>& a, qint64 aId,
+                                  const std::vector<SortValue>& b, qint64 bId) const {
+    for (size_t c = 0; c < a.size(); ++c) {
+        if (a[c].null || b[c].null) {
+            if (a[c].null != b[c].null)
+                return a[c].null ? -1 : 1;
+            continue;
+        }
+        const int r = orderNoCase[qsizetype(c)] ? compareNoCase(a[c].text, b[c].text)
+                                                : compareBinary(a[c].text, b[c].text);
+        if (r != 0)
+            return r;
+    }
+    return aId == bId ? 0 : (aId < bId ? -1 : 1);
+}
+
+// The position of row `id`, whose sort key is `key`, by a binary search over the rows that are
+// still in their sorted place; nothing when it is not found there.
+std::optional<int> DataSource::Impl::locate(qint64 id, const std::vector<SortValue>& key) {
+    int lo = 0;
+    int hi = count();
+    std::vector<SortValue> probe;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        int at = mid;
+        while (at < hi && outOfPlace.contains(keys[at]))
+            ++at;
+        if (at == hi) {
+            hi = mid;
+            continue;
+        }
+        if (!readKeyOf(keys[at], probe))
+            return std::nullopt;
+        if (compareKeys(probe, keys[at], key, id) < 0)
+            lo = at + 1;
+        else
+            hi = at;
+    }
+    while (lo < count() && outOfPlace.contains(keys[lo]))
+        ++lo;
+    if (lo < count() && keys[lo] == id)
+        return lo;
+    return std::nullopt;
+}
+
+// The first row matching `expression` in the keyset's order: its position, -1 for none, or
+// nothing when the answer cannot be had this way for sure (the caller then reads every match).
+std::optional<int> DataSource::Impl::findBySortKey(const QString& expression) {
+    if (!orderKnown || outOfPlace.size() > maxRowsOutOfPlace)
+        return std::nullopt;
+    // Another connection wrote to the file since the keys were read: they may be stale.
+    if (db->scalar(QStringLiteral("PRAGMA data_version")).toLongLong() != dataVersion)
+        return std::nullopt;
+    QStringList quotedOrder;
+    for (const QString& column : std::as_const(plan.orderColumns))
+        quotedOrder.append(dialect::quoteName(column));
+    QStringList outOfPlaceIds;
+    for (auto it = outOfPlace.cbegin(); it != outOfPlace.cend(); ++it)
+        outOfPlaceIds.append(QString::number(it.key()));
+
+    QString select = QStringLiteral("SELECT rowid");
+    for (const QString& column : std::as_const(quotedOrder))
+        select += QLatin1Char(',') + column;
+    select += QStringLiteral(" FROM ") + plan.from + QStringLiteral(" WHERE ");
+    if (!plan.filter.isEmpty())
+        select += QStringLiteral("(\n") + plan.filter + QStringLiteral("\n) AND ");
+    select += QStringLiteral("(\n") + expression + QStringLiteral("\n)");
+    if (!outOfPlaceIds.isEmpty())
+        select +=
+            QStringLiteral(" AND rowid NOT IN (") + outOfPlaceIds.join(u',') + QLatin1Char(')');
+    QStringList terms = quotedOrder;
+    terms.append(QStringLiteral("rowid"));
+    const QString order =
+        QStringLiteral("\nORDER BY ") + terms.join(u',') + QStringLiteral(" LIMIT 1");
+
+    // "name Like 'M*'" on a source sorted by a NOCASE name: a match starts with M, m or a
+    // character beyond ASCII (one whose other case is M), so only those two stretches of the
+    // index are searched, in order.
+    QVector<QVariantList> ranges{{}};
+    QVector<QString> rangeSql{select + order};
+    if (plan.order == RecordSourcePlan::Order::Columns && orderNoCase.value(0)) {
+        if (const auto prefix = likePrefix(expression, table);
+            prefix && prefix->first.compare(plan.orderColumns[0], Qt::CaseInsensitive) == 0) {
+            char lower = prefix->second;
+            if (lower >= 'A' && lower <= 'Z')
+                lower = char(lower + 32);
+            const QString column = quotedOrder[0];
+            rangeSql = {select + QStringLiteral(" AND %1 >= ? AND %1 < ?").arg(column) + order,
+                        select + QStringLiteral(" AND %1 >= ?").arg(column) + order};
+            ranges = {{QString(QLatin1Char(lower)), QString(QLatin1Char(char(lower + 1)))},
+                      {QString(QChar(0x7F))}};
+        }
+    }
+
+    int best = -1;
+    for (int r = 0; r < rangeSql.size() && best < 0; ++r) {
+        Statement first(*db, rangeSql[r], Statement::Access::ReadOnly);
+        first.bindAll(ranges[r]);
+        if (!first.step())
+            continue;
+        const qint64 id = first.columnInt64(0);
+        std::vector<SortValue> key(size_t(quotedOrder.size()));
+        for (int c = 0; c < quotedOrder.size(); ++c) {
+            if (!readSortValue(first, c + 1, key[size_t(c)]))
+                return std::nullopt;
+        }
+        first.reset();
+        const std::optional<int> at = locate(id, key);
+        if (!at)
+            return std::nullopt;
+        best = *at;
+    }
+    // The rows written since the refresh are wherever they were, or at the end when added.
+    if (!outOfPlaceIds.isEmpty()) {
+        Statement moved(*db,
+                        QStringLiteral("SELECT rowid FROM %1 WHERE rowid IN (%2) AND (\n%3\n)")
+                            .arg(dialect::quoteName(table), outOfPlaceIds.join(u','), expression),
+                        Statement::Access::ReadOnly);
+        while (moved.step()) {
+            const int at = outOfPlace.value(moved.columnInt64(0), -1);
+            if (at >= 0 && (best < 0 || at < best))
+                best = at;
+        }
+    }
+    return best;
 }
 
 // --- the current row ------------------------------------------------------------------------
@@ -234,6 +735,8 @@ void DataSource::Impl::insertNewRow() {
     keys.append(id);
     if (positionsValid)
         positionOf.insert(id, count() - 1);
+    if (orderKnown)
+        outOfPlace.insert(id, count() - 1);
 }
 
 void DataSource::Impl::writeEdits() {
@@ -252,6 +755,14 @@ void DataSource::Impl::writeEdits() {
         throw PlatformError(ErrorNumber::EngineWriteFailed,
                             QStringLiteral("The record could not be saved: it is no longer in "
                                            "the database."));
+    if (orderKnown) {
+        for (auto it = edits.cbegin(); it != edits.cend(); ++it) {
+            if (movesRow.value(it.key())) {
+                outOfPlace.insert(keys[pos], pos);
+                break;
+            }
+        }
+    }
 }
 
 // Writes the pending row. On failure nothing changes: the edits stay pending, the position
@@ -298,8 +809,12 @@ void DataSource::Impl::emitAfterFlush(const Flushed& flushed, bool repositioned)
 template <typename Target> void DataSource::Impl::move(Target target) {
     if (!db)
         return;
+    if (adding || !edits.isEmpty())
+        finishKeyset();
     const Flushed flushed = flush();
     const int to = target();
+    if (to >= int(keys.size()) && to < count())
+        finishKeyset();
     pos = std::clamp(to, -1, count());
     deleted = false;
     const std::optional<PlatformError> unreadable = loadCurrent();
@@ -454,6 +969,7 @@ void DataSource::moveTo(int position) {
 void DataSource::addNew() {
     if (!isOpen())
         noCurrentRecord();
+    d->finishKeyset();
     const Impl::Flushed flushed = d->flush();
     d->addFromPos = d->pos;
     d->addFromDeleted = d->deleted;
@@ -470,6 +986,7 @@ bool DataSource::isAdding() const {
 void DataSource::update() {
     if (!isOpen())
         noCurrentRecord();
+    d->finishKeyset();
     const Impl::Flushed flushed = d->flush();
     d->emitAfterFlush(flushed, flushed.currentChanged);
 }
@@ -503,10 +1020,16 @@ void DataSource::deleteCurrent() {
     }
     if (!d->onRow())
         noCurrentRecord();
+    d->finishKeyset();
     Statement remove(
         *d->db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(dialect::quoteName(d->table)));
     remove.bind(1, d->keys[d->pos]);
     remove.step();
+    d->outOfPlace.remove(d->keys[d->pos]);
+    for (auto it = d->outOfPlace.begin(); it != d->outOfPlace.end(); ++it) {
+        if (it.value() > d->pos)
+            --it.value();
+    }
     d->keys.remove(d->pos);
     d->positionsValid = false;
     d->cache.clear();
@@ -523,16 +1046,22 @@ bool DataSource::isDeleted() const {
 void DataSource::findFirst(const QString& criterion) {
     if (!isOpen())
         noCurrentRecord();
+    d->finishKeyset();
     Statement search(*d->db, criterionQuery(d->table, criterion), Statement::Access::ReadOnly);
     // The search sees the card as the user left it.
     const Impl::Flushed flushed = d->flush();
     int best = -1;
     try {
-        d->ensurePositions();
-        while (search.step()) {
-            const int at = d->positionOf.value(search.columnInt64(0), -1);
-            if (at >= 0 && (best < 0 || at < best))
-                best = at;
+        const std::optional<int> found = d->findBySortKey(criterionExpression(criterion));
+        if (found) {
+            best = *found;
+        } else {
+            d->ensurePositions();
+            while (search.step()) {
+                const int at = d->positionOf.value(search.columnInt64(0), -1);
+                if (at >= 0 && (best < 0 || at < best))
+                    best = at;
+            }
         }
     } catch (const PlatformError&) {
         d->emitAfterFlush(flushed, flushed.currentChanged);
@@ -600,6 +1129,8 @@ int DataSource::rowCount() const {
 QVariant DataSource::valueAt(int position, const QString& field) const {
     if (!isOpen() || position < 0 || position >= d->count())
         return {};
+    if (position >= int(d->keys.size()))
+        d->finishKeyset();
     const int index = d->field(field);
     if (index < 0)
         return {};

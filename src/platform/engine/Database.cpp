@@ -47,7 +47,7 @@ void configureConnection(sqlite3* db, const QString& path) {
 Connection openConnection(const QString& path, int flags) {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(nativeDatabasePath(path).constData(), &raw,
-                                   flags | SQLITE_OPEN_EXRESCODE, nullptr);
+                                   flags | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX, nullptr);
     Connection db(raw);
     if (rc != SQLITE_OK)
         throwEngineError(db.get(), rc, QStringLiteral("\"%1\" cannot be opened").arg(path));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <QString>
 #include <QStringList>
@@ -110,6 +111,14 @@ bool isHeldOpen(const QString& path);
 // Writes a compacted copy of `source` to `destination`. Fails when the source is missing
 // (3024), is held open by a data source (3051), or when the destination exists (3204).
 void CompactDatabase(const QString& source, const QString& destination);
+
+// Writes a copy of `source` to `destination` for a back-up, the fastest way that still gives a
+// compact file: page for page when little of the source is free pages, else compacted as by
+// CompactDatabase. The copy is durable when it returns. `whileHeld`, when given, runs after
+// the copy while no writer can change the source, so it sees the source exactly as copied. Fails
+// as CompactDatabase does; the destination is then gone.
+void BackUpDatabase(const QString& source, const QString& destination,
+                    const std::function<void()>& whileHeld = {});
 
 // Checks the file; when it is damaged, rebuilds it from every row that can still be read and
 // swaps the rebuilt file in. A healthy file is left as it is, byte for byte. A missing file is

@@ -4,10 +4,13 @@
 #include "platform/engine/OpenFiles.h"
 #include "platform/files/FileOps.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <limits>
 #include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace quillory::engine {
 
@@ -299,6 +302,121 @@ void CompactDatabase(const QString& source, const QString& destination) {
         // VACUUM INTO syncs its own journal; one more fsync makes the finished copy durable.
         makeDurable(destination);
     } catch (const PlatformError&) {
+        db.reset();
+        removeWithJournal(destination);
+        throw;
+    }
+}
+
+namespace {
+
+[[noreturn]] void copyFailed(const QString& destination, int error) {
+    throw PlatformError(files::errorNumberFor(error, destination),
+                        QStringLiteral("The copy \"%1\" could not be written (%2).")
+                            .arg(destination, systemErrorText(error)));
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Copies the first `bytes` of `source` into the new file `destination`, in the kernel where it
+// can, else through a buffer.
+void copyBytes(const QString& source, const QString& destination, qint64 bytes) {
+    const Descriptor from(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (from.get() < 0)
+        copyFailed(source, errno);
+    const Descriptor to(::open(QFile::encodeName(destination).constData(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (to.get() < 0)
+        copyFailed(destination, errno);
+    qint64 done = 0;
+    bool inKernel = true;
+    QByteArray buffer;
+    while (done < bytes) {
+        const size_t chunk = size_t(std::min<qint64>(bytes - done, qint64(1) << 28));
+        if (inKernel) {
+            const ssize_t n = ::copy_file_range(from.get(), nullptr, to.get(), nullptr, chunk, 0);
+            if (n > 0) {
+                done += n;
+                continue;
+            }
+            if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP &&
+                errno != EINVAL)
+                copyFailed(destination, errno);
+            // Another file system, or a kernel without it: the same through a buffer, from
+            // where the kernel left off.
+            inKernel = false;
+            if (::lseek(from.get(), done, SEEK_SET) < 0 || ::lseek(to.get(), done, SEEK_SET) < 0)
+                copyFailed(destination, errno);
+            buffer.resize(1 << 20);
+            continue;
+        }
+        const ssize_t n = ::read(from.get(), buffer.data(),
+                                 size_t(std::min<qint64>(bytes - done, buffer.size())));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            copyFailed(source, n < 0 ? errno : EIO); // the file ended before its last page
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w = ::write(to.get(), buffer.constData() + written, size_t(n - written));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0)
+                copyFailed(destination, errno);
+            written += w;
+        }
+        done += n;
+    }
+}
+
+} // namespace
+
+void BackUpDatabase(const QString& source, const QString& destination,
+                    const std::function<void()>& whileHeld) {
+    requireFile(source);
+    checkFileName(destination);
+    requireNotHeld(source);
+    if (QFileInfo::exists(destination))
+        throw PlatformError(ErrorNumber::EngineAlreadyExists,
+                            QStringLiteral("The file \"%1\" already exists.").arg(destination));
+    QFile::remove(journalOf(destination));
+
+    // An open read transaction keeps every writer out until the copy and the caller are done:
+    // the file's pages are then a whole database, with no journal to go with them.
+    std::unique_ptr<Database> db = Database::open(source);
+    try {
+        db->exec(QStringLiteral("BEGIN"));
+        const qint64 pages = db->scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+        const qint64 freePages = db->scalar(QStringLiteral("PRAGMA freelist_count")).toLongLong();
+        const qint64 pageSize = db->scalar(QStringLiteral("PRAGMA page_size")).toLongLong();
+        if (freePages * 10 > pages) {
+            // Much of the file is free pages: rebuilding it is worth its cost. A second
+            // connection runs it, since this one holds the transaction.
+            std::unique_ptr<Database> vacuuming = Database::open(source);
+            Statement vacuum(*vacuuming, QStringLiteral("VACUUM INTO ?"));
+            vacuum.bind(1, QFileInfo(destination).absoluteFilePath());
+            vacuum.step();
+        } else {
+            copyBytes(source, destination, pages * pageSize);
+        }
+        makeDurable(destination);
+        if (whileHeld)
+            whileHeld();
+        db->exec(QStringLiteral("COMMIT"));
+        db.reset();
+    } catch (...) {
         db.reset();
         removeWithJournal(destination);
         throw;

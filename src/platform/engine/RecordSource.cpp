@@ -130,6 +130,98 @@ QString inStoredOrder(const QString& rowidQuery, const QVector<Piece>& pieces) {
     return withoutTrailingSemicolons(rowidQuery) + QStringLiteral("\nORDER BY +rowid");
 }
 
+bool isDepthZeroClause(const Piece& piece) {
+    for (const char* word : {"GROUP", "HAVING", "LIMIT", "UNION", "EXCEPT", "INTERSECT", "WINDOW",
+                             "ORDER", "FROM", "JOIN"}) {
+        if (isKeyword(piece, QLatin1String(word)))
+            return true;
+    }
+    return false;
+}
+
+// Reads "[WHERE filter] [ORDER BY column [ASC], ...]" from `at` on into `plan`; leaves the
+// order unknown for anything else.
+void planOrder(RecordSourcePlan& plan, const QString& sql, const QVector<Piece>& pieces,
+               qsizetype at) {
+    qsizetype end = pieces.size();
+    while (end > at && isSymbol(pieces[end - 1], ';'))
+        --end;
+    RecordSourcePlan found = plan;
+    if (at < end && isKeyword(pieces[at], QLatin1String("WHERE"))) {
+        const qsizetype first = at + 1;
+        int depth = 0;
+        qsizetype i = first;
+        for (; i < end; ++i) {
+            if (isSymbol(pieces[i], '('))
+                ++depth;
+            else if (isSymbol(pieces[i], ')'))
+                --depth;
+            else if (depth == 0 && isDepthZeroClause(pieces[i]))
+                break;
+            if (pieces[i].token.kind == Token::Kind::Word ||
+                pieces[i].token.kind == Token::Kind::QuotedName)
+                found.filterWords.append(unquote(pieces[i]).toLower());
+        }
+        if (i == first)
+            return;
+        const qsizetype from = pieces[first].token.start;
+        const qsizetype to = i < pieces.size() ? pieces[i].token.start : sql.size();
+        found.filter = sql.mid(from, to - from).trimmed();
+        at = i;
+    }
+    if (at == end) {
+        found.order = RecordSourcePlan::Order::Stored;
+        plan = found;
+        return;
+    }
+    if (at + 2 >= end || !isKeyword(pieces[at], QLatin1String("ORDER")) ||
+        !isKeyword(pieces[at + 1], QLatin1String("BY")))
+        return;
+    at += 2;
+    while (true) {
+        // column, or table.column naming the source's own table
+        if (at >= end || !isName(pieces[at]) || pieces[at].token.kind == Token::Kind::String)
+            return;
+        QString column = unquote(pieces[at]);
+        ++at;
+        if (at < end && isSymbol(pieces[at], '.')) {
+            if (column.compare(plan.baseTable, Qt::CaseInsensitive) != 0 || at + 1 >= end ||
+                !isName(pieces[at + 1]) || pieces[at + 1].token.kind == Token::Kind::String)
+                return;
+            column = unquote(pieces[at + 1]);
+            at += 2;
+        }
+        if (column.isEmpty() || column.front().isDigit())
+            return;
+        found.orderColumns.append(column);
+        if (at < end && isKeyword(pieces[at], QLatin1String("ASC")))
+            ++at;
+        if (at == end)
+            break;
+        if (!isSymbol(pieces[at], ','))
+            return;
+        ++at;
+    }
+    found.order = RecordSourcePlan::Order::Columns;
+    plan = found;
+}
+
+// The keyset query of a source whose order is known: the ids alone, with the row id breaking
+// ties so that the order is exactly the one the data source searches by.
+QString orderedRowidQuery(const RecordSourcePlan& plan) {
+    QString sql = QStringLiteral("SELECT rowid FROM ") + plan.from;
+    if (!plan.filter.isEmpty())
+        sql += QStringLiteral(" WHERE (\n") + plan.filter + QStringLiteral("\n)");
+    if (plan.order == RecordSourcePlan::Order::Columns) {
+        QStringList terms;
+        for (const QString& column : plan.orderColumns)
+            terms.append(dialect::quoteName(column));
+        terms.append(QStringLiteral("rowid"));
+        sql += QStringLiteral("\nORDER BY ") + terms.join(QStringLiteral(", "));
+    }
+    return sql;
+}
+
 } // namespace
 
 RecordSourcePlan planRecordSource(const QString& source) {
@@ -147,8 +239,9 @@ RecordSourcePlan planRecordSource(const QString& source) {
         plan.baseTable = nonEmptyName(pieces[0]);
         const QString table = dialect::quoteName(plan.baseTable);
         plan.sql = QStringLiteral("SELECT * FROM ") + table;
-        plan.rowidQuery =
-            QStringLiteral("SELECT rowid FROM ") + table + QStringLiteral(" ORDER BY +rowid");
+        plan.from = table;
+        plan.order = RecordSourcePlan::Order::Stored;
+        plan.rowidQuery = orderedRowidQuery(plan);
         return plan;
     }
     plan.sql = sql;
@@ -156,6 +249,15 @@ RecordSourcePlan planRecordSource(const QString& source) {
     if (pieces.size() >= 4 && isKeyword(pieces[0], QLatin1String("SELECT")) &&
         isSymbol(pieces[1], '*') && isKeyword(pieces[2], QLatin1String("FROM"))) {
         plan.baseTable = tableAt(pieces, 3);
+        const qsizetype afterTable = pieces.size() > 4 && isSymbol(pieces[4], '.') ? 6 : 4;
+        const qsizetype tableEnd =
+            pieces[afterTable - 1].token.start + pieces[afterTable - 1].token.length;
+        plan.from = sql.mid(pieces[3].token.start, tableEnd - pieces[3].token.start);
+        planOrder(plan, sql, pieces, afterTable);
+        if (plan.order != RecordSourcePlan::Order::Unknown) {
+            plan.rowidQuery = orderedRowidQuery(plan);
+            return plan;
+        }
         const qsizetype star = pieces[1].token.start;
         plan.rowidQuery =
             inStoredOrder(sql.left(star) + QStringLiteral("rowid") + sql.mid(star + 1), pieces);
@@ -185,6 +287,11 @@ QString subqueryKeysetQuery(const RecordSourcePlan& plan, const QString& idColum
 }
 
 QString criterionQuery(const QString& table, const QString& criterion) {
+    return QStringLiteral("SELECT rowid FROM %1 WHERE (\n%2\n)")
+        .arg(dialect::quoteName(table), criterionExpression(criterion));
+}
+
+QString criterionExpression(const QString& criterion) {
     const QString expression = dialect::translate(criterion);
     int depth = 0;
     bool empty = true;
@@ -208,8 +315,7 @@ QString criterionQuery(const QString& table, const QString& criterion) {
         refuse(QStringLiteral("The criterion is empty."));
     if (depth != 0)
         refuse(QStringLiteral("The criterion leaves a parenthesis open."));
-    return QStringLiteral("SELECT rowid FROM %1 WHERE (\n%2\n)")
-        .arg(dialect::quoteName(table), expression);
+    return expression;
 }
 
 } // namespace quillory::engine

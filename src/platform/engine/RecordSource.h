@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace quillory::engine {
 
@@ -13,6 +14,21 @@ struct RecordSourcePlan {
     // "SELECT rowid FROM ..." when the source is a SELECT * over one table; empty when the ids
     // must be taken from the whole query run as a subquery (see keysetQuery).
     QString rowidQuery;
+
+    // How the rows are ordered, when the source is plain enough to be sure of it:
+    // "SELECT * FROM table [WHERE filter] [ORDER BY column [ASC], ...]". Such a source's rows
+    // can be found by their sort key rather than by reading every one of them.
+    enum class Order {
+        Unknown, // anything else: only the query itself knows its order
+        Stored,  // no ORDER BY: by row id. rowidQuery then has no ORDER BY either, and the ids
+                 // it yields are sorted by the data source.
+        Columns, // by orderColumns, then by row id (rowidQuery says so), NULLs first
+    };
+    Order order = Order::Unknown;
+    QStringList orderColumns; // the ORDER BY columns, as named (without a table name)
+    QString from;             // the text after FROM that names the table
+    QString filter;           // the WHERE expression, empty when there is none
+    QStringList filterWords;  // the names the WHERE expression uses, lower case
 };
 
 // Plans a record source written in the program's dialect. A text that names no table (or a
@@ -29,5 +45,7 @@ QString subqueryKeysetQuery(const RecordSourcePlan& plan, const QString& idColum
 // parenthesis closed that it did not open, an unterminated literal or comment) or an empty one
 // is refused with 3077.
 QString criterionQuery(const QString& table, const QString& criterion);
+// The criterion alone, checked as criterionQuery checks it, in SQLite's SQL.
+QString criterionExpression(const QString& criterion);
 
 } // namespace quillory::engine

@@ -59,4 +59,22 @@ private Q_SLOTS:
     void repairKeepsTheNamesOfARowWithADamagedPhoto();
     void repairRefuses_data();
     void repairRefuses();
+
+    // test_find_in_order.cpp
+    void findAgreesWithReadingEveryRow_data();
+    void findAgreesWithReadingEveryRow();
+    void resultOrderIsSqlitesOrder_data();
+    void resultOrderIsSqlitesOrder();
+
+    // test_keyset_fill.cpp
+    void firstRowBeforeTheRestIsRead_data();
+    void firstRowBeforeTheRestIsRead();
+    void unreadableRestOfTheKeysetIsToldEveryTime_data();
+    void unreadableRestOfTheKeysetIsToldEveryTime();
+
+    // test_backup_copy.cpp
+    void backupCopyIsWholeAndCompact_data();
+    void backupCopyIsWholeAndCompact();
+    void backupCopyRefuses_data();
+    void backupCopyRefuses();
 };
