@@ -26,8 +26,8 @@ namespace {
 
 // Rows the grid reads with one query.
 constexpr int gridBlockSize = 64;
-// Blocks kept: a few screens of a large book either way of the visible rows.
-constexpr int gridBlocksKept = 48;
+// Blocks kept: 1,536 rows, some fifty screens of the grid around the visible rows.
+constexpr int gridBlocksKept = 24;
 
 [[noreturn]] void noCurrentRecord() {
     throw PlatformError(ErrorNumber::EngineNoCurrentRecord, QStringLiteral("No current record."));
