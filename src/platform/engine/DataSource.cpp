@@ -352,11 +352,11 @@ public:
     void ensurePositions() const;
     void loadBlock(int block) const;
     void learnOrder();
-    std::optional<int> findBySortKey(const QString& expression);
+    std::optional<int> findBySortKey(const QString& expression, bool firstRowsOnly = false);
     bool readKeyOf(qint64 id, std::vector<SortValue>& key);
     int compareKeys(const std::vector<SortValue>& a, qint64 aId, const std::vector<SortValue>& b,
                     qint64 bId) const;
-    std::optional<int> locate(qint64 id, const std::vector<SortValue>& key);
+    std::optional<int> locate(qint64 id, const std::vector<SortValue>& key, int end);
 };
 
 // --- opening --------------------------------------------------------------------------------
@@ -586,11 +586,11 @@ int DataSource::Impl::compareKeys(const std::vector<SortValue>& a, qint64 aId,
     return aId == bId ? 0 : (aId < bId ? -1 : 1);
 }
 
-// The position of row `id`, whose sort key is `key`, by a binary search over the rows that are
-// still in their sorted place; nothing when it is not found there.
-std::optional<int> DataSource::Impl::locate(qint64 id, const std::vector<SortValue>& key) {
+// The position of row `id`, whose sort key is `key`, by a binary search over the rows before
+// `end` that are still in their sorted place; nothing when it is not found there.
+std::optional<int> DataSource::Impl::locate(qint64 id, const std::vector<SortValue>& key, int end) {
     int lo = 0;
-    int hi = count();
+    int hi = end;
     std::vector<SortValue> probe;
     while (lo < hi) {
         const int mid = lo + (hi - lo) / 2;
@@ -608,17 +608,21 @@ std::optional<int> DataSource::Impl::locate(qint64 id, const std::vector<SortVal
         else
             hi = at;
     }
-    while (lo < count() && outOfPlace.contains(keys[lo]))
+    while (lo < end && outOfPlace.contains(keys[lo]))
         ++lo;
-    if (lo < count() && keys[lo] == id)
+    if (lo < end && keys[lo] == id)
         return lo;
     return std::nullopt;
 }
 
 // The first row matching `expression` in the keyset's order: its position, -1 for none, or
 // nothing when the answer cannot be had this way for sure (the caller then reads every match).
-std::optional<int> DataSource::Impl::findBySortKey(const QString& expression) {
+// With `firstRowsOnly`, while the rest of the keyset is still being read, the answer is given
+// only when the match lies among the rows already read (or there is none at all).
+std::optional<int> DataSource::Impl::findBySortKey(const QString& expression, bool firstRowsOnly) {
     if (!orderKnown || outOfPlace.size() > maxRowsOutOfPlace)
+        return std::nullopt;
+    if (firstRowsOnly && (!outOfPlace.isEmpty() || keys.isEmpty()))
         return std::nullopt;
     // Another connection wrote to the file since the keys were read: they may be stale.
     if (db->scalar(QStringLiteral("PRAGMA data_version")).toLongLong() != dataVersion)
@@ -677,7 +681,12 @@ std::optional<int> DataSource::Impl::findBySortKey(const QString& expression) {
                 return std::nullopt;
         }
         first.reset();
-        const std::optional<int> at = locate(id, key);
+        if (firstRowsOnly) {
+            std::vector<SortValue> last(key.size());
+            if (!readKeyOf(keys.back(), last) || compareKeys(key, id, last, keys.back()) > 0)
+                return std::nullopt;
+        }
+        const std::optional<int> at = locate(id, key, firstRowsOnly ? int(keys.size()) : count());
         if (!at)
             return std::nullopt;
         best = *at;
@@ -1046,13 +1055,21 @@ bool DataSource::isDeleted() const {
 void DataSource::findFirst(const QString& criterion) {
     if (!isOpen())
         noCurrentRecord();
-    d->finishKeyset();
     Statement search(*d->db, criterionQuery(d->table, criterion), Statement::Access::ReadOnly);
+    // A match among the rows read with the first card (a find just after a refresh that lands
+    // near the top, as the search dialog's first one does) is placed without waiting for the
+    // rest of the keyset. Typing to write first, or a match further down, waits for it.
+    std::optional<int> early;
+    if (d->reader && !d->adding && d->edits.isEmpty())
+        early = d->findBySortKey(criterionExpression(criterion), true);
+    if (!early)
+        d->finishKeyset();
     // The search sees the card as the user left it.
     const Impl::Flushed flushed = d->flush();
     int best = -1;
     try {
-        const std::optional<int> found = d->findBySortKey(criterionExpression(criterion));
+        const std::optional<int> found =
+            early ? early : d->findBySortKey(criterionExpression(criterion));
         if (found) {
             best = *found;
         } else {

@@ -39,7 +39,7 @@ void EngineTest::firstRowBeforeTheRestIsRead_data() {
         const char* kind = source == sorted ? "sorted" : "stored order";
         for (const char* action :
              {"next", "last", "to the middle", "grid, last row", "previous from the first",
-              "find the last", "add a row", "delete the first", "edit the first", "close",
+              "find the last", "find among the first rows", "find with no match", "add a row", "delete the first", "edit the first", "close",
               "refresh again"}) {
             for (const bool ran : {false, true})
                 QTest::addRow("%s: %s%s", kind, action, ran ? ", reader begun" : "")
@@ -101,6 +101,16 @@ void EngineTest::firstRowBeforeTheRestIsRead() {
     } else if (action == QLatin1String("find the last")) {
         data.findFirst(QStringLiteral("[zip] = '%1'").arg(order.last()));
         QCOMPARE(data.absolutePosition(), rows - 1);
+    } else if (action == QLatin1String("find among the first rows")) {
+        data.findFirst(QStringLiteral("[zip] = '%1'").arg(order[10]));
+        QCOMPARE(data.absolutePosition(), 10);
+        QCOMPARE(data.value(zip).toString(), order[10]);
+        data.moveNext();
+        QCOMPARE(data.value(zip).toString(), order[11]);
+    } else if (action == QLatin1String("find with no match")) {
+        data.findFirst(QStringLiteral("[zip] = 'nowhere'"));
+        QVERIFY(data.noMatch());
+        QCOMPARE(data.absolutePosition(), 0);
     } else if (action == QLatin1String("add a row")) {
         data.addNew();
         data.setValue(QStringLiteral("name"), QStringLiteral("Aaa"));
