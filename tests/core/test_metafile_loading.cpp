@@ -3,6 +3,7 @@
 
 #include "browse/ImageCodec.h"
 #include "core/frmMain.h"
+#include "Metafile.h"
 #include "StartedProgram.h"
 #include "TestSupport.h"
 
@@ -19,53 +20,6 @@ namespace {
 QString mappedLibraries() {
     QFile maps(QStringLiteral("/proc/self/maps"));
     return maps.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(maps.readAll()) : QString();
-}
-
-// A metafile one inch by two thirds of an inch holding a red filled rectangle.
-QByteArray smallMetafile() {
-    QByteArray records;
-    auto word = [](QByteArray& out, quint16 value) {
-        out.append(char(value & 0xff));
-        out.append(char(value >> 8));
-    };
-    auto dword = [&word](QByteArray& out, quint32 value) {
-        word(out, quint16(value & 0xffff));
-        word(out, quint16(value >> 16));
-    };
-    auto record = [&](quint16 function, std::initializer_list<quint16> params) {
-        dword(records, quint32(3 + params.size()));
-        word(records, function);
-        for (quint16 p : params)
-            word(records, p);
-    };
-    record(0x020B, {0, 0});
-    record(0x020C, {960, 1440});
-    dword(records, 7);
-    word(records, 0x02FC);
-    word(records, 0);
-    dword(records, 0x002828C8);
-    word(records, 0);
-    record(0x012D, {0});
-    record(0x041B, {900, 1300, 100, 100});
-    record(0x0000, {});
-    QByteArray header;
-    word(header, 1);
-    word(header, 9);
-    word(header, 0x0300);
-    dword(header, quint32(9 + records.size() / 2));
-    word(header, 1);
-    dword(header, 7);
-    word(header, 0);
-    QByteArray placeable;
-    dword(placeable, 0x9AC6CDD7);
-    for (quint16 w : {0, 0, 0, 1440, 960, 1440})
-        word(placeable, w);
-    dword(placeable, 0);
-    quint16 checksum = 0;
-    for (int i = 0; i < 20; i += 2)
-        checksum ^= qFromLittleEndian<quint16>(placeable.constData() + i);
-    word(placeable, checksum);
-    return placeable + header + records;
 }
 
 QByteArray pngPicture() {
@@ -100,7 +54,8 @@ void TestMetafileLoading::rendererLoadedOnlyForAMetafile() {
     QCOMPARE(png.image.size(), QSize(30, 20));
     QVERIFY(!mappedLibraries().contains(QLatin1String("quillory_metafile")));
 
-    const images::ReadResult drawn = images::readPicture(smallMetafile(), QStringLiteral("a.wmf"));
+    const images::ReadResult drawn =
+        images::readPicture(test::smallMetafile(), QStringLiteral("a.wmf"));
     QVERIFY2(drawn.ok(), qPrintable(drawn.error));
     QVERIFY(drawn.image.width() > drawn.image.height());
     const QColor middle = drawn.image.pixelColor(drawn.image.width() / 2, drawn.image.height() / 2);
@@ -109,7 +64,7 @@ void TestMetafileLoading::rendererLoadedOnlyForAMetafile() {
     QVERIFY(mappedLibraries().contains(QLatin1String("libMagick")));
 
     // A damaged metafile is told, not drawn.
-    QByteArray damaged = smallMetafile();
+    QByteArray damaged = test::smallMetafile();
     damaged.truncate(30);
     const images::ReadResult refused = images::readPicture(damaged, QStringLiteral("b.wmf"));
     QVERIFY(!refused.ok());
