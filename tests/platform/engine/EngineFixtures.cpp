@@ -41,6 +41,16 @@ Contact generatedContact(int id) {
     return c;
 }
 
+void writeBookWithPhotos(const QString& path, int count, int photoBytes) {
+    QVector<Contact> contacts;
+    for (int id = 1; id <= count; ++id) {
+        Contact c = generatedContact(id);
+        c.bitmap = QByteArray(photoBytes, char(id));
+        contacts.append(c);
+    }
+    writeBook(path, contacts);
+}
+
 RawConnection::RawConnection(const QString& path, bool readOnly) {
     const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr) != SQLITE_OK)

@@ -28,6 +28,10 @@ void writeBook(const QString& path, const QVector<Contact>& contacts);
 // from the id, so a test can tell an intact row from a damaged one.
 Contact generatedContact(int id);
 
+// Writes a book of the generated contacts 1 to `count`, each with a photo of `photoBytes` bytes
+// (all of the id's own byte), so that deleting rows leaves pages free.
+void writeBookWithPhotos(const QString& path, int count, int photoBytes);
+
 // A plain SQLite connection without the program's settings, for looking at a file from the
 // outside (page lists, locks, raw values).
 class RawConnection {
