@@ -281,9 +281,9 @@ private:
     std::unique_ptr<Statement> m_insert;
 };
 
-} // namespace
-
-void CompactDatabase(const QString& source, const QString& destination) {
+// What a compacted copy and a back-up copy both require: a source that is a file nobody holds
+// open, a destination name that is valid and not taken, and no stale journal under it.
+void prepareCopy(const QString& source, const QString& destination) {
     requireFile(source);
     checkFileName(destination);
     requireNotHeld(source);
@@ -292,6 +292,12 @@ void CompactDatabase(const QString& source, const QString& destination) {
                             QStringLiteral("The file \"%1\" already exists.").arg(destination));
     // A journal without its database belongs to nothing; left there it would be taken as hot.
     QFile::remove(journalOf(destination));
+}
+
+} // namespace
+
+void CompactDatabase(const QString& source, const QString& destination) {
+    prepareCopy(source, destination);
 
     std::unique_ptr<Database> db = Database::open(source);
     try {
@@ -385,13 +391,7 @@ void copyBytes(const QString& source, const QString& destination, qint64 bytes) 
 
 void BackUpDatabase(const QString& source, const QString& destination,
                     const std::function<void()>& whileHeld) {
-    requireFile(source);
-    checkFileName(destination);
-    requireNotHeld(source);
-    if (QFileInfo::exists(destination))
-        throw PlatformError(ErrorNumber::EngineAlreadyExists,
-                            QStringLiteral("The file \"%1\" already exists.").arg(destination));
-    QFile::remove(journalOf(destination));
+    prepareCopy(source, destination);
 
     // An open read transaction keeps every writer out until the copy and the caller are done:
     // the file's pages are then a whole database, with no journal to go with them.
