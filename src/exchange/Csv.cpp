@@ -311,6 +311,11 @@ public:
                                   .arg(maxFields));
                 continue;
             }
+            // The first record's own texts let a caller show what each column holds.
+            if (info.firstValues.isEmpty()) {
+                for (const QByteArray& field : fields)
+                    info.firstValues.append(text(field));
+            }
             ContactBuilder builder;
             build(builder, fields);
             if (builder.isEmpty())

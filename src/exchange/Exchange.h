@@ -89,6 +89,7 @@ struct Preview {
     QString encoding;          // "UTF-8", "UTF-8 with BOM", "UTF-16LE", "Windows-1252" (CSV)
     char separator = ',';      // CSV
     Mapping mapping;           // CSV: the mapping the import will use
+    QStringList firstValues;   // CSV: the first record's fields as the file holds them
     qint64 records = 0;        // readable records in the whole file
     QVector<ReadRecord> first; // the first few readable records, as they would be imported
     QVector<Problem> problems; // records that cannot be read (the first 1000)

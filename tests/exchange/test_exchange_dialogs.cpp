@@ -142,11 +142,14 @@ void TestExchangeDialogs::importFromTheMenu() {
     }
     StartedProgram p({.contacts = contacts});
     QString said;
+    QStringList shownFirst;
     test::ModalScript script([&](QDialog& dialog) {
         auto* import = qobject_cast<frmImport*>(&dialog);
         QVERIFY(import);
         import->openFile(path);
         said = import->lblFormat->text();
+        for (int row = 0; row < import->grdMapping->rowCount(); ++row)
+            shownFirst << import->grdMapping->item(row, 2)->text();
         for (int row = 0; row < import->grdMapping->rowCount(); ++row)
             if (leaveOut.contains(import->grdMapping->item(row, 0)->text()))
                 qobject_cast<QComboBox*>(import->grdMapping->cellWidget(row, 1))
@@ -162,6 +165,9 @@ void TestExchangeDialogs::importFromTheMenu() {
 
     QCOMPARE(script.shown(), 1);
     QVERIFY2(said.startsWith(format), qPrintable(said));
+    // A CSV file's columns are shown with the first record's own values.
+    const QStringList csvFirst = {"Jane", "Doe", "555-0100", "likes tea; and \"jazz\"", "JJ"};
+    QCOMPARE(shownFirst, fileName.endsWith(QLatin1String(".csv")) ? csvFirst : QStringList());
     QCOMPARE(p.boxes.texts(), QStringList{summary});
     QCOMPARE(bookContacts(*p.main), book);
 }

@@ -3,7 +3,6 @@
 #include "core/AppContext.h"
 #include "core/frmMain.h"
 #include "exchange/ui/BackgroundRun.h"
-#include "exchange/ui/CsvSample.h"
 #include "platform/engine/DataSource.h"
 #include "platform/files/PlatformError.h"
 #include "platform/ui/Geometry.h"
@@ -264,7 +263,6 @@ void frmImport::openFile(const QString& path) {
 
 void frmImport::showPreview(const exchange::Preview& preview) {
     m_format = preview.format;
-    m_separator = preview.separator;
     const QLocale locale;
     QString text = QStringLiteral("%1, %2, %3 contact%4")
                        .arg(formatName(preview), preview.encoding, locale.toString(preview.records),
@@ -281,7 +279,7 @@ void frmImport::showPreview(const exchange::Preview& preview) {
     const bool csv = preview.format == exchange::Format::Csv;
     fraMapping->setVisible(csv);
     if (csv && !m_showingMapping)
-        showMapping(preview.mapping);
+        showMapping(preview);
 
     grdPreview->setRowCount(int(preview.first.size()));
     for (int row = 0; row < preview.first.size(); ++row) {
@@ -296,11 +294,11 @@ void frmImport::showPreview(const exchange::Preview& preview) {
     grdPreview->resizeColumnsToContents();
 }
 
-void frmImport::showMapping(const exchange::Mapping& mapping) {
+void frmImport::showMapping(const exchange::Preview& preview) {
+    const exchange::Mapping& mapping = preview.mapping;
     m_showingMapping = true;
     // The first value of each column, straight from the file, helps to tell columns apart.
-    const QList<QStringList> records = exchange::firstCsvRecords(m_path, m_separator, 2);
-    const QStringList firstValues = records.size() > 1 ? records[1] : QStringList();
+    const QStringList& firstValues = preview.firstValues;
 
     grdMapping->setRowCount(int(mapping.size()));
     for (int row = 0; row < mapping.size(); ++row) {

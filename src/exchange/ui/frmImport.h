@@ -70,7 +70,7 @@ protected:
 
 private:
     void showPreview(const exchange::Preview& preview);
-    void showMapping(const exchange::Mapping& mapping);
+    void showMapping(const exchange::Preview& preview);
     void mappingChanged();
     void importFinished(const QString& error);
     void setBusy(bool busy);
@@ -82,7 +82,6 @@ private:
     bool m_readable = false;
     bool m_showingMapping = false;
     exchange::Format m_format = exchange::Format::Unknown;
-    char m_separator = ',';
     exchange::ImportSummary m_summary;
 };
 
