@@ -168,30 +168,25 @@ void frmPhone::Form_Load() {
     });
 }
 
-void frmPhone::copyNumber(const QString& field) {
+void frmPhone::copyNumber(const QLineEdit* box) {
     // The number as the card shows it, typing not yet saved included.
-    const frmMain& main = m_app.mainWindow();
-    const QHash<QString, QLineEdit*> boxes = {{QStringLiteral("phone"), main.Text7},
-                                              {QStringLiteral("phone2"), main.Text13},
-                                              {QStringLiteral("pager"), main.Text14},
-                                              {QStringLiteral("phone3"), main.Text16}};
-    phNum->setText(boxes.value(field)->text());
+    phNum->setText(box->text());
 }
 
 void frmPhone::optHome_Click() {
-    copyNumber(QStringLiteral("phone"));
+    copyNumber(m_app.mainWindow().Text7); // phone
 }
 
 void frmPhone::optWork_Click() {
-    copyNumber(QStringLiteral("phone2"));
+    copyNumber(m_app.mainWindow().Text13); // phone2
 }
 
 void frmPhone::optPager_Click() {
-    copyNumber(QStringLiteral("pager"));
+    copyNumber(m_app.mainWindow().Text14); // pager
 }
 
 void frmPhone::OptOther_Click() {
-    copyNumber(QStringLiteral("phone3"));
+    copyNumber(m_app.mainWindow().Text16); // phone3
 }
 
 void frmPhone::Command1_Click() {

@@ -75,7 +75,7 @@ protected:
 private:
     enum class State { Idle, Waiting, Prompting };
 
-    void copyNumber(const QString& field);
+    void copyNumber(const QLineEdit* box);
     void MSComm1_OnComm();
     void answerWaitEnded();
     // Hangs up, closes the port and, when `status` is given, says it in the status line.

@@ -15,6 +15,14 @@ ShellService::Opener& opener() {
     return instance;
 }
 
+// The desktop, or the recorder a test installed, gets the address.
+void handOver(const QUrl& url) {
+    if (opener())
+        opener()(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
 Target refused() {
     return {Target::Kind::Refused, {}};
 }
@@ -145,10 +153,7 @@ bool ShellService::open(const QString& text, QWidget* parent) {
     case Target::Kind::Open:
         break;
     }
-    if (opener())
-        opener()(target.url);
-    else
-        QDesktopServices::openUrl(target.url);
+    handOver(target.url);
     return true;
 }
 
@@ -180,10 +185,7 @@ bool ShellService::call(const QString& number, QWidget* parent) {
                                     parent);
         return false;
     }
-    if (opener())
-        opener()(address);
-    else
-        QDesktopServices::openUrl(address);
+    handOver(address);
     return true;
 }
 
