@@ -74,12 +74,15 @@ void MSComm::setSettings(const QString& settings) {
     if (!line)
         throw PlatformError(InvalidPropertyValue, QStringLiteral("Invalid property value"));
     m_settings = settings;
-    if (m_port.isOpen()) {
-        m_port.setBaudRate(line->baud);
-        m_port.setParity(line->parity);
-        m_port.setDataBits(line->dataBits);
-        m_port.setStopBits(line->stopBits);
-    }
+    if (m_port.isOpen())
+        applyLine(*line);
+}
+
+void MSComm::applyLine(const Line& line) {
+    m_port.setBaudRate(line.baud);
+    m_port.setParity(line.parity);
+    m_port.setDataBits(line.dataBits);
+    m_port.setStopBits(line.stopBits);
 }
 
 QString MSComm::devicePath() const {
@@ -100,10 +103,7 @@ void MSComm::setPortOpen(bool open) {
     const QString path = devicePath();
     const Line line = *parseSettings(m_settings);
     m_port.setPortName(path);
-    m_port.setBaudRate(line.baud);
-    m_port.setParity(line.parity);
-    m_port.setDataBits(line.dataBits);
-    m_port.setStopBits(line.stopBits);
+    applyLine(line);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lastFailure = explainOpenFailure(path);

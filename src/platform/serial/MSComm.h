@@ -63,6 +63,7 @@ private:
         QSerialPort::StopBits stopBits;
     };
     static std::optional<Line> parseSettings(const QString& settings);
+    void applyLine(const Line& line);
 
     QSerialPort m_port;
     int m_commPort = 1;
