@@ -111,7 +111,6 @@ frmExport::frmExport(AppContext& app, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(choices);
     layout->addLayout(fileRow);
-    layout->addStretch(1);
     layout->addLayout(buttons);
 
     m_run = new exchange::BackgroundRun(prgExport, this);
@@ -136,6 +135,8 @@ void frmExport::Form_Load() {
         folder = QDir::homePath();
     setFile(QDir(folder).filePath(QStringLiteral("contacts.vcf")));
     adjustSize();
+    // Only a long file name gains from more room: the dialog widens but keeps its height.
+    setFixedHeight(sizeHint().height());
     ui::CenterForm(*this);
 }
 
