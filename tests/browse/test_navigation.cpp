@@ -225,6 +225,8 @@ void TestNavigation::statusNamesTheCard_data() {
     QTest::newRow("save of a new contact at the end")
         << "eof add type:Zed save" << false << "Amy Adams";
     QTest::newRow("first save in a new book") << "add type:First save" << true << " First";
+    QTest::newRow("typed into a new book, saved") << "type:First save" << true << " First";
+    QTest::newRow("typed into a new book, view") << "type:First all" << true << " First";
     QTest::newRow("delete") << "down yes delete" << false << "Cy Carter";
     QTest::newRow("delete of the last") << "eof yes delete" << false << "Mia Mason";
     QTest::newRow("add shows the blank card") << "down add" << false << " ";
