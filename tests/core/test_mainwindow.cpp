@@ -507,7 +507,6 @@ void TestMainWindow::refusedTypingIsToldNotThrown() {
     binder.bind(&city, QStringLiteral("city"));
     QTest::keyClicks(&city, QStringLiteral("Oslo"));
     QCOMPARE(boxes.asked().size(), 1); // told once, not at every key
-    QCOMPARE(city.text(), QStringLiteral("Oslo"));
 }
 
 void TestMainWindow::gridHiddenWithItsColumns() {
