@@ -25,6 +25,15 @@ bool noRows(const engine::DataSource& data) {
     return !data.isOpen() || (data.rowCount() == 0 && !data.isAdding());
 }
 
+// Stores the display name with the card being left. A new card the user has not typed into is
+// left untouched, so the move drops it: its display name alone would make an empty contact.
+void storeDisplayName(frmMain& main) {
+    const engine::DataSource& data = *main.Data1;
+    if (data.isAdding() && !data.hasPendingEdits())
+        return;
+    main.StoreDisplayName();
+}
+
 } // namespace
 
 bool writeOrReport(frmMain& main, const std::function<void()>& step) {
@@ -41,7 +50,7 @@ bool writeOrReport(frmMain& main, const std::function<void()>& step) {
     }
 }
 
-void addNew(frmMain& main, CommandOrigin origin) {
+void addNew(frmMain& main, [[maybe_unused]] CommandOrigin origin) {
     engine::DataSource& data = *main.Data1;
     if (!data.isOpen())
         return;
@@ -49,10 +58,8 @@ void addNew(frmMain& main, CommandOrigin origin) {
         return;
     // The card is blank now; the panel must not go on naming the contact left.
     main.ShowContactStatus();
-    if (origin == CommandOrigin::Toolbar1)
-        main.Text1->setFocus();
-    else
-        main.CboContact->setFocus();
+    // Whichever way New was given, typing goes on with the last name, the card's first field.
+    main.Text1->setFocus();
 }
 
 void save(frmMain& main) {
@@ -114,7 +121,7 @@ void deleteCurrent(frmMain& main) {
 void moveFirst(frmMain& main) {
     engine::DataSource& data = *main.Data1;
     if (data.isOpen() && !data.bof()) {
-        main.StoreDisplayName();
+        storeDisplayName(main);
         if (!writeOrReport(main, [&] { data.moveFirst(); }))
             return;
     }
@@ -129,7 +136,7 @@ void moveUp(frmMain& main) {
         tell(main, QStringLiteral("You are at the FIRST record!"));
         return;
     }
-    main.StoreDisplayName();
+    storeDisplayName(main);
     if (!writeOrReport(main, [&] { data.movePrevious(); }))
         return;
     main.ShowContactStatus();
@@ -152,7 +159,7 @@ void moveDown(frmMain& main) {
 void moveLast(frmMain& main) {
     engine::DataSource& data = *main.Data1;
     if (data.isOpen() && !data.eof()) {
-        main.StoreDisplayName();
+        storeDisplayName(main);
         if (!writeOrReport(main, [&] { data.moveLast(); }))
             return;
     }

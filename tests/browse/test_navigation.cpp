@@ -225,6 +225,8 @@ void TestNavigation::statusNamesTheCard_data() {
     QTest::newRow("save of a new contact at the end")
         << "eof add type:Zed save" << false << "Amy Adams";
     QTest::newRow("first save in a new book") << "add type:First save" << true << " First";
+    QTest::newRow("typed into a new book, saved") << "type:First save" << true << " First";
+    QTest::newRow("typed into a new book, view") << "type:First all" << true << " First";
     QTest::newRow("delete") << "down yes delete" << false << "Cy Carter";
     QTest::newRow("delete of the last") << "eof yes delete" << false << "Mia Mason";
     QTest::newRow("add shows the blank card") << "down add" << false << " ";
@@ -313,7 +315,8 @@ void TestNavigation::emptyViewLeavesNoCurrentContact() {
     QCOMPARE(p.main->Data1->absolutePosition(), -1);
     QVERIFY(p.main->Text1->text().isEmpty());
     QCOMPARE(p.status(StatusPanels::View), QStringLiteral("Business Contacts"));
-    for (const char* key : {"up", "down", "bof", "eof", "save", "delete"})
+    // A new card left untouched is not stored.
+    for (const char* key : {"add", "up", "add", "bof", "add", "eof", "down", "save", "delete"})
         p.run(QString::fromLatin1(key));
     QCOMPARE(p.count(), 1);
     QVERIFY(!p.boxes.texts().contains(QStringLiteral("You are at the LAST record!")));
@@ -363,8 +366,8 @@ void TestNavigation::failedWriteIsReportedAndTypingKept() {
 void TestNavigation::emptyBookCommandsWriteNothing() {
     Program p(QList<QVariantMap>{});
     const QByteArray before = p.folder.read(QStringLiteral("Corvanel.MDB"));
-    for (const char* key :
-         {"up", "down", "bof", "eof", "save", "delete", "pers", "bus", "all", "type"})
+    for (const char* key : {"add", "bof", "add", "eof", "up", "down", "bof", "eof", "save",
+                            "delete", "pers", "bus", "all", "type"})
         p.run(QString::fromLatin1(key));
     for (int k = 0; k < 26; ++k)
         p.main->Command2[size_t(k)]->click();
@@ -459,16 +462,14 @@ void TestNavigation::menuBoldDecidesByFont() {
 
 void TestNavigation::focusAfterAdd_data() {
     QTest::addColumn<int>("origin");
-    QTest::addColumn<QString>("focus");
-    QTest::newRow("Toolbar1") << 1 << "Text1";
-    QTest::newRow("Toolbar2") << 2 << "CboContact";
-    QTest::newRow("menu") << 0 << "CboContact";
-    QTest::newRow("popup") << 3 << "CboContact";
+    QTest::newRow("Toolbar1") << 1;
+    QTest::newRow("Toolbar2") << 2;
+    QTest::newRow("menu") << 0;
+    QTest::newRow("popup") << 3;
 }
 
 void TestNavigation::focusAfterAdd() {
     QFETCH(int, origin);
-    QFETCH(QString, focus);
     Program p;
     p.main->show();
     p.main->activateWindow();
@@ -491,8 +492,7 @@ void TestNavigation::focusAfterAdd() {
     QVERIFY(p.main->Data1->isAdding());
     QWidget* focused = QApplication::focusWidget();
     QVERIFY(focused);
-    QWidget* expected = p.main->findChild<QWidget*>(focus);
-    QVERIFY(focused == expected || expected->isAncestorOf(focused));
+    QCOMPARE(focused, p.main->Text1);
 }
 
 void TestNavigation::gridToggleTexts() {
