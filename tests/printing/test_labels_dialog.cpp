@@ -22,6 +22,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -68,6 +69,15 @@ QList<QStringList> rowsOf(const QString& path, const QStringList& fields) {
     }
     source.close();
     return rows;
+}
+
+// Puts the templates of stock 5160 beside the program, where the label runs find them.
+void installTemplates(const StartedProgram& program) {
+    for (const QString& name : {QStringLiteral("5160-1.rpt"), QStringLiteral("5160-2.rpt")}) {
+        QFile shipped(QDir(qEnvironmentVariable("QUILLORY_ASSETS")).filePath(name));
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        program.folder.write(name, shipped.readAll());
+    }
 }
 
 // What happened while the label dialog was open: the printer dialogs asked, the report runs,
@@ -127,8 +137,22 @@ int rowNamed(frmLabel& dialog, const QString& last) {
 const QString Sort0 = QStringLiteral("+{PhoneBK.name}");
 const QString Sort1 = QStringLiteral("+{PhoneBK.namef}");
 
-report::ReportRequest labelRun(const char* file, const QString& formula) {
-    return {QString::fromLatin1(file), {}, formula, {Sort0, Sort1}, 0, {}};
+report::ReportRequest labelRun(const char* file, const QString& formula, int blanks = 0) {
+    return {QString::fromLatin1(file), {}, formula, {Sort0, Sort1}, 0, {}, blanks};
+}
+
+// `withSecondLine` contacts with a second address line (the first `flagged` of them flagged
+// for printing), and flagged contacts without one whose last names sort before "." or are
+// missing.
+QList<QVariantMap> bookFor(int withSecondLine, int flagged) {
+    const QVariant yes(QStringLiteral("Y"));
+    QList<QVariantMap> book = {contact("'t Hooft", "Gerard", {}, yes),
+                               contact(" Blank", "Bo", {}, yes), contact("#1 Club", "Cy", {}, yes),
+                               contact("", "Nameless", {}, yes)};
+    for (int i = 0; i < withSecondLine; ++i)
+        book << contact(qPrintable(QStringLiteral("Line%1").arg(i, 2, 10, QLatin1Char('0'))), "Al",
+                        QStringLiteral("Suite 4"), i < flagged ? yes : QVariant());
+    return book;
 }
 
 } // namespace
@@ -147,11 +171,14 @@ private Q_SLOTS:
     void gridFocusDisablesPrintingUntilTheGridIsUpdated();
     void addressJobsRunInOrder_data();
     void addressJobsRunInOrder();
-    void fillersComeFirstInTheFirstRun();
+    void missingLabelsAndTheSecondRunShareSheets_data();
+    void missingLabelsAndTheSecondRunShareSheets();
     void everyContactOnExactlyOneRun_data();
     void everyContactOnExactlyOneRun();
     void returnAddressSheet_data();
     void returnAddressSheet();
+    void returnAddressNeeded_data();
+    void returnAddressNeeded();
     void cancelledPrinterDialogPreviewsNothing_data();
     void cancelledPrinterDialogPreviewsNothing();
     void noStockChosenIsTold_data();
@@ -336,7 +363,7 @@ void TestLabelsDialog::addressJobsRunInOrder_data() {
     QTest::newRow("complete book: -2, then -1")
         << "Command2"
         << QList<report::ReportRequest>{labelRun("5160-2.rpt", frmLabel::SecondLineSelection),
-                                        labelRun("5160-1.rpt", frmLabel::NoSecondLineSelection)};
+                                        labelRun("5160-1.rpt", frmLabel::NoSecondLineSelection, 1)};
     QTest::newRow("selected: flagged only")
         << "Command3"
         << QList<report::ReportRequest>{
@@ -352,48 +379,76 @@ void TestLabelsDialog::addressJobsRunInOrder() {
     QFETCH(QString, button);
     QFETCH(QList<report::ReportRequest>, runs);
     StartedProgram program({.contacts = sampleBook(), .settings = Stock5160});
+    installTemplates(program);
     const Outcome outcome = withLabelDialog(program, true, [&](frmLabel& dialog, int) {
         dialog.findChild<QPushButton*>(button)->click();
         dialog.Command1->click();
     });
     QCOMPARE(outcome.printerDialogs, 1);
-    QCOMPARE(outcome.runs, runs);
+    QList<report::ReportRequest> seen = outcome.runs;
+    for (report::ReportRequest& run : seen)
+        run.windowTitle.clear();
+    QCOMPARE(seen, runs);
     QVERIFY(program.boxes.asked().isEmpty());
 }
 
-// Three missing labels: three "." rows flagged "Y" in the print copy, which the "-1" run of
-// both jobs selects and which sort before every real last name.
-void TestLabelsDialog::fillersComeFirstInTheFirstRun() {
-    StartedProgram program({.contacts = sampleBook(), .settings = Stock5160});
-    const QString print = program.folder.path() + QStringLiteral("/print.mdb");
-    QList<QStringList> copy;
+// The missing labels are left empty by the report on the first sheet printed, whatever the
+// names, and nothing is added to the print copy, so a cancelled print changes nothing; the "-1"
+// run starts where the "-2" run's last sheet ends.
+void TestLabelsDialog::missingLabelsAndTheSecondRunShareSheets_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("missing");
+    QTest::addColumn<int>("withSecondLine");
+    QTest::addColumn<int>("flagged");
+    QTest::addColumn<bool>("cancelFirst");
+    QTest::addColumn<QList<int>>("blanks");
+    QTest::newRow("no second lines") << "Command2"
+                                     << "3" << 0 << 0 << false << QList<int>{3, 3};
+    QTest::newRow("second run goes on") << "Command2"
+                                        << "3" << 4 << 0 << false << QList<int>{3, 7};
+    QTest::newRow("first run ends a sheet") << "Command2"
+                                            << "26" << 4 << 0 << false << QList<int>{26, 0};
+    QTest::newRow("first run over two sheets") << "Command2"
+                                               << "10" << 25 << 0 << false << QList<int>{10, 5};
+    QTest::newRow("selected: flagged only") << "Command3"
+                                            << "3" << 4 << 2 << false << QList<int>{3, 5};
+    QTest::newRow("cancelled, then printed") << "Command2"
+                                             << "3" << 4 << 0 << true << QList<int>{3, 7};
+}
+
+void TestLabelsDialog::missingLabelsAndTheSecondRunShareSheets() {
+    QFETCH(QString, button);
+    QFETCH(QString, missing);
+    QFETCH(int, withSecondLine);
+    QFETCH(int, flagged);
+    QFETCH(bool, cancelFirst);
+    QFETCH(QList<int>, blanks);
+    const QList<QVariantMap> book = bookFor(withSecondLine, flagged);
+    StartedProgram program({.contacts = book, .settings = Stock5160});
+    installTemplates(program);
+    qsizetype copyRows = 0;
     const Outcome outcome = withLabelDialog(program, true, [&](frmLabel& dialog, int) {
-        dialog.CountTXT->setText(QStringLiteral("3"));
-        dialog.Command3->click();
-        copy = rowsOf(print, {QStringLiteral("name"), QStringLiteral("extra7"),
-                              QStringLiteral("address1"), QStringLiteral("address2")});
+        dialog.CountTXT->setText(missing);
+        if (cancelFirst) {
+            report::PrinterDialogService::setResponder(
+                [](const report::PrinterDialogRequest&, QPrinter&) { return false; });
+            dialog.findChild<QPushButton*>(button)->click();
+            report::PrinterDialogService::setResponder(
+                [](const report::PrinterDialogRequest&, QPrinter&) { return true; });
+        }
+        dialog.findChild<QPushButton*>(button)->click();
+        copyRows =
+            rowsOf(program.folder.path() + QStringLiteral("/print.mdb"), {QStringLiteral("name")})
+                .size();
         dialog.Command1->click();
     });
+    QCOMPARE(copyRows, book.size());
     QCOMPARE(outcome.runs.size(), 2);
-    const QStringList filler = {QStringLiteral("."), QStringLiteral("Y"), QString(), QString()};
-    QCOMPARE(copy.count(filler), 3);
-    QCOMPARE(copy.size(), 6);
-    const report::Formula first = report::Formula::parse(outcome.runs[1].selectionFormula);
-    const report::Formula second = report::Formula::parse(outcome.runs[0].selectionFormula);
-    QStringList firstRun;
-    for (const QStringList& row : copy) {
-        const report::FieldLookup lookup = [&](const QString&, const QString& field) -> QVariant {
-            if (field == QLatin1String("address2"))
-                return row[3].isEmpty() ? QVariant() : QVariant(row[3]);
-            return field == QLatin1String("extra7") ? row[1] : row[0];
-        };
-        QVERIFY(!second.selects(lookup) || row[0] != QLatin1String("."));
-        if (first.selects(lookup))
-            firstRun << row[0];
-    }
-    std::sort(firstRun.begin(), firstRun.end());
-    QCOMPARE(firstRun, QStringList({QStringLiteral("."), QStringLiteral("."), QStringLiteral("."),
-                                    QStringLiteral("Cole")}));
+    QCOMPARE(QList<int>({outcome.runs[0].leaveBlank, outcome.runs[1].leaveBlank}), blanks);
+    // The second preview says where on the shared sheet it starts.
+    const bool continues = blanks[1] != blanks[0] && blanks[1] > 0;
+    QCOMPARE(outcome.runs[1].windowTitle.contains(QStringLiteral("label %1").arg(blanks[1] + 1)),
+             continues);
 }
 
 void TestLabelsDialog::everyContactOnExactlyOneRun_data() {
@@ -455,6 +510,40 @@ void TestLabelsDialog::returnAddressSheet() {
     QCOMPARE(sheet.count(mine), 80 - qMax(suppliedRows, 0));
 }
 
+// The sheet needs a return address: with none saved the job says where to enter it and the
+// dialog stays usable; any part of one is enough to fill the sheet.
+void TestLabelsDialog::returnAddressNeeded_data() {
+    QTest::addColumn<QByteArray>("address");
+    QTest::addColumn<bool>("printed");
+    QTest::newRow("nothing saved") << QByteArray() << false;
+    QTest::newRow("blanks only") << QByteArray("USERName=   \nUSERCity=  \n") << false;
+    QTest::newRow("a name alone") << QByteArray("USERName=Ann Writer\n") << true;
+}
+
+void TestLabelsDialog::returnAddressNeeded() {
+    QFETCH(QByteArray, address);
+    QFETCH(bool, printed);
+    StartedProgram program({.contacts = sampleBook(), .settings = Stock5160 + address});
+    const Outcome outcome = withLabelDialog(program, true, [&](frmLabel& dialog, int) {
+        dialog.Command6->click();
+        dialog.Command2->click();
+        dialog.Command1->click();
+    });
+    QCOMPARE(outcome.printerDialogs, printed ? 2 : 1);
+    QCOMPARE(outcome.runs.size(), printed ? 3 : 2);
+    QCOMPARE(outcome.runs.front().reportFileName,
+             printed ? QStringLiteral("self1.rpt") : QStringLiteral("5160-2.rpt"));
+    QCOMPARE(program.boxes.asked().size(), printed ? 0 : 1);
+    if (!printed)
+        QVERIFY2(program.boxes.texts().front().contains(QLatin1String("User Settings")),
+                 qPrintable(program.boxes.texts().front()));
+    else
+        QCOMPARE(
+            rowsOf(program.folder.path() + QStringLiteral("/name.mdb"), {QStringLiteral("extra8")})
+                .count(QStringList{QStringLiteral("Ann Writer")}),
+            80);
+}
+
 void TestLabelsDialog::cancelledPrinterDialogPreviewsNothing_data() {
     QTest::addColumn<QString>("button");
     QTest::newRow("complete") << "Command2";
@@ -499,7 +588,7 @@ void TestLabelsDialog::badMissingCountIsRefused_data() {
     QTest::addColumn<QString>("count");
     QTest::newRow("not a number") << "three";
     QTest::newRow("negative") << "-1";
-    QTest::newRow("more than a sheet of 30") << "31";
+    QTest::newRow("the whole sheet of 30") << "30";
     QTest::newRow("empty") << "";
 }
 
@@ -516,7 +605,7 @@ void TestLabelsDialog::badMissingCountIsRefused() {
         dialog.Command1->click();
     });
     QCOMPARE(program.boxes.asked().size(), 1);
-    QVERIFY2(program.boxes.texts().front().contains(QLatin1String("from 0 to 30")),
+    QVERIFY2(program.boxes.texts().front().contains(QLatin1String("from 0 to 29")),
              qPrintable(program.boxes.texts().front()));
     QCOMPARE(outcome.printerDialogs, 0);
     QVERIFY(outcome.runs.isEmpty());
@@ -528,7 +617,8 @@ void TestLabelsDialog::badMissingCountIsRefused() {
 void TestLabelsDialog::failingStepIsToldAndTheDialogStaysUsable() {
     test::TempProgramFolder folder;
     QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("name.mdb/in the way")));
-    StartedProgram program(folder, {.contacts = sampleBook(), .settings = Stock5160});
+    StartedProgram program(folder,
+                           {.contacts = sampleBook(), .settings = Stock5160 + returnAddress({})});
     const Outcome outcome = withLabelDialog(program, true, [&](frmLabel& dialog, int) {
         dialog.Command6->click();
         dialog.Command2->click();
