@@ -2,12 +2,10 @@
 
 #include "app/Registration.h"
 #include "core/AppContext.h"
-#include "core/ContactRecord.h"
 #include "core/frmSplash.h"
 #include "core/ProgramInfo.h"
 #include "core/SettingsStore.h"
 #include "exchange/CommandLine.h"
-#include "platform/engine/Database.h"
 #include "platform/files/FileOps.h"
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
@@ -15,6 +13,7 @@
 #include "platform/report/ReportSource.h"
 #include "platform/ui/MessageBox.h"
 #include "printing/Envelope.h"
+#include "printing/frmLabel.h"
 
 #include <cstdio>
 #include <optional>
@@ -87,14 +86,12 @@ int writeReport(const QCommandLineParser& parser, const QCommandLineOption& repo
                                               QStringLiteral("At most two --sort fields."));
             request.sortFields = {sorts.value(0), sorts.value(1)};
         }
-        // Address labels are printed from a copy of the book, as the label dialog makes one;
-        // a copy left by the dialog is used as it is, with the print flags it was made with.
-        const QString printCopy = folder.file(QStringLiteral("\\print.mdb"));
+        // Address labels are printed from a copy of the book, made afresh for every run as the
+        // label dialog makes one, so that the book's latest edits are printed and nothing an
+        // earlier print left in a copy is.
         if (quillory::report::loadTemplate(quillory::report::findTemplate(name, folder))
-                    .database.compare(QStringLiteral("print.mdb"), Qt::CaseInsensitive) == 0 &&
-            !QFileInfo::exists(printCopy))
-            quillory::engine::CompactDatabase(folder.file(quillory::contact::file::Book),
-                                              printCopy);
+                .database.compare(QStringLiteral("print.mdb"), Qt::CaseInsensitive) == 0)
+            quillory::makePrintCopy(folder);
         // Label sheets are moved by the printer calibration the user saved; with no window, a
         // settings file that cannot be used is told on the error stream.
         quillory::ui::MessageBoxService::setResponder([](const quillory::ui::MessageRequest& box) {
@@ -104,8 +101,8 @@ int writeReport(const QCommandLineParser& parser, const QCommandLineOption& repo
         quillory::UserSettings settings;
         quillory::SettingsStore(folder.path()).load(settings);
         request.labelOffset = QPointF(settings.labelOffsetX, settings.labelOffsetY);
+        request.leaveBlank = blanks;
         const auto source = quillory::report::openReport(request, folder);
-        source->leaveBlank(blanks);
         quillory::report::writePdf(*source, parser.value(pdf));
     } catch (const quillory::PlatformError& error) {
         std::fprintf(

@@ -464,6 +464,7 @@ std::unique_ptr<ReportSource> openReport(const ReportRequest& request,
         std::move(reportTemplate), database, request.selectionFormula,
         QStringList{request.sortFields[0], request.sortFields[1]}, request.windowTitle);
     source->setLabelOffset(request.labelOffset);
+    source->leaveBlank(request.leaveBlank);
     return source;
 }
 
