@@ -308,12 +308,15 @@ void loadPhoto(frmMain& main, const QByteArray& stored) {
     main.FitPhoto();
 }
 
+bool deleteConfirmed(QWidget* parent) {
+    return ui::MessageBoxService::show(
+               {QStringLiteral("Are you sure you want to DELETE current photo?"),
+                ui::Buttons::YesNo, ui::Icon::Question, 1, QStringLiteral("Quillory")},
+               parent) == ui::Answer::Yes;
+}
+
 void deletePhoto(frmMain& main) {
-    const ui::Answer answer = ui::MessageBoxService::show(
-        {QStringLiteral("Are you sure you want to DELETE current photo?"), ui::Buttons::YesNo,
-         ui::Icon::Question, 1, QStringLiteral("Quillory")},
-        &main);
-    if (answer != ui::Answer::Yes)
+    if (!deleteConfirmed(&main))
         return;
     main.Label2->clear();
     // Only the display is emptied: the natural-size box keeps its picture, so the display
@@ -337,6 +340,11 @@ void viewPhoto(frmMain& main) {
 
 QImage displayedPhoto(const frmMain& main) {
     return main.pic->pixmap().toImage();
+}
+
+bool showsPhoto(const frmMain& main) {
+    const PhotoCard* card = PhotoCard::of(main);
+    return card != nullptr && card->showsPhoto();
 }
 
 QSize naturalSize(const frmMain& main) {

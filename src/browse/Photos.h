@@ -53,6 +53,10 @@ QRectF displayWithinFrame(const QSizeF& fitted, const QSizeF& frame);
 // nothing is written.
 void loadPhoto(frmMain& main, const QByteArray& stored);
 
+// "Delete Photo"'s question, "Are you sure you want to DELETE current photo?", No the default,
+// over `parent`; true when it was answered Yes.
+bool deleteConfirmed(QWidget* parent);
+
 // "Delete Photo": asks, and on Yes empties Label2 and the display, pending NULL for `bitmap`.
 void deletePhoto(frmMain& main);
 
@@ -65,6 +69,9 @@ void viewPhoto(frmMain& main);
 // The picture the display shows (null when none, or while it is still being read), decoded at
 // the size it is shown at.
 QImage displayedPhoto(const frmMain& main);
+
+// True when the display shows a photo (or is reading one), not a note.
+bool showsPhoto(const frmMain& main);
 
 // The natural size the natural-size box holds: the photo's pixel size, upright (invalid when
 // it holds none).

@@ -195,7 +195,10 @@ void PicLoad::Command5_Click() {
     // The path of the last click, or of an earlier choice.
     const QString path = m_main.Label2->text();
     if (path.isEmpty()) {
-        // None at all clears the photo.
+        // None at all clears the photo. Load Photo is the default button: an Enter by habit
+        // must not take a photo away unasked.
+        if (photo::showsPhoto(m_main) && !photo::deleteConfirmed(this))
+            return;
         photo::loadPhoto(m_main, {});
         accept();
         return;

@@ -269,7 +269,8 @@ private Q_SLOTS:
     void photoWaitingOnTheCardIsWritten_data();
     void photoWaitingOnTheCardIsWritten();
     void doubleClickLoadsAndCancelKeepsLabel();
-    void loadWithoutClickClearsPhoto();
+    void loadWithoutFileAsksFirst_data();
+    void loadWithoutFileAsksFirst();
     void metafileIsLoaded();
     void unreadablePictureChangesNothing();
     void deleteAnsweredNo();
@@ -586,19 +587,47 @@ void TestPhotos::doubleClickLoadsAndCancelKeepsLabel() {
     QVERIFY(main.Data1->hasPendingEdits());
 }
 
-void TestPhotos::loadWithoutClickClearsPhoto() {
-    StartedProgram program({.contacts = QList{withPhoto(carl(), picture(40, 30)), anna()}});
+void TestPhotos::loadWithoutFileAsksFirst_data() {
+    QTest::addColumn<bool>("hasPhoto");
+    QTest::addColumn<int>("answer"); // 0: none given, the box's default button answers
+    QTest::addColumn<bool>("cleared");
+    QTest::newRow("Enter by habit keeps the photo") << true << 0 << false;
+    QTest::newRow("answered No") << true << int(ui::Answer::No) << false;
+    QTest::newRow("answered Yes") << true << int(ui::Answer::Yes) << true;
+    QTest::newRow("no photo to lose: no question") << false << 0 << true;
+}
+
+void TestPhotos::loadWithoutFileAsksFirst() {
+    QFETCH(bool, hasPhoto);
+    QFETCH(int, answer);
+    QFETCH(bool, cleared);
+    StartedProgram program(
+        {.contacts = QList{hasPhoto ? withPhoto(carl(), picture(40, 30)) : carl(), anna()}});
     frmMain& main = *program.main;
-    QVERIFY(!main.pic->pixmap().isNull());
     QVERIFY(main.Label2->text().isEmpty());
+    if (answer != 0)
+        program.boxes.answer(ui::Answer(answer));
 
-    withChooser(main, [](PicLoad& chooser) { chooser.Command5->click(); });
+    bool leftOpen = false;
+    withChooser(main, [&](PicLoad& chooser) {
+        // Enter without choosing a file: "Load Photo" is the default button.
+        QTest::keyClick(&chooser, Qt::Key_Return);
+        leftOpen = chooser.isVisible();
+        if (leftOpen)
+            chooser.Command6->click();
+    });
 
-    QVERIFY(main.pic->pixmap().isNull());
-    QVERIFY(!photo::naturalSize(main).isValid());
-    QVERIFY(program.boxes.asked().isEmpty());
+    const bool kept = hasPhoto && !cleared;
+    QCOMPARE(program.boxes.asked().size(), hasPhoto ? 1 : 0);
+    if (hasPhoto)
+        test::verifyQuestion(program.boxes,
+                             QStringLiteral("Are you sure you want to DELETE current photo?"),
+                             QStringLiteral("Quillory"));
+    QCOMPARE(leftOpen, kept);
+    QCOMPARE(photo::showsPhoto(main), kept);
+    QCOMPARE(main.pic->pixmap().isNull(), !kept);
     main.Data1->moveNext();
-    QVERIFY(!storedPhoto(program.folder, QStringLiteral("Brown")).isValid());
+    QCOMPARE(storedPhoto(program.folder, QStringLiteral("Brown")).isValid(), kept);
 }
 
 void TestPhotos::metafileIsLoaded() {
