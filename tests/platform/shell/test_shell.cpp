@@ -225,6 +225,10 @@ void TestShell::programThatCannotStart_data() {
     QTest::newRow("not runnable") << "/text" << ErrorNumber::PermissionDenied
                                   << "the file \"%1/text\" is not a program this user may run.";
     QTest::newRow("nothing set") << "" << ErrorNumber::BadFileName << "no program file is set.";
+    QTest::newRow("a relative path") << "bin/writer" << ErrorNumber::BadFileName
+                                     << "\"bin/writer\" is not a full path (one that begins with "
+                                        "\"/\"). Choose the program file itself, or give only its "
+                                        "name to have it looked for on the search path (PATH).";
     QTest::newRow("its interpreter is missing")
         << "/broken" << ErrorNumber::PathFileAccess
         << "the system could not run \"%1/broken\" (execv: No such file or directory).";
