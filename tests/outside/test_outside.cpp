@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTest>
 
 using namespace quillory;
@@ -173,8 +172,7 @@ void TestOutside::sendButtons() {
     QFETCH(QString, opened);
     QFETCH(QString, refused);
     StartedProgram p({.contacts = oneContact(email, web)});
-    FakeDesktop programs;
-    programs.installPrograms();
+    FakeDesktop programs(true);
     RecordedOpens desktop;
     bool stayedOpen = false;
     test::ModalScript script([&](QDialog& dialog) {
@@ -209,8 +207,7 @@ void TestOutside::supportDialog() {
     QFETCH(QString, button);
     QFETCH(QString, opened);
     StartedProgram p;
-    FakeDesktop programs;
-    programs.installPrograms();
+    FakeDesktop programs(true);
     RecordedOpens desktop;
     QStringList seen;
     bool closed = false;
@@ -396,9 +393,7 @@ void TestOutside::withoutAProgramEachCommandSaysWhy() {
     QFETCH(Via, via);
     QFETCH(QString, button);
     QFETCH(bool, programs);
-    FakeDesktop desktop;
-    if (programs)
-        desktop.installPrograms();
+    FakeDesktop desktop(programs);
     RecordedOpens opens;
     opens.accepts = false;
     StartedProgram p({.contacts = oneContact("ann@example.org", "www.example.org/ann")});
@@ -410,9 +405,7 @@ void TestOutside::withoutAProgramEachCommandSaysWhy() {
     QCOMPARE(script.shown(), button.isEmpty() ? 0 : 1);
     QCOMPARE(opens.opened.size(), programs ? 1 : 0);
     QCOMPARE(p.boxes.asked().size(), 1);
-    QVERIFY2(
-        p.boxes.texts().first().contains(QRegularExpression("could not be (opened|started): ")),
-        qPrintable(p.boxes.texts().first()));
+    QVERIFY2(p.boxes.texts().first().contains(" could not be "), qPrintable(p.boxes.texts()[0]));
 }
 
 QTEST_MAIN(TestOutside)

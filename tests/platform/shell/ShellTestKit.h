@@ -66,9 +66,10 @@ private:
 
 // A desktop of the test's own, so the machine's applications and choices play no part: user
 // and system folders for configuration ("config", "etc") and applications ("home", "usr"), a
-// search path ("bin") with nothing on it but what the test puts there, and no BROWSER.
+// search path ("bin") with nothing on it but what the test puts there, and no BROWSER; with
+// `programs`, a program for every kind of address the program hands to the desktop.
 struct FakeDesktop {
-    FakeDesktop()
+    explicit FakeDesktop(bool programs = false)
         : configHome("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8()),
           configDirs("XDG_CONFIG_DIRS", (dir.path() + "/etc").toUtf8()),
           dataHome("XDG_DATA_HOME", (dir.path() + "/home").toUtf8()),
@@ -76,17 +77,16 @@ struct FakeDesktop {
           currentDesktop("XDG_CURRENT_DESKTOP", "Test"),
           searchPath("PATH", (dir.path() + "/bin").toUtf8()), browser("BROWSER", {}) {
         QDir().mkpath(path(QStringLiteral("bin")));
-    }
-    QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
-    // A program for every kind of address the program hands to the desktop.
-    void installPrograms() const {
+        if (!programs)
+            return;
         writeFile(path("usr/applications/any.desktop"),
-                  "[Desktop Entry]\nType=Application\nExec=a\n");
+                  "[Desktop Entry]\nType=Application\nExec=a");
         QByteArray list = "[Default Applications]\n";
         for (const char* scheme : {"mailto", "http", "https", "tel"})
             list += QByteArray("x-scheme-handler/") + scheme + "=any.desktop\n";
         writeFile(path("config/mimeapps.list"), list);
     }
+    QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
 
     QTemporaryDir dir;
     ScopedEnv configHome, configDirs, dataHome, dataDirs, currentDesktop, searchPath, browser;

@@ -98,8 +98,7 @@ void TestShell::onlyMailAndWebReachTheDesktop() {
     QFETCH(QString, opened);
     QFETCH(bool, refused);
     test::ScriptedMessageBoxes boxes;
-    test::FakeDesktop programs;
-    programs.installPrograms();
+    test::FakeDesktop programs(true);
     RecordedOpens desktop;
 
     const bool handedOver = ShellService::open(text);
@@ -115,12 +114,9 @@ void TestShell::webPagesGoToTheBrowser_data() {
     QTest::addColumn<QString>("browser"); // BROWSER; %1: the test's folder
     QTest::addColumn<QString>("installed");
     QTest::addColumn<bool>("opened");
-    QTest::newRow("named by BROWSER") << "%1/web --new"
-                                      << "web" << true;
-    QTest::newRow("on the path") << ""
-                                 << "bin/firefox" << true;
-    QTest::newRow("none") << "%1/web"
-                          << "bin/lynx" << false;
+    QTest::newRow("named by BROWSER") << "%1/web --new" << QString("web") << true;
+    QTest::newRow("on the path") << QString() << "bin/firefox" << true;
+    QTest::newRow("none") << "%1/web" << QString("bin/lynx") << false;
 }
 
 // Without a program chosen for web pages, the browser the desktop's opener would take is
