@@ -136,6 +136,19 @@ void giveToDesktop(const QUrl& url) {
                        : QStringLiteral("the desktop could not start a program for it."));
 }
 
+// The address a target stands for; an empty or refused one throws what the user is told.
+QUrl addressOf(const Target& target, const QString& text, const QString& nothingToOpen) {
+    switch (target.kind) {
+    case Target::Kind::Empty:
+        throw PlatformError(ErrorNumber::BadFileName, nothingToOpen);
+    case Target::Kind::Refused:
+        throw PlatformError(ErrorNumber::BadFileName, ShellService::refusalMessage(text));
+    case Target::Kind::Open:
+        break;
+    }
+    return target.url;
+}
+
 } // namespace
 
 bool handOver(QWidget* parent, const std::function<void()>& work) {
@@ -188,23 +201,6 @@ QString ShellService::refusalMessage(const QString& text) {
            QStringLiteral("\" is not an e-mail address or a web page address, so it was not "
                           "opened.");
 }
-
-namespace {
-
-// The address a target stands for; an empty or refused one throws what the user is told.
-QUrl addressOf(const Target& target, const QString& text, const QString& nothingToOpen) {
-    switch (target.kind) {
-    case Target::Kind::Empty:
-        throw PlatformError(ErrorNumber::BadFileName, nothingToOpen);
-    case Target::Kind::Refused:
-        throw PlatformError(ErrorNumber::BadFileName, ShellService::refusalMessage(text));
-    case Target::Kind::Open:
-        break;
-    }
-    return target.url;
-}
-
-} // namespace
 
 bool ShellService::open(const QString& text, QWidget* parent) {
     return handOver(parent, [&] {
