@@ -190,7 +190,9 @@ void writeBackupRecord(const QString& backup, const BackupRecord& record) {
         return;
     file.write(recordLine("book", record.book, record.bookChangeCounter).toLatin1());
     file.write(recordLine("backup", record.backup, 0).toLatin1());
-    file.commit();
+    // The record's rename is made durable with the back-up it describes.
+    if (file.commit())
+        files::syncFolder(QFileInfo(backup).absolutePath());
 }
 
 void dropBackupRecord(const QString& backup) {
@@ -359,8 +361,10 @@ void keepAside(const QString& path) {
     removeIfPresent(aside);
     // A second name keeps the file where it is, so a failure in the steps after this one has
     // nothing to put back. A file system without second names gets the file moved aside.
-    if (!files::linkFile(path, aside))
+    if (!files::linkFile(path, aside)) {
         files::renameFile(path, aside);
+        files::syncFolder(QFileInfo(aside).absolutePath());
+    }
 }
 
 void putBack(const QString& path) {

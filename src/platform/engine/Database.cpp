@@ -39,7 +39,14 @@ void configureConnection(sqlite3* db, const QString& path) {
             throwEngineError(db, rc, QStringLiteral("\"%1\" cannot be set up").arg(path));
     }
     sqlite3_busy_timeout(db, busyTimeoutMs);
-    const int rc = dialect::registerFunctions(db);
+    // A change is reported done when its commit returns; FULL syncs the journal and the file
+    // but not the folder the journal is deleted from, so a power cut right after could bring
+    // the journal back and roll the finished change back. EXTRA syncs the folder too. The
+    // rollback journal stays: the book is one file, which is what back-up and restore copy.
+    int rc = sqlite3_exec(db, "PRAGMA synchronous = EXTRA", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throwEngineError(db, rc, QStringLiteral("\"%1\" cannot be set up").arg(path));
+    rc = dialect::registerFunctions(db);
     if (rc != SQLITE_OK)
         throwEngineError(db, rc, QStringLiteral("\"%1\" cannot be set up").arg(path));
 }
