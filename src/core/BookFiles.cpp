@@ -490,11 +490,20 @@ void writeCompactedCopy(const QString& source, const QString& target, const QStr
 }
 
 std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder) {
-    passOver([&] { ReleaseBook(data, folder); });
+    passOver([&] {
+        try {
+            ReleaseBook(data, folder);
+        } catch (const PlatformError&) {
+            // The card's typing cannot be written and the program is ending without it (the
+            // user was told why): the back-up is of the book as it is on the disk.
+            data.cancelUpdate();
+            ReleaseBook(data, folder);
+        }
+    });
     const QString book = folder.file(contact::file::Book);
     const QString backup = folder.file(contact::file::Backup);
     std::optional<QString> failure;
-    // A book still held (its card could not be written) goes the whole way, and fails there.
+    // A book still held goes the whole way, and fails there.
     if (engine::isHeldOpen(book) || !backupIsCurrent(book, backup)) {
         try {
             writeBackup(book, backup);

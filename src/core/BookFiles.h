@@ -119,8 +119,10 @@ void writeCompactedCopy(const QString& source, const QString& target, const QStr
 // The back-up made when the program closes: the book is copied into the back-up file in the
 // program folder, unless that file already holds the book as it is now (the book unchanged
 // since that back-up was made, the back-up there, whole and untouched since it was written). A
-// failing step is passed over and the next one runs; nothing is shown. Returns why no back-up
-// was written (the previous one is then as it was), nothing when it was or needed not be.
+// failing step is passed over and the next one runs; nothing is shown. Typing on the card that
+// cannot be written is dropped, so the back-up holds the book as it is on the disk. Returns
+// why no back-up was written (the previous one is then as it was), nothing when it was or
+// needed not be.
 std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder);
 
 // Writes a back-up of `book` to `backup`: copied under the temporary name beingWrittenName
