@@ -1,7 +1,10 @@
 // Quillory: an address and phone book for one person's contacts.
 
+#include "app/HomeLock.h"
 #include "app/Registration.h"
 #include "core/AppContext.h"
+#include "core/ContactRecord.h"
+#include "core/frmMain.h"
 #include "core/frmSplash.h"
 #include "core/ProgramInfo.h"
 #include "core/SettingsStore.h"
@@ -16,9 +19,11 @@
 #include "printing/frmLabel.h"
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -114,6 +119,39 @@ int writeReport(const QCommandLineParser& parser, const QCommandLineOption& repo
         return 1;
     }
     return 0;
+}
+
+// Says that the book of `folder` is open in a program already running, after asking that
+// program to bring its window forward.
+int tellOpenElsewhere(const quillory::ProgramFolder& folder) {
+    const bool cameForward = quillory::HomeLock::askToComeForward(folder.path());
+    const QString book = QDir::toNativeSeparators(folder.file(quillory::contact::file::Book));
+    const QString text =
+        cameForward
+            ? QStringLiteral("The address book \"%1\" is already open in another Quillory "
+                             "window, which has been brought forward.")
+                  .arg(book)
+            : QStringLiteral("The address book \"%1\" is already open in another Quillory "
+                             "window, which did not answer. Close that Quillory before you start "
+                             "it again on this book.")
+                  .arg(book);
+    std::fprintf(stderr, "quillory: %s\n", qPrintable(text));
+    quillory::ui::MessageBoxService::inform(text, {}, quillory::ui::Icon::Information);
+    return 0;
+}
+
+// Brings the running program's window to the front, with the dialog the user is in above it.
+void bringForward(quillory::AppContext& app, QWidget& splash) {
+    QWidget* window = app.hasMainWindow() ? &app.mainWindow() : &splash;
+    if (!window->isVisible())
+        return;
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->raise();
+    window->activateWindow();
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        dialog->raise();
+        dialog->activateWindow();
+    }
 }
 
 } // namespace
@@ -267,11 +305,17 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    // A second window on the same book would keep its own card, and the last to save would
+    // win: the program already running on this folder is brought forward instead.
+    const std::unique_ptr<quillory::HomeLock> homeLock = quillory::HomeLock::take(folder->path());
+    if (!homeLock)
+        return tellOpenElsewhere(*folder);
     quillory::AppContext app(*folder);
     quillory::registerAllCommands(app);
 
     quillory::frmSplash splash(app);
     app.setSplash(&splash);
+    homeLock->setComeForward([&app, &splash] { bringForward(app, splash); });
     if (parser.isSet(exitOption)) {
         QObject::connect(&splash, &quillory::frmSplash::started, &application,
                          [] { QTimer::singleShot(0, [] { QApplication::exit(0); }); });
