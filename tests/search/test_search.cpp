@@ -7,6 +7,7 @@
 #include "core/StatusPanels.h"
 #include "platform/engine/Database.h"
 #include "platform/engine/DataSource.h"
+#include "printing/frmPrint.h"
 #include "search/frmsrch.h"
 #include "StartedProgram.h"
 #include "TestSupport.h"
@@ -86,6 +87,26 @@ QString storedCity(const StartedProgram& program, const QString& last) {
     return db->scalar(QStringLiteral("SELECT city FROM PhoneBK WHERE name = ?"), {last}).toString();
 }
 
+// Two Ruth Smiths; Morgan is stored before Martin, so stored order and name order differ.
+QList<QVariantMap> twinsBook() {
+    const auto typed = [](QVariantMap row, const QString& type) {
+        row[QStringLiteral("extra4")] = type;
+        return row;
+    };
+    const QString personal = QStringLiteral("Personal Contact");
+    return {
+        typed(person(QStringLiteral("Smith"), QStringLiteral("Ruth"), QStringLiteral("Albany")),
+              personal),
+        typed(person(QStringLiteral("Morgan"), QStringLiteral("Zed"), QStringLiteral("Reno")),
+              personal),
+        typed(person(QStringLiteral("Martin"), QStringLiteral("Al"), QStringLiteral("Dover")),
+              personal),
+        typed(person(QStringLiteral("Smith"), QStringLiteral("Ruth"), QStringLiteral("Portland")),
+              personal),
+        typed(person(QStringLiteral("Adams"), QStringLiteral("Amy"), QStringLiteral("Boise")),
+              QStringLiteral("Business Contact"))};
+}
+
 const QString NoMatch = QStringLiteral(
     "No match could be found. Try using the 'Like' operator! If you have used the 'Like' "
     "operator, then try to shorten the search string. It will match the first few characters in "
@@ -111,9 +132,12 @@ private Q_SLOTS:
     void quotesCannotBreakOut_data();
     void quotesCannotBreakOut();
     void noOperatorIsRefused();
-    void gridPickFollowsFirstOfTwins();
+    void gridPickFollowsTheRowPicked();
     void confirmationButtons();
-    void closingLeavesStoredOrderAndReleasesFile();
+    void findNextWalksTheMatches_data();
+    void findNextWalksTheMatches();
+    void cardStaysOnThePerson_data();
+    void cardStaysOnThePerson();
     void criteriaAreBuiltAsDesigned();
     void statusFollowsTheCardWhileOpen();
     void openingWritesTheTypingFirst();
@@ -271,8 +295,6 @@ void TestSearch::apostropheIsFound() {
     p.find(0, QStringLiteral("="), QStringLiteral("O'Brien"));
     QVERIFY(p.boxes.asked().isEmpty());
     QCOMPARE(p.card(), QStringLiteral("Pat O'Brien"));
-    // The full name carries the apostrophe too, and the main window still follows it.
-    QCOMPARE(p.dialog->criterion(), QStringLiteral("[extra8] = 'Pat O''Brien'"));
     p.dialog->DBGrid1_RowClick(0);
     QCOMPARE(p.card(), QStringLiteral("Wayland Smithers"));
     p.dialog->DBGrid1_RowClick(2);
@@ -313,14 +335,15 @@ void TestSearch::noOperatorIsRefused() {
     QVERIFY(p.dialog->Frame2->isHidden());
 }
 
-void TestSearch::gridPickFollowsFirstOfTwins() {
+void TestSearch::gridPickFollowsTheRowPicked() {
     Program p;
     p.dialog->DBGrid1_RowClick(5); // the second Mary Jones, in Boston
     QVERIFY(!p.dialog->Frame2->isHidden());
     QCOMPARE(p.dialog->confirmBoxes[3]->text(), QStringLiteral("Boston"));
     QCOMPARE(p.card(), QStringLiteral("Mary Jones"));
-    QCOMPARE(p.main->Text4->text(), QStringLiteral("Austin")); // the first of them in stored order
-    QCOMPARE(p.dialog->criterion(), QStringLiteral("[extra8] = 'Mary Jones'"));
+    QCOMPARE(p.main->Text4->text(), QStringLiteral("Boston"));
+    p.dialog->DBGrid1_RowClick(1); // and back to the first of the two
+    QCOMPARE(p.main->Text4->text(), QStringLiteral("Austin"));
 }
 
 void TestSearch::confirmationButtons() {
@@ -336,28 +359,145 @@ void TestSearch::confirmationButtons() {
     QCOMPARE(p.card(), QStringLiteral("Ann Adams"));
 }
 
-void TestSearch::closingLeavesStoredOrderAndReleasesFile() {
-    StartedProgram program({.contacts = book()});
+void TestSearch::findNextWalksTheMatches_data() {
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("cities"); // of the matches, in stored order
+    QTest::newRow("two of one name") << "="
+                                     << "jones" << QStringList{"Austin", "Boston"};
+    QTest::newRow("a prefix") << "Like"
+                              << "SMI" << QStringList{"Springfield", "Chicago"};
+    QTest::newRow("one match") << "Like"
+                               << "o'b" << QStringList{"Dublin"};
+}
+
+void TestSearch::findNextWalksTheMatches() {
+    QFETCH(QString, op);
+    QFETCH(QString, text);
+    QFETCH(QStringList, cities);
+    Program p;
+    p.find(0, op, text);
+    QStringList shown{p.main->Text4->text()};
+    // Each next match shows on the panel and the card; past the last, the user is told.
+    for (int i = 0; i < cities.size(); ++i) {
+        p.dialog->Command6->click();
+        QCOMPARE(p.dialog->confirmBoxes[3]->text(), p.main->Text4->text());
+        if (p.boxes.asked().isEmpty())
+            shown << p.main->Text4->text();
+    }
+    QCOMPARE(shown, cities);
+    QCOMPARE(p.boxes.texts(), QStringList{QStringLiteral("There are no more matches.")});
+    QCOMPARE(p.main->Text4->text(), cities.last());
+    // A changed search string starts from the top again.
+    p.dialog->Command4->click();
+    p.dialog->Text1->setText(QStringLiteral("Adams"));
+    p.dialog->Command5->click();
+    QCOMPARE(p.card(), QStringLiteral("Ann Adams"));
+}
+
+void TestSearch::cardStaysOnThePerson_data() {
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<QString>("view");
+    // Steps: command keys, "last:"/"type:" typed on the card, "labels" (the label dialog opened
+    // from Printing Options), "search:" with the dialog's actions ("pick3" clicks list row 3).
+    // Stored order: Smith (Albany), Morgan, Martin, Smith (Portland), Adams (the one business
+    // contact).
+    QTest::newRow("search: second twin picked") << "pers search:pick3,yes"
+                                                << "Ruth Smith Portland"
+                                                << "Personal Contacts";
+    QTest::newRow("search: second twin as next match") << "pers search:smi,next,yes"
+                                                       << "Ruth Smith Portland"
+                                                       << "Personal Contacts";
+    QTest::newRow("search: first twin") << "all search:smi,yes"
+                                        << "Ruth Smith Albany"
+                                        << "All Contacts";
+    QTest::newRow("search closed") << "pers down search:smi,next,close"
+                                   << "Zed Morgan Reno"
+                                   << "Personal Contacts";
+    QTest::newRow("search closed on a twin") << "all eof search:pick0,close"
+                                             << "Ruth Smith Portland"
+                                             << "All Contacts";
+    QTest::newRow("search: outside the view") << "pers search:ad,yes"
+                                              << "Amy Adams Boise"
+                                              << "All Contacts";
+    QTest::newRow("save of a twin") << "pers eof type:Personal_Contact save"
+                                    << "Ruth Smith Portland"
+                                    << "Personal Contacts";
+    QTest::newRow("save of a rename") << "pers down last:Zane save"
+                                      << "Zed Zane Reno"
+                                      << "Personal Contacts";
+    QTest::newRow("save of a type leaving the view") << "pers eof type:Business_Contact save"
+                                                     << "Ruth Smith Portland"
+                                                     << "All Contacts";
+    QTest::newRow("save of a new contact") << "pers add type:Personal_Contact last:Young save"
+                                           << " Young "
+                                           << "Personal Contacts";
+    QTest::newRow("labels") << "pers eof labels"
+                            << "Ruth Smith Portland"
+                            << "Personal Contacts";
+    QTest::newRow("labels over a new contact") << "all add last:Young labels"
+                                               << " Young "
+                                               << "All Contacts";
+}
+
+void TestSearch::cardStaysOnThePerson() {
+    QFETCH(QString, steps);
+    QFETCH(QString, card);
+    QFETCH(QString, view);
+    StartedProgram program({.contacts = twinsBook(), .settings = "5160=True\n"});
     frmMain& main = *program.main;
-    QCOMPARE(main.Text1->text(), QStringLiteral("Adams"));
-    engine::DataSource* dialogSource = nullptr;
+    QStringList actions;
     test::ModalScript script([&](QDialog& dialog) {
-        auto& search = static_cast<frmsrch&>(dialog);
-        dialogSource = search.Data1;
-        QVERIFY(dialogSource->isOpen());
-        search.opt[3]->setChecked(true);
-        search.Text1->setText(QStringLiteral("dub"));
-        search.Command1->click();
-        search.Command3->click();
+        if (auto* print = qobject_cast<frmPrint*>(&dialog)) {
+            print->OptLabel->click();
+            print->Command1->click();
+            print->Command2->click();
+            return;
+        }
+        auto* search = qobject_cast<frmsrch*>(&dialog);
+        for (const QString& action : search ? actions : QStringList{QStringLiteral("close")}) {
+            QTableView* list = search ? search->DBGrid1 : nullptr;
+            if (action.startsWith(QLatin1String("pick"))) {
+                search->show();
+                QVERIFY(QTest::qWaitForWindowExposed(search));
+                const QModelIndex row = list->model()->index(action.mid(4).toInt(), 0);
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                  list->visualRect(row).center());
+            } else if (action == QLatin1String("next")) {
+                search->Command6->click();
+            } else if (action == QLatin1String("yes")) {
+                search->Command3->click();
+            } else if (action == QLatin1String("close")) {
+                dialog.reject();
+            } else {
+                search->Text1->setText(action);
+                search->Command1->click();
+            }
+        }
     });
-    main.Toolbar2->clickButton(15); // "search"
-    QCOMPARE(script.shown(), 1);
-    QCOMPARE(main.Text1->text(), QStringLiteral("O'Brien"));
-    QCOMPARE(main.Data1->recordSource(), QStringLiteral("SELECT * FROM PhoneBK"));
+    for (const QString& step : steps.split(u' ')) {
+        const QString value = step.section(u':', 1).replace(u'_', u' ');
+        actions = value.split(u',');
+        if (step.startsWith(QLatin1String("last:")))
+            main.Text1->setText(value);
+        else if (step.startsWith(QLatin1String("type:")))
+            main.CboContact->setCurrentText(value);
+        else if (step.startsWith(QLatin1String("search:")))
+            main.Toolbar2->clickButton(15); // "search"
+        else if (step == QLatin1String("labels"))
+            main.mnuPrint->trigger();
+        else
+            program.context->commands().run(step, CommandOrigin::Menu);
+    }
+    QVERIFY2(program.boxes.asked().isEmpty(), qPrintable(program.boxes.texts().join(u'|')));
+    QCOMPARE(main.Text12->text() + u' ' + main.Text1->text() + u' ' + main.Text4->text(), card);
+    QCOMPARE(main.StatusBar1->panelText(StatusPanels::View), view);
     QCOMPARE(main.StatusBar1->panelText(StatusPanels::Contact),
-             QStringLiteral("Data for Pat O'Brien"));
-    main.Data1->moveFirst();
-    QCOMPARE(main.Text1->text(), QStringLiteral("Smithers")); // stored order, not sorted
+             QStringLiteral("Data for ") + card.section(u' ', 0, 1));
+    // The view is in name order: the letter index finds Martin before Morgan.
+    main.Command2[12]->click(); // "M"
+    QCOMPARE(main.Text1->text(), QStringLiteral("Martin"));
 }
 
 void TestSearch::openingWritesTheTypingFirst() {
@@ -468,9 +608,6 @@ void TestSearch::criteriaAreBuiltAsDesigned() {
     QCOMPARE(
         frmsrch::findCriterion(QStringLiteral("city"), QString(), QStringLiteral("x"), QString()),
         QStringLiteral("[city]  'x'"));
-    QCOMPARE(frmsrch::followCriterion(QStringLiteral("  Mary Jones ")),
-             QStringLiteral("[extra8] = 'Mary Jones'"));
-    QCOMPARE(frmsrch::followCriterion(QStringLiteral(" Ng")), QStringLiteral("[extra8] = 'Ng'"));
 }
 
 QTEST_MAIN(TestSearch)
