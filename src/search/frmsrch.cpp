@@ -127,6 +127,7 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
         this);
     lblInstructions->setObjectName(QStringLiteral("lblInstructions"));
     lblInstructions->setWordWrap(true);
+    lblInstructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblInstructions->setStyleSheet(QStringLiteral("color: #34495e;"));
 
     DBGrid1 = new QTableView(this);
@@ -260,6 +261,9 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
             [this](const QModelIndex& index) { DBGrid1_RowClick(index.row()); });
 
     resize(ui::twipsToPixels(6105) + 160, ui::twipsToPixels(4290) + 40);
+    // The wrapped instructions ask for more height the narrower the dialog is, which the layout
+    // does not enforce: below this size the "Where" options were drawn over one another.
+    setMinimumSize(size());
 }
 
 frmsrch::~frmsrch() {

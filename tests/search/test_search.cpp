@@ -140,6 +140,7 @@ private Q_SLOTS:
     void cardStaysOnThePerson();
     void criteriaAreBuiltAsDesigned();
     void statusFollowsTheCardWhileOpen();
+    void smallestSizeKeepsEveryControlReadable();
     void openingWritesTheTypingFirst();
     void typingThatCannotBeWrittenKeepsTheDialogShut();
     void findShowsTheRowInTheGrid_data();
@@ -608,6 +609,18 @@ void TestSearch::criteriaAreBuiltAsDesigned() {
     QCOMPARE(
         frmsrch::findCriterion(QStringLiteral("city"), QString(), QStringLiteral("x"), QString()),
         QStringLiteral("[city]  'x'"));
+}
+
+void TestSearch::smallestSizeKeepsEveryControlReadable() {
+    Program p;
+    p.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(p.dialog.get()));
+    p.dialog->resize(1, 1);
+    QCoreApplication::processEvents();
+    for (size_t i = 1; i < p.dialog->opt.size(); ++i)
+        QVERIFY(!p.dialog->opt[i]->geometry().intersects(p.dialog->opt[i - 1]->geometry()));
+    QLabel* text = p.dialog->lblInstructions;
+    QVERIFY(text->height() >= text->heightForWidth(text->width()));
 }
 
 QTEST_MAIN(TestSearch)
