@@ -27,6 +27,7 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace quillory {
 

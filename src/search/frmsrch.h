@@ -72,7 +72,7 @@ public:
     std::array<QLineEdit*, 6> confirmBoxes{};
     QPushButton* Command3;
     QPushButton* Command4;
-    QPushButton* Command6; // "Find &Next" on the confirmation panel
+    QPushButton* Command6; // "Ne&xt match": "Find &Next" on the confirmation panel
     QLineEdit* Text2;      // wildcard holder
     QLabel* lbloplist;     // operator holder
     QLineEdit* txtWhere;   // criterion text
