@@ -1,6 +1,7 @@
 #include "browse/Navigation.h"
 
 #include "core/CardMessages.h"
+#include "core/CardPlace.h"
 #include "core/ContactRecord.h"
 #include "core/frmMain.h"
 #include "core/StatusPanels.h"
@@ -76,18 +77,17 @@ void save(frmMain& main) {
             main.ShowContactStatus();
         return;
     }
-    if (!writeOrReport(main, [&] { data.moveNext(); }))
+    // The card is written where it stands, then the book is opened again in the user's view
+    // with the saved contact on the card.
+    CardPlace place = cardPlace(main);
+    if (!writeOrReport(main, [&] { data.update(); }))
         return;
+    place.contact = data.rowId();
     try {
-        data.setRecordSource(contact::source::Sorted);
-        data.refresh();
+        reopenAt(main, place);
     } catch (const PlatformError&) {
         // The contact is stored; a failed re-query leaves the book closed until the next view.
     }
-    // The save shows every contact, so the view's name follows it, and the card is now the
-    // first contact of the book.
-    main.StatusBar1->setPanelText(StatusPanels::View, QStringLiteral("All Contacts"));
-    main.ShowContactStatus();
 }
 
 void deleteCurrent(frmMain& main) {

@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/BookFiles.h"
+#include "core/CardPlace.h"
 #include "core/frmMain.h"
 #include "core/GridModel.h"
 #include "core/UserSettings.h"
@@ -266,15 +267,19 @@ void frmLabel::Form_Load() {
     const ProgramFolder& folder = m_app.folder();
     // Any failure ends the preparation where it happened; the dialog shows as far as it got.
     try {
-        engine::DataSource& main = m_app.mainWindow().data();
-        bookfiles::ReleaseBook(main, folder);
+        frmMain& main = m_app.mainWindow();
+        // The main window comes back in its view on the card it showed, a new contact included:
+        // the card's typing is written first (a failure to write it stops ReleaseBook below).
+        main.storeCardTyping();
+        const CardPlace place = cardPlace(main);
+        bookfiles::ReleaseBook(main.data(), folder);
         try {
             makePrintCopy(folder);
         } catch (...) {
-            bookfiles::ReopenBook(main, folder);
+            reopenAt(main, place);
             throw;
         }
-        bookfiles::ReopenBook(main, folder);
+        reopenAt(main, place);
         if (parentWidget())
             parentWidget()->repaint();
         Data1->setDatabaseName(folder.file(BookFile));
