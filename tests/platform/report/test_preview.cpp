@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QProcess>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSet>
 #include <QTemporaryDir>
@@ -150,6 +151,9 @@ QStringList numbered(int count) {
 class TestPreview : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // No printer is installed unless a test's printer dialog names one.
+    void initTestCase() { qputenv("CUPS_SERVER", "/nonexistent/quillory-test-cups.sock"); }
+
     void cleanup() {
         PrinterDialogService::setResponder({});
         setPdfFileChooser({});
@@ -284,50 +288,75 @@ private Q_SLOTS:
         closeAndForget(opened);
     }
 
+    // Print asks for the printer and prints every page on it. Where it cannot print (no printer
+    // installed, a printer that does not take the job), the pages may be saved as a PDF file
+    // instead.
     void printing_data() {
         QTest::addColumn<int>("count");
-        QTest::addColumn<bool>("accept");
-        QTest::addColumn<QString>("folder"); // where the printer writes, below the temp folder
+        QTest::addColumn<QString>("printer"); // "pdf", "cancel", "broken" or "none" installed
+        QTest::addColumn<bool>("saveInstead");
         QTest::addColumn<QStringList>("printed");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("three pages") << 3 << true << "" << numbered(3) << "";
-        QTest::newRow("one page") << 1 << true << "" << numbered(1) << "";
-        QTest::newRow("cancelled") << 3 << false << "" << QStringList{} << "";
-        QTest::newRow("printer cannot start")
-            << 2 << true << "missing/deeper" << QStringList{}
-            << "The job could not be printed on \"job.pdf\": the printer did not accept the job.";
+        QTest::addColumn<QStringList>("saved");
+        QTest::newRow("three pages") << 3 << "pdf" << false << numbered(3) << QStringList{};
+        QTest::newRow("one page") << 1 << "pdf" << false << numbered(1) << QStringList{};
+        QTest::newRow("cancelled") << 3 << "cancel" << false << QStringList{} << QStringList{};
+        QTest::newRow("printer cannot start, saved instead")
+            << 2 << "broken" << true << QStringList{} << numbered(2);
+        QTest::newRow("printer cannot start, not saved")
+            << 2 << "broken" << false << QStringList{} << QStringList{};
+        QTest::newRow("no printer, saved instead")
+            << 2 << "none" << true << QStringList{} << numbered(2);
+        QTest::newRow("no printer, not saved")
+            << 1 << "none" << false << QStringList{} << QStringList{};
     }
     void printing() {
         QFETCH(int, count);
-        QFETCH(bool, accept);
-        QFETCH(QString, folder);
+        QFETCH(QString, printer);
+        QFETCH(bool, saveInstead);
         QFETCH(QStringList, printed);
-        QFETCH(QString, message);
+        QFETCH(QStringList, saved);
         QTemporaryDir dir;
-        const QString path = dir.filePath(folder.isEmpty() ? QStringLiteral("job.pdf")
-                                                           : folder + QStringLiteral("/job.pdf"));
+        const QString job = dir.filePath(printer == "broken" ? "missing/job.pdf" : "job.pdf");
         int asked = 0;
-        PrinterDialogService::setResponder(
-            [&](const PrinterDialogRequest& request, QPrinter& printer) {
-                ++asked;
-                if (request.orientation != 1)
-                    return false;
-                printer.setOutputFormat(QPrinter::PdfFormat);
-                printer.setOutputFileName(path);
-                return accept;
-            });
+        if (printer != "none")
+            PrinterDialogService::setResponder(
+                [&](const PrinterDialogRequest& request, QPrinter& device) {
+                    ++asked;
+                    device.setOutputFormat(QPrinter::PdfFormat);
+                    device.setOutputFileName(job);
+                    return request.orientation == 1 && printer != "cancel";
+                });
+        const QString instead = dir.filePath("instead.pdf");
+        setPdfFileChooser([&](QWidget*, const QString&) { return instead; });
         test::ScriptedMessageBoxes boxes;
+        boxes.answer(saveInstead ? ui::Answer::Yes : ui::Answer::No);
         const Opened opened = open(count);
         QVERIFY(QTest::qWaitForWindowActive(opened.window));
         step(opened.window, QStringLiteral("Ctrl+P"));
-        QCOMPARE(asked, 1);
-        if (printed.isEmpty())
-            QVERIFY(!QFileInfo::exists(path));
-        else
-            QCOMPARE(pdfPages(path), printed);
-        QCOMPARE(boxes.texts(), message.isEmpty() ? QStringList{} : QStringList{message});
+        QCOMPARE(asked, printer == "none" ? 0 : 1);
+        const bool failed = printer == "broken" || printer == "none";
+        QCOMPARE(boxes.asked().size(), failed ? 1 : 0);
+        if (failed)
+            QCOMPARE(boxes.asked().first().buttons, ui::Buttons::YesNo);
+        QCOMPARE(QFileInfo::exists(job) ? pdfPages(job) : QStringList{}, printed);
+        QCOMPARE(QFileInfo::exists(instead) ? pdfPages(instead) : QStringList{}, saved);
         QVERIFY(opened.window->isVisible());
         closeAndForget(opened);
+    }
+
+    // Two previews of one job do not stand exactly on top of each other, and both stand within
+    // the screen's available area.
+    void secondPreviewStandsApart() {
+        const Opened first = open(1);
+        const Opened second = open(1);
+        QVERIFY(QTest::qWaitForWindowExposed(second.window));
+        const QRect screen = second.window->screen()->availableGeometry();
+        QVERIFY(screen.contains(first.window->frameGeometry()));
+        QVERIFY(screen.contains(second.window->frameGeometry()));
+        QVERIFY(first.window->frameGeometry().topLeft() !=
+                second.window->frameGeometry().topLeft());
+        closeAndForget(second);
+        closeAndForget(first);
     }
 
     void exportPdf_data() {
