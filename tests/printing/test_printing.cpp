@@ -190,6 +190,8 @@ private Q_SLOTS:
     void labelsLeaveTheDialogOpen();
     void envelopeLines_data();
     void envelopeLines();
+    void envelopeWithMissingParts_data();
+    void envelopeWithMissingParts();
     void envelopeOnAMissingPrinterOffersAPdf_data();
     void envelopeOnAMissingPrinterOffersAPdf();
     void envelopeFromTheCommandLine();
@@ -454,6 +456,57 @@ void TestPrinting::envelopeLines() {
                  qPrintable(QStringLiteral("%1 at y %2").arg(line.text).arg(line.baseline.y())));
         top += metrics.lineSpacing();
     }
+}
+
+// An address with parts missing (the return address never saved, a state or zip left out)
+// prints what it has, with no comma dangling at a line's end or start, and the recipient stays
+// where it stands on a full envelope.
+void TestPrinting::envelopeWithMissingParts_data() {
+    QTest::addColumn<QStringList>("from"); // name, address1, city, state, zip
+    QTest::addColumn<QStringList>("to");   // first, last, address1, city, state, zip
+    const QStringList fullFrom{"Ann Writer", "1 Main St", "Albany", "NY", "12201"};
+    const QStringList fullTo{"Bob", "Baker", "12 Oak Street", "Springfield", "IL", "62701"};
+    QTest::newRow("no return address saved") << QStringList(5) << fullTo;
+    QTest::newRow("return address without a zip")
+        << QStringList{"Ann Writer", "1 Main St", "Albany", "NY", ""} << fullTo;
+    QTest::newRow("recipient without a state")
+        << fullFrom << QStringList{"Bob", "Baker", "12 Oak Street", "Springfield", "", "62701"};
+    QTest::newRow("recipient with a name only")
+        << fullFrom << QStringList{"Bob", "Baker", "", "", "", ""};
+}
+
+void TestPrinting::envelopeWithMissingParts() {
+    QFETCH(QStringList, from);
+    QFETCH(QStringList, to);
+    const auto envelope = [](const QStringList& sender, const QStringList& recipient) {
+        UserSettings settings;
+        settings.userName = sender[0];
+        settings.userAddress1 = sender[1];
+        settings.userCity = sender[2];
+        settings.userState = sender[3];
+        settings.userZip = sender[4];
+        return drawnLines(envelopePage(
+            settings, recipientFrom(recipient[0], recipient[1], recipient[2], QString(),
+                                    recipient[3], recipient[4], recipient[5])));
+    };
+    const QList<DrawnText> drawn = envelope(from, to);
+    QStringList texts;
+    for (const DrawnText& line : drawn) {
+        texts << line.text;
+        QVERIFY2(!line.text.trimmed().startsWith(u',') && !line.text.trimmed().endsWith(u','),
+                 qPrintable(line.text));
+    }
+    for (const QString& part : from + to)
+        QVERIFY2(texts.join(u'|').contains(part), qPrintable(part + " not in " + texts.join(u'|')));
+    const auto recipientTop = [&](const QList<DrawnText>& lines) {
+        for (const DrawnText& line : lines) {
+            if (line.text.startsWith(to[0]))
+                return line.baseline.y();
+        }
+        return -1.0;
+    };
+    QCOMPARE(recipientTop(drawn),
+             recipientTop(envelope({"Ann Writer", "1 Main St", "Albany", "NY", "12201"}, to)));
 }
 
 void TestPrinting::envelopeOnAMissingPrinterOffersAPdf_data() {
