@@ -6,8 +6,8 @@
 #include "platform/report/Preview.h"
 
 #include <algorithm>
+#include <QFontMetricsF>
 #include <QHash>
-#include <QPaintDevice>
 #include <QPainter>
 #include <QRegularExpression>
 
@@ -91,35 +91,49 @@ QString tidy(QString line) {
     return line.replace(QStringLiteral(" ,"), QStringLiteral(","));
 }
 
-// A band object's font as the painter's device needs it, and its measures. Template fonts are
-// in points and the painter draws in points whatever the device's resolution, so the font is
-// scaled to be enlarged once, and its metrics are then in points too.
+// A band object's font and its measures, the same on every device. A font drawn at a small
+// size is resolved at whole pixels, so a 5.5 pt line on a device of 72 dots per inch (or of one
+// dot per point after the painter's scale) would come out as 6 pt, and a box would hold fewer
+// lines than its template was made for. Text is therefore drawn with the font enlarged
+// TextScale times, under a painter scaled down as much, and measured in that large size.
+constexpr double TextScale = 64;
+
 struct Prepared {
-    QFont font;
+    QFont font; // TextScale times the template's size, in pixels
     QFontMetricsF metrics;
+
+    double lineSpacing() const { return metrics.lineSpacing() / TextScale; }
+    double ascent() const { return metrics.ascent() / TextScale; }
+    double advance(const QString& text) const {
+        return metrics.horizontalAdvance(text) / TextScale;
+    }
+    QString elided(const QString& text, double width) const {
+        return metrics.elidedText(text, Qt::ElideRight, width * TextScale);
+    }
 };
 using PreparedFonts = QHash<const ReportObject*, Prepared>;
 
-const Prepared& prepared(PreparedFonts& cache, const ReportObject& object, QPainter& painter) {
+const Prepared& prepared(PreparedFonts& cache, const ReportObject& object) {
     auto found = cache.find(&object);
     if (found == cache.end()) {
         QFont font = object.font;
-        const int dpi = painter.device() ? painter.device()->logicalDpiY() : 72;
-        if (dpi > 0)
-            font.setPointSizeF(object.font.pointSizeF() * 72.0 / dpi);
-        found = cache.insert(&object, Prepared{font, QFontMetricsF(font, painter.device())});
+        font.setPixelSize(std::max(1, qRound(object.font.pointSizeF() * TextScale)));
+        found = cache.insert(&object, Prepared{font, QFontMetricsF(font)});
     }
     return *found;
 }
 
 void drawBand(QPainter& painter, PreparedFonts& fonts, const Band& band, QPointF origin,
               double width, const Fill& fill) {
+    painter.save();
+    // Everything below is placed in points times TextScale; see Prepared.
+    painter.scale(1 / TextScale, 1 / TextScale);
     for (const ReportObject& object : band.objects) {
         QRectF box = object.box.translated(origin);
         if (box.width() <= 0)
             box.setWidth(width - object.box.x());
-        const Prepared& font = prepared(fonts, object, painter);
-        const double lineHeight = font.metrics.lineSpacing();
+        const Prepared& font = prepared(fonts, object);
+        const double lineHeight = font.lineSpacing();
         if (box.height() <= 0)
             box.setHeight(lineHeight);
         if (painter.font() != font.font)
@@ -129,17 +143,17 @@ void drawBand(QPainter& painter, PreparedFonts& fonts, const Band& band, QPointF
         auto drawLine = [&](QString text, const QRectF& at) {
             if (text.isEmpty())
                 return;
-            double advance = font.metrics.horizontalAdvance(text);
+            double advance = font.advance(text);
             if (advance > at.width()) {
-                text = font.metrics.elidedText(text, Qt::ElideRight, at.width());
-                advance = font.metrics.horizontalAdvance(text);
+                text = font.elided(text, at.width());
+                advance = font.advance(text);
             }
             double x = at.left();
             if (object.align & Qt::AlignRight)
                 x = at.right() - advance;
             else if (object.align & Qt::AlignHCenter)
                 x = at.left() + (at.width() - advance) / 2;
-            painter.drawText(QPointF(x, at.top() + font.metrics.ascent()), text);
+            painter.drawText(QPointF(x, at.top() + font.ascent()) * TextScale, text);
         };
         switch (object.kind) {
         case ReportObject::Kind::Text:
@@ -168,14 +182,16 @@ void drawBand(QPainter& painter, PreparedFonts& fonts, const Band& band, QPointF
             break;
         }
         case ReportObject::Kind::Rule: {
+            const double thickness = object.box.height() > 0 ? object.box.height() : 0.5;
             painter.save();
-            painter.setPen(QPen(Qt::black, object.box.height() > 0 ? object.box.height() : 0.5));
-            painter.drawLine(QPointF(box.left(), box.top()), QPointF(box.right(), box.top()));
+            painter.setPen(QPen(Qt::black, thickness * TextScale));
+            painter.drawLine(box.topLeft() * TextScale, box.topRight() * TextScale);
             painter.restore();
             break;
         }
         }
     }
+    painter.restore();
 }
 
 const QRegularExpression& labelTemplate() {
