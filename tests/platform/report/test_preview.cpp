@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
@@ -288,73 +289,81 @@ private Q_SLOTS:
         closeAndForget(opened);
     }
 
-    // Print asks for the printer and prints every page on it. Where it cannot print (no printer
-    // installed, a printer that does not take the job), the pages may be saved as a PDF file
-    // instead.
+    // Where nothing can be printed (no printer installed, a printer that does not take the
+    // job), the pages are offered as a PDF file instead.
     void printing_data() {
         QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("printer"); // "pdf", "cancel", "broken" or "none" installed
-        QTest::addColumn<bool>("saveInstead");
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("folder"); // where the printer writes; "none": no printer
         QTest::addColumn<QStringList>("printed");
-        QTest::addColumn<QStringList>("saved");
-        QTest::newRow("three pages") << 3 << "pdf" << false << numbered(3) << QStringList{};
-        QTest::newRow("one page") << 1 << "pdf" << false << numbered(1) << QStringList{};
-        QTest::newRow("cancelled") << 3 << "cancel" << false << QStringList{} << QStringList{};
-        QTest::newRow("printer cannot start, saved instead")
-            << 2 << "broken" << true << QStringList{} << numbered(2);
-        QTest::newRow("printer cannot start, not saved")
-            << 2 << "broken" << false << QStringList{} << QStringList{};
-        QTest::newRow("no printer, saved instead")
-            << 2 << "none" << true << QStringList{} << numbered(2);
-        QTest::newRow("no printer, not saved")
-            << 1 << "none" << false << QStringList{} << QStringList{};
+        QTest::addColumn<QStringList>("saved"); // as a PDF instead
+        QTest::newRow("three pages") << 3 << true << "" << numbered(3) << QStringList{};
+        QTest::newRow("one page") << 1 << true << "" << numbered(1) << QStringList{};
+        QTest::newRow("cancelled") << 3 << false << "" << QStringList{} << QStringList{};
+        QTest::newRow("printer cannot start")
+            << 2 << true << "missing/deeper" << QStringList{} << numbered(2);
+        QTest::newRow("no printer") << 2 << true << "none" << QStringList{} << numbered(2);
     }
     void printing() {
         QFETCH(int, count);
-        QFETCH(QString, printer);
-        QFETCH(bool, saveInstead);
+        QFETCH(bool, accept);
+        QFETCH(QString, folder);
         QFETCH(QStringList, printed);
         QFETCH(QStringList, saved);
         QTemporaryDir dir;
-        const QString job = dir.filePath(printer == "broken" ? "missing/job.pdf" : "job.pdf");
+        const QString path = dir.filePath(folder.isEmpty() ? QStringLiteral("job.pdf")
+                                                           : folder + QStringLiteral("/job.pdf"));
         int asked = 0;
-        if (printer != "none")
+        if (folder != "none")
             PrinterDialogService::setResponder(
-                [&](const PrinterDialogRequest& request, QPrinter& device) {
+                [&](const PrinterDialogRequest& request, QPrinter& printer) {
                     ++asked;
-                    device.setOutputFormat(QPrinter::PdfFormat);
-                    device.setOutputFileName(job);
-                    return request.orientation == 1 && printer != "cancel";
+                    if (request.orientation != 1)
+                        return false;
+                    printer.setOutputFormat(QPrinter::PdfFormat);
+                    printer.setOutputFileName(path);
+                    return accept;
                 });
         const QString instead = dir.filePath("instead.pdf");
         setPdfFileChooser([&](QWidget*, const QString&) { return instead; });
         test::ScriptedMessageBoxes boxes;
-        boxes.answer(saveInstead ? ui::Answer::Yes : ui::Answer::No);
         const Opened opened = open(count);
         QVERIFY(QTest::qWaitForWindowActive(opened.window));
         step(opened.window, QStringLiteral("Ctrl+P"));
-        QCOMPARE(asked, printer == "none" ? 0 : 1);
-        const bool failed = printer == "broken" || printer == "none";
-        QCOMPARE(boxes.asked().size(), failed ? 1 : 0);
-        if (failed)
-            QCOMPARE(boxes.asked().first().buttons, ui::Buttons::YesNo);
-        QCOMPARE(QFileInfo::exists(job) ? pdfPages(job) : QStringList{}, printed);
+        QCOMPARE(asked, folder == "none" ? 0 : 1);
+        if (printed.isEmpty())
+            QVERIFY(!QFileInfo::exists(path));
+        else
+            QCOMPARE(pdfPages(path), printed);
+        QCOMPARE(boxes.asked().size(), saved.isEmpty() ? 0 : 1);
         QCOMPARE(QFileInfo::exists(instead) ? pdfPages(instead) : QStringList{}, saved);
         QVERIFY(opened.window->isVisible());
         closeAndForget(opened);
     }
 
-    // Two previews of one job do not stand exactly on top of each other, and both stand within
-    // the screen's available area.
+    // A preview opened from the label dialog, over Printing Options, outlives both.
+    void previewOutlivesTheDialogsItCameFrom() {
+        QMainWindow main;
+        auto* options = new QDialog(&main);
+        auto* labels = new QDialog(options);
+        options->show();
+        labels->show();
+        const QPointer<QWidget> preview = showPreview(std::make_unique<NumberedPages>(1), labels);
+        labels->hide();
+        delete options;
+        QVERIFY(preview && preview->isVisible());
+        QCOMPARE(preview->parentWidget(), &main);
+        closeAndForget({qobject_cast<QMainWindow*>(preview.data())});
+    }
+
+    // Two previews of one job stand within the screen, not exactly on top of each other.
     void secondPreviewStandsApart() {
-        const Opened first = open(1);
-        const Opened second = open(1);
+        const Opened first = open(1), second = open(1);
         QVERIFY(QTest::qWaitForWindowExposed(second.window));
         const QRect screen = second.window->screen()->availableGeometry();
         QVERIFY(screen.contains(first.window->frameGeometry()));
         QVERIFY(screen.contains(second.window->frameGeometry()));
-        QVERIFY(first.window->frameGeometry().topLeft() !=
-                second.window->frameGeometry().topLeft());
+        QVERIFY(first.window->pos() != second.window->pos());
         closeAndForget(second);
         closeAndForget(first);
     }
