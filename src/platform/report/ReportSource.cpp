@@ -6,10 +6,12 @@
 #include "platform/report/Preview.h"
 
 #include <algorithm>
+#include <cmath>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QTransform>
 
 namespace quillory::report {
 
@@ -91,24 +93,23 @@ QString tidy(QString line) {
     return line.replace(QStringLiteral(" ,"), QStringLiteral(","));
 }
 
-// A band object's font and its measures, the same on every device. A font drawn at a small
-// size is resolved at whole pixels, so a 5.5 pt line on a device of 72 dots per inch (or of one
-// dot per point after the painter's scale) would come out as 6 pt, and a box would hold fewer
-// lines than its template was made for. Text is therefore drawn with the font enlarged
-// TextScale times, under a painter scaled down as much, and measured in that large size.
-constexpr double TextScale = 64;
+// A band object's font and its measures, the same on every device. A font is resolved at whole
+// pixels, so a 5.5 pt line drawn on a device of one dot per point (or of 72 dots to the inch)
+// would come out as 6 pt, and a box would hold fewer lines than its template was made for. Text
+// is therefore drawn with its font enlarged `scale` times, to some 128 pixels, under a painter
+// scaled down as much, and measured in that size. (Far larger fonts measure slowly.)
+constexpr double TextPixels = 128;
 
 struct Prepared {
-    QFont font; // TextScale times the template's size, in pixels
+    QFont font;   // `scale` times the template's size, in pixels
+    double scale; // a multiple of 4, so that sizes in quarter points come out exact
     QFontMetricsF metrics;
 
-    double lineSpacing() const { return metrics.lineSpacing() / TextScale; }
-    double ascent() const { return metrics.ascent() / TextScale; }
-    double advance(const QString& text) const {
-        return metrics.horizontalAdvance(text) / TextScale;
-    }
+    double lineSpacing() const { return metrics.lineSpacing() / scale; }
+    double ascent() const { return metrics.ascent() / scale; }
+    double advance(const QString& text) const { return metrics.horizontalAdvance(text) / scale; }
     QString elided(const QString& text, double width) const {
-        return metrics.elidedText(text, Qt::ElideRight, width * TextScale);
+        return metrics.elidedText(text, Qt::ElideRight, width * scale);
     }
 };
 using PreparedFonts = QHash<const ReportObject*, Prepared>;
@@ -116,23 +117,27 @@ using PreparedFonts = QHash<const ReportObject*, Prepared>;
 const Prepared& prepared(PreparedFonts& cache, const ReportObject& object) {
     auto found = cache.find(&object);
     if (found == cache.end()) {
+        const double points = object.font.pointSizeF();
+        const double scale = 4 * std::max(1.0, std::round(TextPixels / (4 * points)));
         QFont font = object.font;
-        font.setPixelSize(std::max(1, qRound(object.font.pointSizeF() * TextScale)));
-        found = cache.insert(&object, Prepared{font, QFontMetricsF(font)});
+        font.setPixelSize(std::max(1, qRound(points * scale)));
+        found = cache.insert(&object, Prepared{font, scale, QFontMetricsF(font)});
     }
     return *found;
 }
 
+// Draws a band whose top left is `origin`, in points.
 void drawBand(QPainter& painter, PreparedFonts& fonts, const Band& band, QPointF origin,
               double width, const Fill& fill) {
-    painter.save();
-    // Everything below is placed in points times TextScale; see Prepared.
-    painter.scale(1 / TextScale, 1 / TextScale);
+    const QTransform points = painter.transform();
     for (const ReportObject& object : band.objects) {
         QRectF box = object.box.translated(origin);
         if (box.width() <= 0)
             box.setWidth(width - object.box.x());
         const Prepared& font = prepared(fonts, object);
+        const double scale = font.scale;
+        // Everything of this object is placed in points times its scale; see Prepared.
+        painter.setTransform(QTransform::fromScale(1 / scale, 1 / scale) * points);
         const double lineHeight = font.lineSpacing();
         if (box.height() <= 0)
             box.setHeight(lineHeight);
@@ -153,7 +158,7 @@ void drawBand(QPainter& painter, PreparedFonts& fonts, const Band& band, QPointF
                 x = at.right() - advance;
             else if (object.align & Qt::AlignHCenter)
                 x = at.left() + (at.width() - advance) / 2;
-            painter.drawText(QPointF(x, at.top() + font.ascent()) * TextScale, text);
+            painter.drawText(QPointF(x, at.top() + font.ascent()) * scale, text);
         };
         switch (object.kind) {
         case ReportObject::Kind::Text:
@@ -184,14 +189,14 @@ void drawBand(QPainter& painter, PreparedFonts& fonts, const Band& band, QPointF
         case ReportObject::Kind::Rule: {
             const double thickness = object.box.height() > 0 ? object.box.height() : 0.5;
             painter.save();
-            painter.setPen(QPen(Qt::black, thickness * TextScale));
-            painter.drawLine(box.topLeft() * TextScale, box.topRight() * TextScale);
+            painter.setPen(QPen(Qt::black, thickness * scale));
+            painter.drawLine(box.topLeft() * scale, box.topRight() * scale);
             painter.restore();
             break;
         }
         }
     }
-    painter.restore();
+    painter.setTransform(points);
 }
 
 const QRegularExpression& labelTemplate() {
