@@ -602,6 +602,7 @@ void frmMain::changeEvent(QEvent* event) {
     // A window that came back maximized takes its stored rectangle once it is restored.
     if (!(windowState() & NotNormal) && m_restoredOuter && !m_frameWait->isActive()) {
         m_frameChecks = 0;
+        m_fitHeld = 0;
         m_frameWait->start();
     }
 }
@@ -618,6 +619,7 @@ void frmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (m_restoredOuter && !m_frameWait->isActive()) {
         m_frameChecks = 0;
+        m_fitHeld = 0;
         m_frameWait->start();
     }
 }
@@ -628,20 +630,30 @@ void frmMain::waitForFrame() {
     // the window stands with the outer size as its inner one; once the frame is there the
     // window is fitted into the stored rectangle, so it does not grow by its frame at every
     // start. Without a window manager no frame ever comes and the two sizes are the same.
+    // The frame can still change after the first fit (a maximized window's frame is thinner,
+    // and the window manager may say so only after it has restored the window), so the fit is
+    // made again until the window has stood in the rectangle for a few checks in a row.
     constexpr int MostChecks = 150; // 3 s at 20 ms
+    constexpr int ChecksHeld = 5;
     // A maximized or minimized window is fitted once it is restored (see changeEvent).
     if (windowState() & NotNormal) {
         m_frameWait->stop();
         return;
     }
-    const QSize frame = frameGeometry().size() - size();
+    const QRect outer = frameGeometry();
+    const QSize frame = outer.size() - size();
     const bool framed = frame.width() > 0 || frame.height() > 0;
     if (framed && m_restoredOuter) {
-        resize(m_restoredOuter->size() - frame);
-        if (m_restoredPosition)
-            move(m_restoredOuter->topLeft());
+        const bool fits = outer.size() == m_restoredOuter->size() &&
+                          (!m_restoredPosition || outer.topLeft() == m_restoredOuter->topLeft());
+        m_fitHeld = fits ? m_fitHeld + 1 : 0;
+        if (!fits) {
+            resize(m_restoredOuter->size() - frame);
+            if (m_restoredPosition)
+                move(m_restoredOuter->topLeft());
+        }
     }
-    if (framed || ++m_frameChecks >= MostChecks) {
+    if (m_fitHeld >= ChecksHeld || ++m_frameChecks >= MostChecks) {
         m_frameWait->stop();
         m_restoredOuter.reset();
     }

@@ -180,6 +180,7 @@ private:
     bool m_restoredPosition = false;
     QTimer* m_frameWait = nullptr;
     int m_frameChecks = 0;
+    int m_fitHeld = 0; // checks in a row that found the window fitted
     // The outer rectangle of the window in its normal state, as the user last had it: what is
     // stored, also for a maximized window, which comes back maximized.
     std::optional<QRect> m_normalOuter;
