@@ -13,12 +13,12 @@ namespace quillory {
 namespace {
 
 // A field's name is no caption a user can read. The grid heads the fields that the book names
-// only by a number as the card heads them, and the ones the card does not show by what they
-// hold; the spare fields are numbered in their order.
+// only by a number ("extra1" ...) as the card heads them, and the ones the card does not show
+// by what they hold; the spare fields are numbered in their order.
 QString captionOf(const contact::GridColumn& column, int& spares) {
     const QString field = QString::fromLatin1(column.field);
     const QString caption = QString::fromLatin1(column.caption);
-    if (caption != field)
+    if (caption != field || !field.startsWith(QLatin1String("extra")))
         return caption;
     for (const contact::CardField& card : contact::cardFields()) {
         if (field == QLatin1String(card.field)) {
