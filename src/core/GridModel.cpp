@@ -11,12 +11,38 @@
 namespace quillory {
 
 namespace {
+
+// A field's name is no caption a user can read. The grid heads the fields that the book names
+// only by a number ("extra1" ...) as the card heads them, and the ones the card does not show
+// by what they hold; the spare fields are numbered in their order.
+QString captionOf(const contact::GridColumn& column, int& spares) {
+    const QString field = QString::fromLatin1(column.field);
+    const QString caption = QString::fromLatin1(column.caption);
+    if (caption != field || !field.startsWith(QLatin1String("extra")))
+        return caption;
+    for (const contact::CardField& card : contact::cardFields()) {
+        if (field == QLatin1String(card.field)) {
+            QString shown = QString::fromUtf8(card.caption);
+            if (shown.endsWith(QLatin1Char(':')))
+                shown.chop(1);
+            return shown;
+        }
+    }
+    if (field == QLatin1String("extra7"))
+        return QStringLiteral("Print?");
+    if (field == QLatin1String("extra8"))
+        return QStringLiteral("Display Name");
+    return QStringLiteral("Spare %1").arg(++spares);
+}
+
 QVector<GridModel::Column> contactColumns() {
     QVector<GridModel::Column> columns;
+    int spares = 0;
     for (const auto& column : contact::gridColumns())
-        columns.append({QString::fromLatin1(column.caption), QString::fromLatin1(column.field)});
+        columns.append({captionOf(column, spares), QString::fromLatin1(column.field)});
     return columns;
 }
+
 } // namespace
 
 GridModel::GridModel(engine::DataSource& source, QObject* parent)

@@ -294,6 +294,7 @@ const QString LeftKey = QStringLiteral("Left");
 const QString TopKey = QStringLiteral("Top");
 const QString WidthKey = QStringLiteral("Width");
 const QString HeightKey = QStringLiteral("Height");
+const QString MaximizedKey = QStringLiteral("Maximized");
 
 } // namespace
 
@@ -391,6 +392,7 @@ WindowGeometry SettingsStore::loadWindowGeometry() const {
     geometry.top = measure(TopKey, Sign::Any);
     geometry.width = measure(WidthKey, Sign::NotNegative);
     geometry.height = measure(HeightKey, Sign::NotNegative);
+    geometry.maximized = file.read(MaximizedKey, toFlag);
     return geometry;
 }
 
@@ -400,6 +402,9 @@ bool SettingsStore::saveWindowGeometry(const WindowGeometry& geometry) const {
     file.writeMeasure(TopKey, geometry.top);
     file.writeMeasure(WidthKey, geometry.width);
     file.writeMeasure(HeightKey, geometry.height);
+    if (geometry.maximized)
+        file.write(MaximizedKey,
+                   *geometry.maximized ? QStringLiteral("True") : QStringLiteral("False"));
     return file.save();
 }
 

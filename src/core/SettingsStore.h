@@ -44,7 +44,8 @@ public:
     // save leaves the previous file whole. The result serves tests; the program ignores it.
     bool save(const UserSettings& settings) const;
 
-    // Each part stays empty when its key is missing, empty or not a number.
+    // Each part stays empty when its key is missing, empty or not a number (the maximized state:
+    // not a flag).
     WindowGeometry loadWindowGeometry() const;
     bool saveWindowGeometry(const WindowGeometry& geometry) const;
 

@@ -57,6 +57,9 @@ struct WindowGeometry {
     std::optional<double> top;
     std::optional<double> width;
     std::optional<double> height;
+    // Whether the window was maximized; the four measures then hold the size it comes back to
+    // when the user restores it.
+    std::optional<bool> maximized;
     bool operator==(const WindowGeometry&) const = default;
 };
 

@@ -23,13 +23,14 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QSessionManager>
+#include <QSet>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -38,6 +39,10 @@
 namespace quillory {
 
 namespace {
+
+// The states in which the window does not stand at the rectangle the user gave it.
+constexpr Qt::WindowStates NotNormal =
+    Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
 
 // The band of the window above the card that the toolbars take, in design twips.
 constexpr double CardTop = 600;
@@ -127,6 +132,55 @@ private:
     QLabel* m_caption;
 };
 
+// The desktop's key for quitting; a key scheme without one (Windows') gets the usual Ctrl+Q.
+QList<QKeySequence> quitKeys() {
+    const QList<QKeySequence> standard = QKeySequence::keyBindings(QKeySequence::Quit);
+    return standard.isEmpty() ? QList{QKeySequence(Qt::CTRL | Qt::Key_Q)} : standard;
+}
+
+// Keys of the card's boxes that belong to the window. A letter typed with Alt is a menu's
+// access letter and never text: where no menu has it, nothing happens. The record moves' keys
+// move the card from a one-line box, where Ctrl+Home and Ctrl+End would only do what Home and
+// End do; the remarks box and the grid keep them for paging through their own lines.
+class CardKeys final : public QObject {
+public:
+    enum class PageKeys { Window, Own };
+
+    CardKeys(std::function<bool(const QKeyEvent&)> isMoveKey, QObject* parent)
+        : QObject(parent), m_isMoveKey(std::move(isMoveKey)) {}
+
+    void watch(QWidget* box, PageKeys pageKeys) {
+        if (pageKeys == PageKeys::Own)
+            m_ownPageKeys.insert(box);
+        box->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (!m_isMoveKey(*key))
+                return false;
+            // Accepted, the key goes to the box; filtered out unaccepted, to the window.
+            if (m_ownPageKeys.contains(watched))
+                key->accept();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<const QKeyEvent*>(event);
+            const Qt::KeyboardModifiers modifiers = key->modifiers();
+            // Ctrl+Alt is how some keyboards type the characters of their third level.
+            return modifiers.testFlag(Qt::AltModifier) &&
+                   !modifiers.testFlag(Qt::ControlModifier) && !key->text().isEmpty();
+        }
+        return false;
+    }
+
+private:
+    std::function<bool(const QKeyEvent&)> m_isMoveKey;
+    QSet<QObject*> m_ownPageKeys;
+};
+
 } // namespace
 
 frmMain::frmMain(AppContext& app, QWidget* parent)
@@ -143,6 +197,7 @@ frmMain::frmMain(AppContext& app, QWidget* parent)
     buildToolbars();
     buildCard();
     buildGrid();
+    installCardKeys();
 
     connect(Data1, &engine::DataSource::repositioned, this, &frmMain::updatePosition);
     // Whatever ends the program, the typing on the card is written first. At the end of the
@@ -273,6 +328,42 @@ void frmMain::buildMenus() {
         addMenuItem(mnuDataHid, "mnuSaveHid", QStringLiteral("Save Entry"), QStringLiteral("save"));
     mnuDelHid = addMenuItem(mnuDataHid, "mnuDelHid", QStringLiteral("Delete current entry"),
                             QStringLiteral("delete"));
+
+    // The desktop's usual keys for the commands that have one, beside the menus' own letters.
+    // A key runs its menu item, so the focus stays where the user is typing.
+    const std::pair<QAction*, QList<QKeySequence>> keys[] = {
+        {mnuAdd, QKeySequence::keyBindings(QKeySequence::New)},
+        {mnuSave, QKeySequence::keyBindings(QKeySequence::Save)},
+        {mnuSearch, QKeySequence::keyBindings(QKeySequence::Find)},
+        {mnuPrint, QKeySequence::keyBindings(QKeySequence::Print)},
+        {mnuHelpfile, QKeySequence::keyBindings(QKeySequence::HelpContents)},
+        {mnuExit, quitKeys()},
+        {mnuBOF, {QKeySequence(Qt::CTRL | Qt::Key_Home)}},
+        {mnuUp, {QKeySequence(Qt::Key_PageUp)}},
+        {mnuDown, {QKeySequence(Qt::Key_PageDown)}},
+        {mnuEOF, {QKeySequence(Qt::CTRL | Qt::Key_End)}},
+    };
+    for (const auto& [action, sequences] : keys)
+        action->setShortcuts(sequences);
+}
+
+bool frmMain::isRecordMoveKey(const QKeyEvent& key) const {
+    const QKeySequence pressed(key.keyCombination());
+    for (const QAction* move : {mnuBOF, mnuUp, mnuDown, mnuEOF}) {
+        if (move->shortcuts().contains(pressed))
+            return true;
+    }
+    return false;
+}
+
+void frmMain::installCardKeys() {
+    auto* keys = new CardKeys([this](const QKeyEvent& key) { return isRecordMoveKey(key); }, this);
+    for (QWidget* box : std::initializer_list<QWidget*>{
+             CboContact, Text1, Text2, Text3, Text4, Text5, Text6, Text7, Text8, Text9, Text10,
+             Text12, Text13, Text14, Text15, Text16, Text18})
+        keys->watch(box, CardKeys::PageKeys::Window);
+    keys->watch(Text11, CardKeys::PageKeys::Own);
+    keys->watch(DBGrid2, CardKeys::PageKeys::Own);
 }
 
 void frmMain::buildToolbars() {
@@ -499,10 +590,36 @@ void frmMain::buildGrid() {
     DBGrid2->hide();
 }
 
+void frmMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const Qt::WindowStates before = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+    // The window manager says the window is maximized (or minimized) before it moves it: the
+    // window still stands where the user had it, and that is where it goes when restored.
+    if (!(before & NotNormal) && (windowState() & NotNormal) && !m_restoredOuter)
+        m_normalOuter = frameGeometry();
+    // A window that came back maximized takes its stored rectangle once it is restored.
+    if (!(windowState() & NotNormal) && m_restoredOuter && !m_frameWait->isActive()) {
+        m_frameChecks = 0;
+        m_fitHeld = 0;
+        m_frameWait->start();
+    }
+}
+
+QRect frmMain::normalOuter() const {
+    if (m_restoredOuter)
+        return *m_restoredOuter;
+    if (windowState() & NotNormal)
+        return m_normalOuter.value_or(frameGeometry());
+    return frameGeometry();
+}
+
 void frmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (m_restoredOuter && !m_frameWait->isActive()) {
         m_frameChecks = 0;
+        m_fitHeld = 0;
         m_frameWait->start();
     }
 }
@@ -513,17 +630,30 @@ void frmMain::waitForFrame() {
     // the window stands with the outer size as its inner one; once the frame is there the
     // window is fitted into the stored rectangle, so it does not grow by its frame at every
     // start. Without a window manager no frame ever comes and the two sizes are the same.
+    // The frame can still change after the first fit (a maximized window's frame is thinner,
+    // and the window manager may say so only after it has restored the window), so the fit is
+    // made again until the window has stood in the rectangle for a few checks in a row.
     constexpr int MostChecks = 150; // 3 s at 20 ms
-    const QSize frame = frameGeometry().size() - size();
-    const bool framed = frame.width() > 0 || frame.height() > 0;
-    const bool sizeable =
-        !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
-    if (framed && sizeable && m_restoredOuter) {
-        resize(m_restoredOuter->size() - frame);
-        if (m_restoredPosition)
-            move(m_restoredOuter->topLeft());
+    constexpr int ChecksHeld = 5;
+    // A maximized or minimized window is fitted once it is restored (see changeEvent).
+    if (windowState() & NotNormal) {
+        m_frameWait->stop();
+        return;
     }
-    if (framed || !sizeable || ++m_frameChecks >= MostChecks) {
+    const QRect outer = frameGeometry();
+    const QSize frame = outer.size() - size();
+    const bool framed = frame.width() > 0 || frame.height() > 0;
+    if (framed && m_restoredOuter) {
+        const bool fits = outer.size() == m_restoredOuter->size() &&
+                          (!m_restoredPosition || outer.topLeft() == m_restoredOuter->topLeft());
+        m_fitHeld = fits ? m_fitHeld + 1 : 0;
+        if (!fits) {
+            resize(m_restoredOuter->size() - frame);
+            if (m_restoredPosition)
+                move(m_restoredOuter->topLeft());
+        }
+    }
+    if (m_fitHeld >= ChecksHeld || ++m_frameChecks >= MostChecks) {
         m_frameWait->stop();
         m_restoredOuter.reset();
     }
@@ -597,8 +727,14 @@ void frmMain::Form_Load() {
 
 void frmMain::restoreGeometry() {
     const WindowGeometry stored = SettingsStore(m_app.folder().path()).loadWindowGeometry();
-    if (!stored.left && !stored.top && !stored.width && !stored.height)
-        return;
+    if (stored.left || stored.top || stored.width || stored.height)
+        restoreOuter(stored);
+    // A window left maximized comes back maximized; restored, it takes the stored rectangle.
+    if (stored.maximized.value_or(false))
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void frmMain::restoreOuter(const WindowGeometry& stored) {
     // Each stored measure replaces the window's own; the window's frame is not known yet, so
     // its outer rectangle is its inner one.
     QRect outer = geometry();
@@ -847,16 +983,14 @@ void frmMain::closeEvent(QCloseEvent* event) {
     }
     // 1.-2. Saved before the question, so they stand even when the user stays. A window closed
     // right after its frame came is fitted to its stored rectangle first.
+    // A maximized window stores the rectangle it had before, and that it was maximized.
     if (m_restoredOuter)
         waitForFrame();
-    QRect outer = frameGeometry();
-    // A maximized window fills its screen's free area. The window manager may still be taking
-    // its borders off when the window closes; what lies beyond that area is those borders.
-    if (isMaximized() && screen())
-        outer = outer.intersected(screen()->availableGeometry());
+    const QRect outer = normalOuter();
     SettingsStore(m_app.folder().path())
         .saveWindowGeometry({ui::pixelsToTwips(outer.x()), ui::pixelsToTwips(outer.y()),
-                             ui::pixelsToTwips(outer.width()), ui::pixelsToTwips(outer.height())});
+                             ui::pixelsToTwips(outer.width()), ui::pixelsToTwips(outer.height()),
+                             windowState().testFlag(Qt::WindowMaximized)});
     m_app.SaveSettings();
     // 3.-4.
     const ui::Answer answer = ui::MessageBoxService::show(

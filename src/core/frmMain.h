@@ -12,6 +12,7 @@ class QAction;
 class QComboBox;
 class QFrame;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -155,6 +156,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -163,6 +165,8 @@ private:
     void buildCard();
     void buildGrid();
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QString& key);
+    bool isRecordMoveKey(const QKeyEvent& key) const;
+    void installCardKeys();
     void toolbarClick(CommandOrigin origin, const QString& key);
     void openBook();
     // Says why the book cannot be opened and, where Repair can help, offers it.
@@ -181,7 +185,13 @@ private:
     bool m_restoredPosition = false;
     QTimer* m_frameWait = nullptr;
     int m_frameChecks = 0;
+    int m_fitHeld = 0; // checks in a row that found the window fitted
+    // The outer rectangle of the window in its normal state, as the user last had it: what is
+    // stored, also for a maximized window, which comes back maximized.
+    std::optional<QRect> m_normalOuter;
+    QRect normalOuter() const;
     void restoreGeometry();
+    void restoreOuter(const WindowGeometry& stored);
     void waitForFrame();
     // The shape the card was last laid out for.
     struct LaidOutFor {

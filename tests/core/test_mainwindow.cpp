@@ -8,11 +8,14 @@
 #include "core/StatusPanels.h"
 #include "platform/engine/Database.h"
 #include "platform/engine/DataSource.h"
+#include "platform/report/PrinterDialog.h"
 #include "platform/ui/Geometry.h"
 #include "StartedProgram.h"
 #include "TestSupport.h"
 
 #include <functional>
+#include <memory>
+#include <QAbstractButton>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -23,7 +26,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -73,6 +80,36 @@ QString storedCity(const StartedProgram& program, const QString& last) {
     return db->scalar(QStringLiteral("SELECT city FROM PhoneBK WHERE name = ?"), {last}).toString();
 }
 
+// The program with its window shown and active, as a user has it; its book holds `contacts`
+// last names ("N00", "N01", ...) in that order.
+std::unique_ptr<StartedProgram> activeProgram(int contacts = 3) {
+    QList<QVariantMap> book;
+    for (int i = 0; i < contacts; ++i)
+        book.append(test::contactNamed(QStringLiteral("N%1").arg(i, 2, 10, QLatin1Char('0')),
+                                       QStringLiteral("F")));
+    auto program = std::make_unique<StartedProgram>(test::ProgramSetup{.contacts = book});
+    // The help file and the address book's templates, as they lie beside the program.
+    for (const char* shipped : {"CORVANEL.hlp", "combook1.rpt", "combook2.rpt"}) {
+        const QString name = QString::fromLatin1(shipped);
+        QFile::copy(QDir(qEnvironmentVariable("QUILLORY_ASSETS")).filePath(name),
+                    program->folder.file(name));
+    }
+    program->main->show();
+    if (!QTest::qWaitForWindowActive(program->main))
+        return nullptr;
+    return program;
+}
+
+// The windows of the program shown now, by name.
+QStringList shownWindows() {
+    QStringList names;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible())
+            names.append(window->objectName());
+    }
+    return names;
+}
+
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -111,6 +148,17 @@ private Q_SLOTS:
     void sessionEndAsksOnlyWhenAllowed_data();
     void sessionEndAsksOnlyWhenAllowed();
     void windowGeometryRoundTrips();
+    void maximizedWindowComesBackMaximized();
+    void keysMoveTheCard_data();
+    void keysMoveTheCard();
+    void commandKeysOpenTheirWindows_data();
+    void commandKeysOpenTheirWindows();
+    void newAndSaveByKeys();
+    void altLettersOpenMenusAndNeverType_data();
+    void altLettersOpenMenusAndNeverType();
+    void escapeClosesWindows_data();
+    void escapeClosesWindows();
+    void gridColumnsNamedForUsers();
     void centerFormAllowsNegativeCoordinates();
     // Runs the application's event loop to its end: kept last.
     void sessionEndWritesTheTyping();
@@ -209,7 +257,6 @@ void TestMainWindow::menuTree() {
     auto* action = program.main->findChild<QAction*>(name);
     QVERIFY2(action, qPrintable(name));
     QCOMPARE(action->text(), caption);
-    QVERIFY(action->shortcut().isEmpty());
     QVERIFY(!action->isCheckable());
     auto* menu = program.main->findChild<QMenu*>(parent);
     QVERIFY(menu);
@@ -517,7 +564,6 @@ void TestMainWindow::gridHiddenWithItsColumns() {
     QCOMPARE(grid->model()->rowCount(), 3);
     QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(),
              QStringLiteral("Contact Type"));
-    QCOMPARE(grid->model()->headerData(23, Qt::Horizontal).toString(), QStringLiteral("extra8"));
     QCOMPARE(grid->model()->index(0, 1).data().toString(), QStringLiteral("Brown"));
     QCOMPARE(grid->model()->index(2, 2).data().toString(), QStringLiteral("Anna"));
 }
@@ -736,6 +782,255 @@ void TestMainWindow::windowGeometryRoundTrips() {
         QVERIFY2(stored.contains("Width=12000") && stored.contains("Height=9000"),
                  stored.constData());
     }
+}
+
+void TestMainWindow::keysMoveTheCard_data() {
+    QTest::addColumn<QString>("box"); // where the caret is
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<int>("position");     // of the card afterwards, or
+    QTest::addColumn<bool>("boxKeepsKey"); // the box uses the key for itself
+    const QKeySequence down(Qt::Key_PageDown), up(Qt::Key_PageUp);
+    const QKeySequence first(Qt::CTRL | Qt::Key_Home), last(Qt::CTRL | Qt::Key_End);
+    for (const char* box : {"Text1", "Text4", "Text10", "CboContact"}) {
+        QTest::addRow("%s PageDown", box) << box << down << 4 << false;
+        QTest::addRow("%s PageUp", box) << box << up << 2 << false;
+        QTest::addRow("%s Ctrl+Home", box) << box << first << 1 << false;
+        QTest::addRow("%s Ctrl+End", box) << box << last << 40 << false;
+    }
+    // The remarks and the grid page through their own lines.
+    for (const char* box : {"Text11", "DBGrid2"}) {
+        QTest::addRow("%s PageDown", box) << box << down << 4 << true;
+        QTest::addRow("%s PageUp", box) << box << up << 2 << true;
+    }
+}
+
+void TestMainWindow::keysMoveTheCard() {
+    QFETCH(QString, box);
+    QFETCH(QKeySequence, key);
+    QFETCH(int, position);
+    QFETCH(bool, boxKeepsKey);
+    const auto program = activeProgram(40);
+    QVERIFY(program);
+    frmMain& main = *program->main;
+    main.mnuDown->trigger();
+    main.mnuDown->trigger();
+    QCOMPARE(main.PositionLBL->text(), QStringLiteral("3"));
+    if (box == QLatin1String("DBGrid2"))
+        main.Toolbar2->clickButton(21);
+    auto* focus = main.findChild<QWidget*>(box);
+    QVERIFY(focus && focus->isVisible());
+    focus->setFocus();
+
+    QTest::keySequence(focus, key);
+
+    const bool windowMoved = main.PositionLBL->text() == QString::number(position);
+    QVERIFY2(windowMoved != boxKeepsKey, qPrintable(main.PositionLBL->text()));
+    QCOMPARE(main.Text1->text(), QStringLiteral("N%1").arg(main.PositionLBL->text().toInt() - 1, 2,
+                                                           10, QLatin1Char('0')));
+    QVERIFY(program->boxes.asked().isEmpty());
+}
+
+void TestMainWindow::commandKeysOpenTheirWindows_data() {
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<QString>("menuItem"); // whose window the key opens
+    QTest::newRow("Find") << QKeySequence(QKeySequence::Find) << "mnuSearch";
+    QTest::newRow("Print") << QKeySequence(QKeySequence::Print) << "mnuPrint";
+    QTest::newRow("Help contents") << QKeySequence(QKeySequence::HelpContents) << "mnuHelpfile";
+    // Where the desktop's key scheme has a key to quit, it is this one.
+    QTest::newRow("Quit") << QKeySequence(Qt::CTRL | Qt::Key_Q) << "mnuExit";
+}
+
+void TestMainWindow::commandKeysOpenTheirWindows() {
+    QFETCH(QKeySequence, key);
+    QFETCH(QString, menuItem);
+    // What a command shows: its modal dialog, a window of its own or a question.
+    QStringList seen;
+    auto opened = [&](const std::function<void()>& act) {
+        seen.clear();
+        const QStringList before = shownWindows();
+        test::ModalScript dialogs([&](QDialog& dialog) { seen.append(dialog.objectName()); });
+        act();
+        for (const QString& window : shownWindows()) {
+            if (!before.contains(window))
+                seen.append(window);
+        }
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->objectName() == QLatin1String("HelpWindow"))
+                window->close();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    const auto program = activeProgram();
+    QVERIFY(program);
+    frmMain& main = *program->main;
+    program->boxes.answer(ui::Answer::No);
+    opened([&] { main.findChild<QAction*>(menuItem)->trigger(); });
+    const QStringList byMenu = seen;
+    program->boxes.answer(ui::Answer::No);
+    const qsizetype asked = program->boxes.asked().size();
+    main.Text2->setFocus();
+
+    opened([&] { QTest::keySequence(main.Text2, key); });
+
+    QVERIFY2(!byMenu.isEmpty() || asked > 0, qPrintable(menuItem));
+    QCOMPARE(seen, byMenu);
+    QCOMPARE(program->boxes.asked().size(), 2 * asked);
+    QVERIFY(main.isVisible());
+}
+
+void TestMainWindow::newAndSaveByKeys() {
+    const auto program = activeProgram();
+    QVERIFY(program);
+    frmMain& main = *program->main;
+    main.Text4->setFocus();
+
+    QTest::keySequence(main.Text4, QKeySequence::New);
+    QVERIFY(main.Text1->text().isEmpty());
+    QTest::keyClicks(main.Text1, QStringLiteral("Quist"));
+    QTest::keyClicks(main.Text4, QStringLiteral("Oslo"));
+    QTest::keySequence(main.Text4, QKeySequence::Save);
+
+    QCOMPARE(storedCity(*program, QStringLiteral("Quist")), QStringLiteral("Oslo"));
+}
+
+void TestMainWindow::altLettersOpenMenusAndNeverType_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("letter");
+    QTest::addColumn<QString>("menu"); // opened by the letter; none for a letter no menu has
+    for (const char* box : {"Text4", "Text11", "CboContact"}) {
+        QTest::addRow("%s Alt+F", box) << box << int(Qt::Key_F) << "mnuFile";
+        QTest::addRow("%s Alt+D", box) << box << int(Qt::Key_D) << "mnuData";
+        QTest::addRow("%s Alt+U", box) << box << int(Qt::Key_U) << "mnuUtil";
+        QTest::addRow("%s Alt+H", box) << box << int(Qt::Key_H) << "mnuHelp";
+        QTest::addRow("%s Alt+P", box) << box << int(Qt::Key_P) << "";
+        QTest::addRow("%s Alt+Q", box) << box << int(Qt::Key_Q) << "";
+    }
+}
+
+void TestMainWindow::altLettersOpenMenusAndNeverType() {
+    QFETCH(QString, box);
+    QFETCH(int, letter);
+    QFETCH(QString, menu);
+    const auto program = activeProgram();
+    QVERIFY(program);
+    frmMain& main = *program->main;
+    auto* focus = main.findChild<QWidget*>(box);
+    focus->setFocus();
+    const auto cardText = [&] {
+        QStringList texts = {main.CboContact->currentText(), main.Text11->toPlainText()};
+        for (QLineEdit* line : main.card->findChildren<QLineEdit*>())
+            texts.append(line->text());
+        return texts;
+    };
+    const QStringList before = cardText();
+
+    QTest::keyClick(focus, Qt::Key(letter), Qt::AltModifier);
+
+    QWidget* popup = QApplication::activePopupWidget();
+    QCOMPARE(popup ? popup->objectName() : QString(), menu);
+    if (popup)
+        popup->close();
+    QCOMPARE(cardText(), before);
+    QVERIFY(!main.Data1->hasPendingEdits());
+}
+
+void TestMainWindow::escapeClosesWindows_data() {
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("help") << QKeySequence(QKeySequence::HelpContents) << "HelpWindow";
+    QTest::newRow("print preview") << QKeySequence(QKeySequence::Print) << "frmPreview";
+}
+
+void TestMainWindow::escapeClosesWindows() {
+    QFETCH(QKeySequence, key);
+    QFETCH(QString, window);
+    const auto program = activeProgram();
+    QVERIFY(program);
+    // The printing options print the address book on the printer chosen, which opens its
+    // preview.
+    report::PrinterDialogService::setResponder([](const auto&, QPrinter&) { return true; });
+    const auto restore = qScopeGuard([] { report::PrinterDialogService::setResponder({}); });
+    test::ModalScript printing([](QDialog& dialog) {
+        if (auto* book = dialog.findChild<QAbstractButton*>(QStringLiteral("OptAdd"))) {
+            book->click();
+            dialog.findChild<QAbstractButton*>(QStringLiteral("Command1"))->click();
+        }
+    });
+    QTest::keySequence(program->main->Text1, key);
+    QPointer<QWidget> opened;
+    QTRY_VERIFY(opened = [&]() -> QWidget* {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == window && w->isVisible())
+                return w;
+        }
+        return nullptr;
+    }());
+    opened->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), opened.data());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+
+    QTRY_VERIFY(!opened || !opened->isVisible());
+    QVERIFY(program->main->isVisible());
+}
+
+void TestMainWindow::gridColumnsNamedForUsers() {
+    QVariantMap contact = test::contactNamed(QStringLiteral("Lund"), QStringLiteral("Eva"));
+    contact.insert(QStringLiteral("extra6"), QStringLiteral("www.lund.example"));
+    StartedProgram program({.contacts = QList{contact}});
+    frmMain& main = *program.main;
+    main.Toolbar2->clickButton(21);
+    QAbstractItemModel* grid = main.DBGrid2->model();
+
+    QStringList headers;
+    for (int column = 0; column < grid->columnCount(); ++column)
+        headers.append(grid->headerData(column, Qt::Horizontal).toString());
+    // No column is headed by a field's internal name, and each can be told from the others.
+    const QRegularExpression internalName(QStringLiteral("^extra\\d$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    QCOMPARE(headers.filter(internalName), QStringList());
+    QCOMPARE(QSet<QString>(headers.begin(), headers.end()).size(), headers.size());
+    // The web page's column is headed as its box on the card is.
+    const qsizetype webPage = [&] {
+        for (int column = 0; column < grid->columnCount(); ++column) {
+            if (grid->index(0, column).data().toString() == main.Text18->text())
+                return column;
+        }
+        return -1;
+    }();
+    QVERIFY(webPage >= 0);
+    QCOMPARE(headers[webPage] + QLatin1Char(':'),
+             main.fieldLabels.value(QStringLiteral("Text18"))->text());
+}
+
+void TestMainWindow::maximizedWindowComesBackMaximized() {
+    TempProgramFolder folder;
+    const QByteArray normal = "Left=750\r\nTop=600\r\nWidth=11250\r\nHeight=8250\r\n";
+    folder.write(QStringLiteral("Corvanel.win"), "[User Prefs]\r\n" + normal);
+    // Quits with the window as the user leaves it; what the file keeps.
+    const auto quit = [&](StartedProgram& program) {
+        program.boxes.answer(ui::Answer::No);
+        program.main->close();
+        return folder.read(QStringLiteral("Corvanel.win"));
+    };
+    {
+        StartedProgram program(folder);
+        program.main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(program.main));
+        QTRY_COMPARE(program.main->frameGeometry(), QRect(50, 40, 750, 550));
+        program.main->showMaximized();
+        QTRY_VERIFY(program.main->frameGeometry() != QRect(50, 40, 750, 550));
+        const QByteArray stored = quit(program);
+        QVERIFY2(stored.contains(normal + "Maximized=True"), stored.constData());
+    }
+    StartedProgram program(folder);
+    program.main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(program.main));
+    QVERIFY(program.main->isMaximized());
+    program.main->showNormal();
+    QTRY_COMPARE(program.main->frameGeometry(), QRect(50, 40, 750, 550));
+    const QByteArray stored = quit(program);
+    QVERIFY2(stored.contains(normal + "Maximized=False"), stored.constData());
 }
 
 void TestMainWindow::centerFormAllowsNegativeCoordinates() {

@@ -19,6 +19,7 @@
 #include <QHelpSearchResultWidget>
 #include <QLineEdit>
 #include <QPointer>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -143,6 +144,7 @@ HelpWindow::HelpWindow(const QString& helpFile, QWidget* parent)
     setObjectName(QStringLiteral("HelpWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Quillory Help"));
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
 
     m_engine = std::make_unique<QHelpEngine>(m_collectionDir.filePath(QStringLiteral("help.qhc")));
     m_engine->setReadOnly(false);

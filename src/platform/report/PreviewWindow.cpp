@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -225,6 +226,7 @@ PreviewWindow::PreviewWindow(std::unique_ptr<PageSource> pages, QWidget* parent)
     QAction* pdf = addCommand(QStringLiteral("actExportPdf"), QStringLiteral("Export PDF"),
                               drawIcon(Picture::Pdf), {}, &PreviewWindow::exportPdf);
     tools->addAction(pdf);
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
 
     m_pageLabel = new QLabel(this);
     m_pageLabel->setObjectName(QStringLiteral("lblPage"));
