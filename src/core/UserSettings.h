@@ -59,7 +59,7 @@ struct WindowGeometry {
     std::optional<double> height;
     // Whether the window was maximized; the four measures then hold the size it comes back to
     // when the user restores it.
-    std::optional<bool> maximized;
+    std::optional<bool> maximized = std::nullopt;
     bool operator==(const WindowGeometry&) const = default;
 };
 
