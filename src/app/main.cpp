@@ -1,13 +1,14 @@
 // Quillory: an address and phone book for one person's contacts.
 
+#include "app/HomeLock.h"
 #include "app/Registration.h"
 #include "core/AppContext.h"
 #include "core/ContactRecord.h"
+#include "core/frmMain.h"
 #include "core/frmSplash.h"
 #include "core/ProgramInfo.h"
 #include "core/SettingsStore.h"
 #include "exchange/CommandLine.h"
-#include "platform/engine/Database.h"
 #include "platform/files/FileOps.h"
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
@@ -15,11 +16,14 @@
 #include "platform/report/ReportSource.h"
 #include "platform/ui/MessageBox.h"
 #include "printing/Envelope.h"
+#include "printing/frmLabel.h"
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -87,14 +91,12 @@ int writeReport(const QCommandLineParser& parser, const QCommandLineOption& repo
                                               QStringLiteral("At most two --sort fields."));
             request.sortFields = {sorts.value(0), sorts.value(1)};
         }
-        // Address labels are printed from a copy of the book, as the label dialog makes one;
-        // a copy left by the dialog is used as it is, with the print flags it was made with.
-        const QString printCopy = folder.file(QStringLiteral("\\print.mdb"));
+        // Address labels are printed from a copy of the book, made afresh for every run as the
+        // label dialog makes one, so that the book's latest edits are printed and nothing an
+        // earlier print left in a copy is.
         if (quillory::report::loadTemplate(quillory::report::findTemplate(name, folder))
-                    .database.compare(QStringLiteral("print.mdb"), Qt::CaseInsensitive) == 0 &&
-            !QFileInfo::exists(printCopy))
-            quillory::engine::CompactDatabase(folder.file(quillory::contact::file::Book),
-                                              printCopy);
+                .database.compare(QStringLiteral("print.mdb"), Qt::CaseInsensitive) == 0)
+            quillory::makePrintCopy(folder);
         // Label sheets are moved by the printer calibration the user saved; with no window, a
         // settings file that cannot be used is told on the error stream.
         quillory::ui::MessageBoxService::setResponder([](const quillory::ui::MessageRequest& box) {
@@ -104,8 +106,8 @@ int writeReport(const QCommandLineParser& parser, const QCommandLineOption& repo
         quillory::UserSettings settings;
         quillory::SettingsStore(folder.path()).load(settings);
         request.labelOffset = QPointF(settings.labelOffsetX, settings.labelOffsetY);
+        request.leaveBlank = blanks;
         const auto source = quillory::report::openReport(request, folder);
-        source->leaveBlank(blanks);
         quillory::report::writePdf(*source, parser.value(pdf));
     } catch (const quillory::PlatformError& error) {
         std::fprintf(
@@ -117,6 +119,39 @@ int writeReport(const QCommandLineParser& parser, const QCommandLineOption& repo
         return 1;
     }
     return 0;
+}
+
+// Says that the book of `folder` is open in a program already running, after asking that
+// program to bring its window forward.
+int tellOpenElsewhere(const quillory::ProgramFolder& folder) {
+    const bool cameForward = quillory::HomeLock::askToComeForward(folder.path());
+    const QString book = QDir::toNativeSeparators(folder.file(quillory::contact::file::Book));
+    const QString text =
+        cameForward
+            ? QStringLiteral("The address book \"%1\" is already open in another Quillory "
+                             "window, which has been brought forward.")
+                  .arg(book)
+            : QStringLiteral("The address book \"%1\" is already open in another Quillory "
+                             "window, which did not answer. Close that Quillory before you start "
+                             "it again on this book.")
+                  .arg(book);
+    std::fprintf(stderr, "quillory: %s\n", qPrintable(text));
+    quillory::ui::MessageBoxService::inform(text, {}, quillory::ui::Icon::Information);
+    return 0;
+}
+
+// Brings the running program's window to the front, with the dialog the user is in above it.
+void bringForward(quillory::AppContext& app, QWidget& splash) {
+    QWidget* window = app.hasMainWindow() ? &app.mainWindow() : &splash;
+    if (!window->isVisible())
+        return;
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->raise();
+    window->activateWindow();
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        dialog->raise();
+        dialog->activateWindow();
+    }
 }
 
 } // namespace
@@ -270,11 +305,17 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    // A second window on the same book would keep its own card, and the last to save would
+    // win: the program already running on this folder is brought forward instead.
+    const std::unique_ptr<quillory::HomeLock> homeLock = quillory::HomeLock::take(folder->path());
+    if (!homeLock)
+        return tellOpenElsewhere(*folder);
     quillory::AppContext app(*folder);
     quillory::registerAllCommands(app);
 
     quillory::frmSplash splash(app);
     app.setSplash(&splash);
+    homeLock->setComeForward([&app, &splash] { bringForward(app, splash); });
     if (parser.isSet(exitOption)) {
         QObject::connect(&splash, &quillory::frmSplash::started, &application,
                          [] { QTimer::singleShot(0, [] { QApplication::exit(0); }); });

@@ -1,12 +1,15 @@
 #include "browse/Form1.h"
 
+#include "browse/ImageCodec.h"
 #include "platform/ui/Geometry.h"
 
 #include <algorithm>
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
 
@@ -26,6 +29,8 @@ constexpr double MinimumWidth = ButtonLeft + ButtonWidth + ButtonLeft;
 // The note shown in place of a missing photo.
 constexpr double NoPhotoWidth = 2880;
 constexpr double NoPhotoHeight = 1440;
+// The viewer shows a photo at least this many times as large as the card does.
+constexpr int EnlargedFromCard = 2;
 
 } // namespace
 
@@ -49,54 +54,107 @@ Form1::Form1(QWidget* parent) : QDialog(parent) {
     Image1->resize(0, 0);
 }
 
-void Form1::setPicture(const QPixmap& picture) {
-    if (picture.isNull()) {
+void Form1::setPhoto(const QByteArray& stored, const QSize& onCard) {
+    m_stored = stored;
+    m_onCard = onCard;
+    m_natural = images::pictureSize(stored);
+    Image1->clear();
+    if (!m_natural.isValid()) {
         // A contact without a photo: a quiet note of a modest size instead of an empty window.
-        Image1->clear();
+        m_stored.clear();
         Image1->setText(QStringLiteral("No photo"));
         m_natural = ui::twipsToPixels(QRectF(0, 0, NoPhotoWidth, NoPhotoHeight)).size();
-    } else {
-        Image1->setPixmap(picture);
-        m_natural = picture.deviceIndependentSize().toSize();
     }
+    m_shown = m_natural;
     Image1->resize(m_natural);
 }
 
+namespace {
+
+QMargins frameMargins(const QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QRect inner = window.geometry();
+    return {inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+            frame.bottom() - inner.bottom()};
+}
+
+bool fitsInto(const QSize& size, const QSize& room) {
+    return size.width() <= room.width() && size.height() <= room.height();
+}
+
+} // namespace
+
+QSize Form1::pictureSize(const QSize& room) const {
+    if (m_stored.isEmpty())
+        return m_natural;
+    // The viewer is for seeing the photo large: never smaller than twice the card's picture.
+    QSize size = m_natural;
+    const QSize larger = m_onCard * EnlargedFromCard;
+    if (m_natural.width() < larger.width() && m_natural.height() < larger.height())
+        size = images::fittedSize(m_natural, larger);
+    // Enlarged no further than the screen holds; a photo that is itself larger opens
+    // maximised, and is read at the size of the screen.
+    if (!fitsInto(size, room))
+        size = fitsInto(m_natural, room) ? images::fittedSize(m_natural, room) : m_natural;
+    return size;
+}
+
 void Form1::Form_Activate() {
-    // 1. The window as wide as the picture and 800 higher.
     setWindowState(windowState() & ~Qt::WindowMaximized);
-    Image1->resize(m_natural);
-    const int width = std::max(Image1->width(), ui::twipsToPixels(MinimumWidth));
-    resize(width, Image1->height() + ui::twipsToPixels(ExtraHeight));
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    // A window shown for the first time has no frame yet: the main window's tells how large
+    // the one to come will be.
+    QMargins border = frameMargins(*this);
+    if (border.isNull() && parentWidget() != nullptr)
+        border = frameMargins(*parentWidget()->window());
+    const QRect available = screen != nullptr ? screen->availableGeometry().marginsRemoved(border)
+                                              : QRect(QPoint(0, 0), m_natural);
+    const QSize room(available.width(),
+                     std::max(1, available.height() - ui::twipsToPixels(ExtraHeight)));
+    m_shown = pictureSize(room);
+    if (!m_stored.isEmpty()) {
+        // Read once, at the size it is shown at (a maximised window's size is the screen's).
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        const QSize largest =
+            fitsInto(m_shown, room) ? m_shown : images::fittedSize(m_natural, room);
+        const QImage picture =
+            images::decodeStored(m_stored, (QSizeF(largest) * devicePixelRatioF()).toSize());
+        if (picture.isNull())
+            Image1->setText(QStringLiteral("This photo cannot be shown"));
+        else
+            Image1->setPixmap(QPixmap::fromImage(picture));
+    }
+    // 1. The window as wide as the picture and 800 higher.
+    const int width = std::max(m_shown.width(), ui::twipsToPixels(MinimumWidth));
+    resize(width, m_shown.height() + ui::twipsToPixels(ExtraHeight));
     // 2.
     ui::CenterForm(*this);
     // 3. Larger than the screen's working area (frame included where it is known): maximised.
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (screen != nullptr) {
-        const QRect frame = frameGeometry();
-        const QRect inner = geometry();
-        const QMargins border(inner.left() - frame.left(), inner.top() - frame.top(),
-                              frame.right() - inner.right(), frame.bottom() - inner.bottom());
-        const QRect available = screen->availableGeometry();
-        if (frame.width() > available.width() || frame.height() > available.height()) {
+        const QSize outer = size().grownBy(border);
+        if (outer.width() > screen->availableGeometry().width() ||
+            outer.height() > screen->availableGeometry().height()) {
             // Put on the working area first: the window then fits even where nothing carries
             // the request to maximise out (no window manager), and is restored to a size that
             // fits the screen.
-            setGeometry(available.marginsRemoved(border));
+            setGeometry(available);
             setWindowState(windowState() | Qt::WindowMaximized);
         }
     }
     // 4.
-    stretchIfMaximized();
+    placePicture();
 }
 
-void Form1::stretchIfMaximized() {
-    if (!isMaximized()) {
-        Image1->resize(m_natural);
-        return;
+void Form1::placePicture() {
+    const int top = ui::twipsToPixels(ImageTop);
+    QSize size = m_shown;
+    if (isMaximized()) {
+        // Fitted into the window below the button, its shape kept.
+        const QSize area(width(), std::max(1, height() - ui::twipsToPixels(ExtraHeight)));
+        size = m_stored.isEmpty() ? area : images::fittedSize(m_natural, area);
     }
-    Image1->resize(width(), Image1->height());
-    Image1->resize(Image1->width(), std::max(0, height() - ui::twipsToPixels(ExtraHeight)));
+    Image1->setGeometry((width() - size.width()) / 2, top, size.width(), size.height());
 }
 
 void Form1::showEvent(QShowEvent* event) {
@@ -109,13 +167,13 @@ void Form1::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     // A maximised window gets its final size from the window system some time after it was
     // asked for; the picture follows it.
-    stretchIfMaximized();
+    placePicture();
 }
 
 void Form1::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
-        stretchIfMaximized();
+        placePicture();
 }
 
 } // namespace quillory

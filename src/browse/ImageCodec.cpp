@@ -1,8 +1,10 @@
 #include "browse/ImageCodec.h"
 
 #include "browse/metafile/MetafileRenderer.h"
+#include "core/PhotoBytes.h"
 
 #include <cstring>
+#include <memory>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
@@ -15,7 +17,7 @@ namespace quillory::images {
 namespace {
 
 // The formats Qt decodes for us. A picture file is taken by its contents, so a bitmap named
-// ".jpg" still loads; PNG is here because the photos are stored that way.
+// ".jpg" still loads.
 bool isQtPictureFormat(const QByteArray& format) {
     return format == "bmp" || format == "jpeg" || format == "jpg" || format == "gif" ||
            format == "png";
@@ -35,7 +37,8 @@ ReadResult failure(const QString& name, const QString& reason) {
 }
 
 QString notAPicture() {
-    return QStringLiteral("It is not a Windows bitmap, JPEG, GIF or Windows metafile picture.");
+    return QStringLiteral(
+        "It is not a Windows bitmap, JPEG, PNG, GIF or Windows metafile picture.");
 }
 
 // The renderer library, loaded on the first metafile and kept for the rest of the run.
@@ -105,13 +108,19 @@ ReadResult readMetafile(const QByteArray& bytes, const QString& name) {
     return {image.convertToFormat(QImage::Format_ARGB32), {}};
 }
 
+// A picture file is held whole in memory (a metafile to be drawn, a JPEG or PNG to be stored as
+// it is); one larger than the allocation limit is not.
+bool tooLarge(const QIODevice& device) {
+    const qint64 limit = allocationLimitBytes();
+    return limit > 0 && device.size() > limit;
+}
+
 ReadResult readFrom(QIODevice& device, const QString& name) {
     const QByteArray head = device.peek(32);
     if (head.isEmpty())
         return failure(name, QStringLiteral("The file is empty."));
     if (looksLikeMetafile(head)) {
-        const qint64 limit = allocationLimitBytes();
-        if (limit > 0 && device.size() > limit)
+        if (tooLarge(device))
             return failure(name, QStringLiteral("The picture is too large."));
         return readMetafile(device.readAll(), name);
     }
@@ -127,6 +136,41 @@ ReadResult readFrom(QIODevice& device, const QString& name) {
     return {image, {}};
 }
 
+// A reader of Qt's formats over `buffer`, turning pictures upright; null for other bytes.
+std::unique_ptr<QImageReader> qtReader(QBuffer& buffer) {
+    const QByteArray format = QImageReader::imageFormat(&buffer);
+    if (!isQtPictureFormat(format))
+        return nullptr;
+    auto reader = std::make_unique<QImageReader>(&buffer, format);
+    reader->setAutoTransform(true);
+    return reader;
+}
+
+bool turnedOnItsSide(const QImageReader& reader) {
+    return (reader.transformation() & QImageIOHandler::TransformationRotate90) != 0;
+}
+
+// The size of the picture upright, from the header alone; invalid when the header is not read.
+QSize uprightSize(const QImageReader& reader) {
+    const QSize stored = reader.size();
+    if (!stored.isValid() || stored.isEmpty())
+        return {};
+    return turnedOnItsSide(reader) ? stored.transposed() : stored;
+}
+
+QImage scaledTo(const QImage& image, const QSize& size) {
+    return image.isNull() || image.size() == size
+               ? image
+               : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage fittedImage(const QImage& image, const QSize& within) {
+    return scaledTo(image, fittedSize(image.size(), within));
+}
+
+// Pictures above this many pixels are decoded on the decoder's thread.
+constexpr qint64 LargePicturePixels = 2'000'000;
+
 } // namespace
 
 bool looksLikeMetafile(const QByteArray& bytes) {
@@ -141,13 +185,39 @@ bool looksLikeMetafile(const QByteArray& bytes) {
            byte(3) == 0 && byte(4) == 0 && (byte(5) == 1 || byte(5) == 3);
 }
 
-ReadResult readPictureFile(const QString& path) {
+PictureFile readPictureFile(const QString& path) {
     if (path.isEmpty())
         return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return failure(path, file.errorString());
-    return readFrom(file, path);
+        return {{}, {}, cannotRead(path, file.errorString())};
+    if (file.size() == 0)
+        return {{}, {}, cannotRead(path, QStringLiteral("The file is empty."))};
+    if (tooLarge(file))
+        return {{}, {}, cannotRead(path, QStringLiteral("The picture is too large."))};
+    PictureFile picture{file.readAll(), {}, {}};
+    if (file.error() != QFileDevice::NoError)
+        return {{}, {}, cannotRead(path, file.errorString())};
+    if (looksLikeMetafile(picture.bytes)) {
+        const ReadResult drawn = readMetafile(picture.bytes, path);
+        if (!drawn.ok())
+            return {{}, {}, drawn.error};
+        picture.size = drawn.image.size();
+        return picture;
+    }
+    QBuffer buffer(&picture.bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const std::unique_ptr<QImageReader> reader = qtReader(buffer);
+    if (!reader)
+        return {{}, {}, cannotRead(path, notAPicture())};
+    picture.size = uprightSize(*reader);
+    if (!picture.size.isValid())
+        return {{}, {}, cannotRead(path, reader->errorString())};
+    return picture;
+}
+
+QString cannotRead(const QString& name, const QString& reason) {
+    return failure(name, reason).error;
 }
 
 ReadResult readPicture(const QByteArray& bytes, const QString& name) {
@@ -155,6 +225,17 @@ ReadResult readPicture(const QByteArray& bytes, const QString& name) {
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     return readFrom(buffer, name);
+}
+
+QByteArray storedBytes(const QByteArray& fileBytes) {
+    if (fileBytes.isEmpty())
+        return {};
+    QBuffer buffer;
+    buffer.setData(fileBytes);
+    buffer.open(QIODevice::ReadOnly);
+    if (contact::keptAsFileBytes(QImageReader::imageFormat(&buffer)))
+        return fileBytes;
+    return encodeStored(readPicture(fileBytes, {}).image);
 }
 
 QByteArray encodeStored(const QImage& image) {
@@ -168,10 +249,73 @@ QByteArray encodeStored(const QImage& image) {
     return bytes;
 }
 
-QImage decodeStored(const QByteArray& bytes) {
+QSize pictureSize(const QByteArray& bytes) {
     if (bytes.isEmpty())
         return {};
-    return readPicture(bytes, {}).image;
+    if (looksLikeMetafile(bytes))
+        return readPicture(bytes, {}).image.size();
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const std::unique_ptr<QImageReader> reader = qtReader(buffer);
+    return reader ? uprightSize(*reader) : QSize();
+}
+
+QSize fittedSize(const QSize& natural, const QSize& within) {
+    if (within.isEmpty() || natural.isEmpty())
+        return natural;
+    return natural.scaled(within, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+QImage decodeStored(const QByteArray& bytes, const QSize& within) {
+    if (bytes.isEmpty())
+        return {};
+    if (looksLikeMetafile(bytes))
+        return fittedImage(readPicture(bytes, {}).image, within);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const std::unique_ptr<QImageReader> reader = qtReader(buffer);
+    if (!reader)
+        return {};
+    const QSize upright = uprightSize(*reader);
+    const QSize target = fittedSize(upright, within);
+    // The reader scales before it turns the picture upright. Enlarging is left to the end.
+    if (upright.isValid() && target.width() < upright.width())
+        reader->setScaledSize(turnedOnItsSide(*reader) ? target.transposed() : target);
+    QImage image;
+    if (!reader->read(&image))
+        return {};
+    return target.isValid() ? scaledTo(image, target) : fittedImage(image, within);
+}
+
+PictureDecoder::PictureDecoder(QObject* parent) : QObject(parent) {
+    m_worker.setMaxThreadCount(1);
+}
+
+PictureDecoder::~PictureDecoder() {
+    m_worker.clear();
+    m_worker.waitForDone();
+}
+
+std::optional<QImage> PictureDecoder::request(const QByteArray& bytes, const QSize& size,
+                                              const QSize& within) {
+    const quint64 ticket = ++m_latest;
+    // A request not yet begun is of no use any more; one being read is let finish unheard.
+    m_worker.clear();
+    if (!size.isValid() || qint64(size.width()) * size.height() <= LargePicturePixels)
+        return decodeStored(bytes, within);
+    m_worker.start([this, ticket, bytes, within] {
+        QImage picture = decodeStored(bytes, within);
+        QMetaObject::invokeMethod(
+            this,
+            [this, ticket, picture = std::move(picture)] {
+                if (ticket == m_latest)
+                    Q_EMIT decoded(picture);
+            },
+            Qt::QueuedConnection);
+    });
+    return std::nullopt;
 }
 
 } // namespace quillory::images

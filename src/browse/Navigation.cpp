@@ -1,6 +1,7 @@
 #include "browse/Navigation.h"
 
 #include "core/CardMessages.h"
+#include "core/CardPlace.h"
 #include "core/ContactRecord.h"
 #include "core/frmMain.h"
 #include "core/StatusPanels.h"
@@ -25,6 +26,15 @@ bool noRows(const engine::DataSource& data) {
     return !data.isOpen() || (data.rowCount() == 0 && !data.isAdding());
 }
 
+// Stores the display name with the card being left. A new card the user has not typed into is
+// left untouched, so the move drops it: its display name alone would make an empty contact.
+void storeDisplayName(frmMain& main) {
+    const engine::DataSource& data = *main.Data1;
+    if (data.isAdding() && !data.hasPendingEdits())
+        return;
+    main.StoreDisplayName();
+}
+
 } // namespace
 
 bool writeOrReport(frmMain& main, const std::function<void()>& step) {
@@ -41,7 +51,7 @@ bool writeOrReport(frmMain& main, const std::function<void()>& step) {
     }
 }
 
-void addNew(frmMain& main, CommandOrigin origin) {
+void addNew(frmMain& main, [[maybe_unused]] CommandOrigin origin) {
     engine::DataSource& data = *main.Data1;
     if (!data.isOpen())
         return;
@@ -49,10 +59,8 @@ void addNew(frmMain& main, CommandOrigin origin) {
         return;
     // The card is blank now; the panel must not go on naming the contact left.
     main.ShowContactStatus();
-    if (origin == CommandOrigin::Toolbar1)
-        main.Text1->setFocus();
-    else
-        main.CboContact->setFocus();
+    // Whichever way New was given, typing goes on with the last name, the card's first field.
+    main.Text1->setFocus();
 }
 
 void save(frmMain& main) {
@@ -69,18 +77,17 @@ void save(frmMain& main) {
             main.ShowContactStatus();
         return;
     }
-    if (!writeOrReport(main, [&] { data.moveNext(); }))
+    // The card is written where it stands, then the book is opened again in the user's view
+    // with the saved contact on the card.
+    CardPlace place = cardPlace(main);
+    if (!writeOrReport(main, [&] { data.update(); }))
         return;
+    place.contact = data.rowId();
     try {
-        data.setRecordSource(contact::source::Sorted);
-        data.refresh();
+        reopenAt(main, place);
     } catch (const PlatformError&) {
         // The contact is stored; a failed re-query leaves the book closed until the next view.
     }
-    // The save shows every contact, so the view's name follows it, and the card is now the
-    // first contact of the book.
-    main.StatusBar1->setPanelText(StatusPanels::View, QStringLiteral("All Contacts"));
-    main.ShowContactStatus();
 }
 
 void deleteCurrent(frmMain& main) {
@@ -114,7 +121,7 @@ void deleteCurrent(frmMain& main) {
 void moveFirst(frmMain& main) {
     engine::DataSource& data = *main.Data1;
     if (data.isOpen() && !data.bof()) {
-        main.StoreDisplayName();
+        storeDisplayName(main);
         if (!writeOrReport(main, [&] { data.moveFirst(); }))
             return;
     }
@@ -129,7 +136,7 @@ void moveUp(frmMain& main) {
         tell(main, QStringLiteral("You are at the FIRST record!"));
         return;
     }
-    main.StoreDisplayName();
+    storeDisplayName(main);
     if (!writeOrReport(main, [&] { data.movePrevious(); }))
         return;
     main.ShowContactStatus();
@@ -152,7 +159,7 @@ void moveDown(frmMain& main) {
 void moveLast(frmMain& main) {
     engine::DataSource& data = *main.Data1;
     if (data.isOpen() && !data.eof()) {
-        main.StoreDisplayName();
+        storeDisplayName(main);
         if (!writeOrReport(main, [&] { data.moveLast(); }))
             return;
     }

@@ -15,6 +15,7 @@ class frmMain;
 // the card keeps the user's typing.
 namespace navigation {
 
+// Starts a new contact; from every origin the focus goes to the last-name box.
 void addNew(frmMain& main, CommandOrigin origin);
 void save(frmMain& main);
 void deleteCurrent(frmMain& main);

@@ -49,18 +49,16 @@ bool hasCurrentRow(const frmMain& main) {
     return main.Data1->absolutePosition() >= 0 || main.Data1->isAdding();
 }
 
-// One pixmap serves the display and the natural-size box alike, so a camera's photo is held
-// once, not once per box.
-QPixmap pixmapOf(QImage picture) {
-    return picture.isNull() ? QPixmap() : QPixmap::fromImage(std::move(picture));
-}
-
-// The card's photo state and its bindings; one per main window, its child.
+// The card's photo state and its bindings; one per main window, its child. The display shows
+// the picture of the stored bytes fitted into it with its shape kept, decoded at that size
+// (a camera's photo is read on the decoder's thread); the natural-size box holds the photo's
+// pixel size, which FitPhoto shapes the display by.
 class PhotoCard final : public QObject {
     Q_OBJECT
 public:
     PhotoCard(AppContext& app, frmMain& main)
-        : QObject(&main), m_app(app), m_main(main), m_pic(main.pic) {
+        : QObject(&main), m_app(app), m_main(main), m_pic(main.pic),
+          m_decoder(new images::PictureDecoder(this)) {
         setObjectName(QStringLiteral("photoCard"));
     }
 
@@ -69,20 +67,22 @@ public:
     }
 
     void install() {
-        m_main.setFitPhoto([](frmMain& window) { fitPhoto(window); });
+        m_main.setFitPhoto([this](frmMain&) { fitPhoto(); });
         connect(m_main.Data1, &engine::DataSource::repositioned, this, &PhotoCard::fill);
         connect(m_main.Command5, &QAbstractButton::clicked, this,
                 [this] { photo::addPhoto(m_app, m_main); });
         connect(m_main.Command4, &QAbstractButton::clicked, this,
                 [this] { photo::deletePhoto(m_main); });
+        connect(m_decoder, &images::PictureDecoder::decoded, this, &PhotoCard::takeDecoded);
         m_pic->installEventFilter(this);
         // The display is destroyed with the window, after the window's own part is gone: the
         // filter must not see its last events, since it would reach into the window.
         connect(&m_main, &frmMain::aboutToBeDestroyed, this,
                 [this] { m_pic->removeEventFilter(this); });
-        m_main.pic->setAlignment(Qt::AlignCenter);
-        m_main.pic->setWordWrap(true);
-        showOnDisplay({}, noPhotoText());
+        // The picture is fitted into the display by its shape, not stretched over it.
+        m_pic->setScaledContents(false);
+        m_pic->setAlignment(Qt::AlignCenter);
+        m_pic->setWordWrap(true);
         fill();
     }
 
@@ -92,31 +92,42 @@ public:
         const QByteArray stored = hasCurrentRow(m_main)
                                       ? m_main.Data1->value(QStringLiteral("bitmap")).toByteArray()
                                       : QByteArray();
-        const QPixmap picture = pixmapOf(images::decodeStored(stored));
-        showOnDisplay(picture, stored.isEmpty() || !picture.isNull() ? noPhotoText()
-                                                                     : unreadablePhotoText());
-        setNatural(picture);
+        show(stored, images::pictureSize(stored), {});
     }
 
-    void showOnDisplay(const QPixmap& picture, const QString& note) {
-        if (picture.isNull()) {
-            m_main.pic->clear();
-            m_main.pic->setText(note);
-        } else {
-            m_main.pic->setPixmap(picture);
-        }
-    }
-
-    // `pix1` sizes itself to its picture; a new picture runs FitPhoto.
-    void setNatural(const QPixmap& picture) {
-        if (picture.isNull()) {
-            m_main.pix1->clear();
-            m_main.pix1->resize(0, 0);
-        } else {
-            m_main.pix1->setPixmap(picture);
-            m_main.pix1->resize(picture.size());
-        }
+    // Puts the picture of `stored`, of size `size` (invalid: not a picture), on the display and
+    // its size into the natural-size box. `decoded` is the picture when it was read already.
+    void show(const QByteArray& stored, const QSize& size, const QImage& decoded) {
+        m_shown = stored;
+        m_shownSize = size;
+        m_decoded = decoded;
+        m_unreadable = !stored.isEmpty() && !size.isValid();
+        forgetReading();
+        m_natural = size;
+        // `pix1` sizes itself to its picture; a new picture runs FitPhoto.
+        m_main.pix1->resize(size.isValid() ? size : QSize(0, 0));
         m_main.FitPhoto();
+    }
+
+    // Empties the display alone: the natural-size box keeps its picture, so the display keeps
+    // its shape.
+    void empty() {
+        m_shown.clear();
+        m_shownSize = {};
+        m_decoded = {};
+        m_unreadable = false;
+        forgetReading();
+        render();
+    }
+
+    const QByteArray& shownBytes() const { return m_shown; }
+    bool showsPhoto() const { return !m_shown.isEmpty() && !m_unreadable; }
+    QSize natural() const { return m_natural; }
+
+    // The size the display's picture is shown at, in the window's pixels.
+    QSize shownSize() const {
+        return showsPhoto() ? images::fittedSize(m_shownSize, m_pic->contentsRect().size())
+                            : QSize();
     }
 
 protected:
@@ -129,15 +140,15 @@ protected:
     }
 
 private:
-    static void fitPhoto(frmMain& main) {
-        QLabel& pic = *main.pic;
+    void fitPhoto() {
+        QLabel& pic = *m_main.pic;
         pic.hide();
         // Without a picture the natural-size box says nothing about a shape: the display keeps
         // the one it has.
-        if (!main.pix1->pixmap().isNull()) {
-            const QSizeF natural(ui::pixelsToTwips(main.pix1->width()),
-                                 ui::pixelsToTwips(main.pix1->height()));
-            const QSizeF frame = photo::twipsGeometry(*main.Frame1).size();
+        if (m_natural.isValid()) {
+            const QSizeF natural(ui::pixelsToTwips(m_natural.width()),
+                                 ui::pixelsToTwips(m_natural.height()));
+            const QSizeF frame = photo::twipsGeometry(*m_main.Frame1).size();
             // The rule works on the size the last fit gave, while the display still stands
             // where that fit put it; a display moved since (by the layout) is taken as it is.
             const QRectF standing = photo::twipsGeometry(pic);
@@ -151,12 +162,68 @@ private:
             pic.setProperty(FittedSizeProperty, fitted);
             pic.setProperty(FittedPlaceProperty, place);
         }
+        render();
         pic.show();
+    }
+
+    // Shows the picture at the display's present size: from the picture read last when it is
+    // large enough, else read again at this size.
+    void render() {
+        if (!showsPhoto()) {
+            m_pic->clear();
+            m_pic->setText(m_unreadable ? unreadablePhotoText() : noPhotoText());
+            return;
+        }
+        const qreal ratio = m_pic->devicePixelRatioF();
+        const QSize target = images::fittedSize(
+            m_shownSize, (QSizeF(m_pic->contentsRect().size()) * ratio).toSize());
+        if ((m_decoded.isNull() || m_decoded.width() < target.width()) && m_reading != target) {
+            const std::optional<QImage> now = m_decoder->request(m_shown, m_shownSize, target);
+            m_reading = now ? QSize() : target;
+            if (now) {
+                m_decoded = *now;
+                m_unreadable = m_decoded.isNull();
+                if (m_unreadable) {
+                    render();
+                    return;
+                }
+            }
+        }
+        // While a larger reading is on its way the one before stands in, enlarged.
+        if (m_decoded.isNull()) {
+            m_pic->clear();
+            return;
+        }
+        QPixmap shown = QPixmap::fromImage(
+            m_decoded.size() == target
+                ? m_decoded
+                : m_decoded.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        shown.setDevicePixelRatio(ratio);
+        m_pic->setPixmap(shown);
+    }
+
+    void forgetReading() {
+        m_decoder->cancel();
+        m_reading = {};
+    }
+
+    void takeDecoded(const QImage& picture) {
+        m_reading = {};
+        m_decoded = picture;
+        m_unreadable = picture.isNull();
+        render();
     }
 
     AppContext& m_app;
     frmMain& m_main;
     QLabel* m_pic; // the display, watched for double clicks
+    images::PictureDecoder* m_decoder;
+    QByteArray m_shown; // the stored bytes of the picture the display shows
+    QSize m_shownSize;  // that picture's size
+    QImage m_decoded;   // that picture as read last, at the size it was shown at
+    QSize m_reading;    // the size it is being read at on the decoder's thread
+    bool m_unreadable = false;
+    QSize m_natural; // the natural-size box's picture's size
 };
 
 PhotoCard& cardOf(frmMain& main) {
@@ -218,14 +285,21 @@ QRectF displayWithinFrame(const QSizeF& fitted, const QSizeF& frame) {
     return {QPointF((frame.width() - shown.width()) / 2, DisplayTop), shown};
 }
 
-void loadPhoto(frmMain& main, const QImage& picture) {
-    const QByteArray stored = images::encodeStored(picture);
-    if (!picture.isNull() && stored.isEmpty())
-        throw std::runtime_error("The photo cannot be stored.");
+void loadPhoto(frmMain& main, const QByteArray& stored) {
     PhotoCard& card = cardOf(main);
-    const QPixmap shown = pixmapOf(picture);
-    card.showOnDisplay(shown, noPhotoText());
-    card.setNatural(shown);
+    QSize size;
+    QImage decoded;
+    if (!stored.isEmpty()) {
+        // Read now, at the most the frame can show, so that bytes that are no picture change
+        // nothing.
+        size = images::pictureSize(stored);
+        const qreal ratio = main.pic->devicePixelRatioF();
+        if (size.isValid())
+            decoded = images::decodeStored(stored, (QSizeF(main.Frame1->size()) * ratio).toSize());
+        if (decoded.isNull())
+            throw std::runtime_error("The picture cannot be decoded.");
+    }
+    card.show(stored, size, decoded);
     // Like a typed field, the photo waits for the data source to move; with no row to hold it
     // (an empty book), it stays on the display alone.
     if (hasCurrentRow(main))
@@ -234,17 +308,20 @@ void loadPhoto(frmMain& main, const QImage& picture) {
     main.FitPhoto();
 }
 
+bool deleteConfirmed(QWidget* parent) {
+    return ui::MessageBoxService::show(
+               {QStringLiteral("Are you sure you want to DELETE current photo?"),
+                ui::Buttons::YesNo, ui::Icon::Question, 1, QStringLiteral("Quillory")},
+               parent) == ui::Answer::Yes;
+}
+
 void deletePhoto(frmMain& main) {
-    const ui::Answer answer = ui::MessageBoxService::show(
-        {QStringLiteral("Are you sure you want to DELETE current photo?"), ui::Buttons::YesNo,
-         ui::Icon::Question, 1, QStringLiteral("Quillory")},
-        &main);
-    if (answer != ui::Answer::Yes)
+    if (!deleteConfirmed(&main))
         return;
     main.Label2->clear();
     // Only the display is emptied: the natural-size box keeps its picture, so the display
     // keeps its shape.
-    cardOf(main).showOnDisplay({}, noPhotoText());
+    cardOf(main).empty();
     if (hasCurrentRow(main))
         main.Data1->setValue(QStringLiteral("bitmap"), QVariant());
 }
@@ -255,8 +332,9 @@ void addPhoto(AppContext& app, frmMain& main) {
 }
 
 void viewPhoto(frmMain& main) {
+    const PhotoCard& card = cardOf(main);
     Form1 viewer(&main);
-    viewer.setPicture(main.pic->pixmap());
+    viewer.setPhoto(card.showsPhoto() ? card.shownBytes() : QByteArray(), card.shownSize());
     ui::Modal::exec(viewer);
 }
 
@@ -264,8 +342,14 @@ QImage displayedPhoto(const frmMain& main) {
     return main.pic->pixmap().toImage();
 }
 
-QImage naturalPhoto(const frmMain& main) {
-    return main.pix1->pixmap().toImage();
+bool showsPhoto(const frmMain& main) {
+    const PhotoCard* card = PhotoCard::of(main);
+    return card != nullptr && card->showsPhoto();
+}
+
+QSize naturalSize(const frmMain& main) {
+    const PhotoCard* card = PhotoCard::of(main);
+    return card != nullptr ? card->natural() : QSize();
 }
 
 } // namespace photo

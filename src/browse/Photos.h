@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QRectF>
+#include <QSize>
 #include <QSizeF>
 
 class QWidget;
@@ -44,10 +46,16 @@ QSizeF fittedDisplaySize(const QSizeF& natural, const QSizeF& frame, QSizeF disp
 // its shape, and centred in the frame; the rule goes on from the size it gave.
 QRectF displayWithinFrame(const QSizeF& fitted, const QSizeF& frame);
 
-// Puts `picture` on the card as the contact's new photo: into the display and the natural-size
-// box, pending for `bitmap` of the current row (written when the data source moves), then
-// FitPhoto. An empty picture clears the photo. With no current row nothing is written.
-void loadPhoto(frmMain& main, const QImage& picture);
+// Puts the picture of `stored` (bytes as the book stores them) on the card as the contact's new
+// photo: into the display and the natural-size box, pending for `bitmap` of the current row
+// (written when the data source moves), then FitPhoto. Empty bytes clear the photo. Throws
+// std::runtime_error, changing nothing, when the bytes cannot be decoded. With no current row
+// nothing is written.
+void loadPhoto(frmMain& main, const QByteArray& stored);
+
+// "Delete Photo"'s question, "Are you sure you want to DELETE current photo?", No the default,
+// over `parent`; true when it was answered Yes.
+bool deleteConfirmed(QWidget* parent);
 
 // "Delete Photo": asks, and on Yes empties Label2 and the display, pending NULL for `bitmap`.
 void deletePhoto(frmMain& main);
@@ -55,12 +63,19 @@ void deletePhoto(frmMain& main);
 // "Add Photo": the photo chooser, modal.
 void addPhoto(AppContext& app, frmMain& main);
 
-// Shows the display's picture in the viewer, modal.
+// Shows the display's photo in the viewer, modal.
 void viewPhoto(frmMain& main);
 
-// The display's picture and the natural-size box's picture (null when empty).
+// The picture the display shows (null when none, or while it is still being read), decoded at
+// the size it is shown at.
 QImage displayedPhoto(const frmMain& main);
-QImage naturalPhoto(const frmMain& main);
+
+// True when the display shows a photo (or is reading one), not a note.
+bool showsPhoto(const frmMain& main);
+
+// The natural size the natural-size box holds: the photo's pixel size, upright (invalid when
+// it holds none).
+QSize naturalSize(const frmMain& main);
 
 } // namespace photo
 

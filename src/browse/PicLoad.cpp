@@ -21,6 +21,7 @@
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+#include <stdexcept>
 
 namespace quillory {
 
@@ -32,7 +33,7 @@ constexpr double PreviewSide = 2880;
 } // namespace
 
 PicLoad::PicLoad(AppContext& app, frmMain& main, QWidget* parent)
-    : QDialog(parent), m_app(app), m_main(main) {
+    : QDialog(parent), m_app(app), m_main(main), m_preview(new images::PictureDecoder(this)) {
     setObjectName(QStringLiteral("PicLoad"));
     setWindowTitle(QStringLiteral("Load Photo"));
     setModal(true);
@@ -86,6 +87,7 @@ PicLoad::PicLoad(AppContext& app, frmMain& main, QWidget* parent)
     Dir1->setMinimumWidth(ui::twipsToPixels(3000));
     File1->setMinimumWidth(ui::twipsToPixels(2700));
 
+    connect(m_preview, &images::PictureDecoder::decoded, this, &PicLoad::showPreviewPicture);
     connect(File1, &ui::FileList::fileClicked, this, &PicLoad::File1_Click);
     connect(File1, &ui::FileList::fileDoubleClicked, this, &PicLoad::File1_DblClick);
     connect(Drive1, &ui::DriveList::driveNotReady, this, &PicLoad::notReadable);
@@ -145,35 +147,63 @@ void PicLoad::File1_DblClick(const QString& name) {
 }
 
 void PicLoad::showPreview(const QString& path) {
-    const images::ReadResult read = images::readPictureFile(path);
-    if (read.ok() && !read.image.isNull()) {
-        // Fitted into the box with its shape kept.
-        Image1->setPixmap(QPixmap::fromImage(read.image.scaled(
-            Image1->contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    const images::PictureFile file = images::readPictureFile(path);
+    if (!file.ok()) {
+        m_preview->cancel();
+        showPreviewPicture({});
         return;
     }
-    Image1->clear();
-    Image1->setText(QStringLiteral("No preview"));
+    // Fitted into the box with its shape kept; a camera's photo is read while the chooser goes
+    // on, the box empty meanwhile.
+    const std::optional<QImage> now =
+        m_preview->request(file.bytes, file.size, Image1->contentsRect().size());
+    if (now) {
+        showPreviewPicture(*now);
+    } else {
+        Image1->clear();
+    }
+}
+
+void PicLoad::showPreviewPicture(const QImage& picture) {
+    if (picture.isNull()) {
+        Image1->clear();
+        Image1->setText(QStringLiteral("No preview"));
+    } else {
+        Image1->setPixmap(QPixmap::fromImage(picture));
+    }
+}
+
+QString PicLoad::loadFile(const QString& path) {
+    // A camera's photo takes a moment to read.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    const images::PictureFile file = images::readPictureFile(path);
+    if (!file.ok())
+        return file.error;
+    const QByteArray stored = images::storedBytes(file.bytes);
+    try {
+        if (stored.isEmpty())
+            throw std::runtime_error("The picture cannot be decoded.");
+        photo::loadPhoto(m_main, stored);
+    } catch (const std::exception& error) {
+        return images::cannotRead(path, QString::fromLocal8Bit(error.what()));
+    }
+    return {};
 }
 
 void PicLoad::Command5_Click() {
-    QString failure;
-    {
-        // A camera's photo takes a moment to read and to store.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        // The path of the last click, or of an earlier choice; none at all clears the photo.
-        const images::ReadResult read = images::readPictureFile(m_main.Label2->text());
-        if (!read.ok()) {
-            failure = read.error;
-        } else {
-            try {
-                photo::loadPhoto(m_main, read.image);
-            } catch (const std::exception& error) {
-                failure = QString::fromLocal8Bit(error.what());
-            }
-        }
+    // The path of the last click, or of an earlier choice.
+    const QString path = m_main.Label2->text();
+    if (path.isEmpty()) {
+        // None at all clears the photo. Load Photo is the default button: an Enter by habit
+        // must not take a photo away unasked.
+        if (photo::showsPhoto(m_main) && !photo::deleteConfirmed(this))
+            return;
+        photo::loadPhoto(m_main, {});
+        accept();
+        return;
     }
+    const QString failure = loadFile(path);
     if (!failure.isEmpty()) {
         ui::MessageBoxService::show({failure, ui::Buttons::Ok, ui::Icon::Exclamation, 0, {}}, this);
         return;

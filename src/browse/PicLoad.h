@@ -11,6 +11,10 @@ namespace quillory {
 class AppContext;
 class frmMain;
 
+namespace images {
+class PictureDecoder;
+} // namespace images
+
 namespace ui {
 class DirList;
 class DriveList;
@@ -19,14 +23,15 @@ class FileList;
 
 // The photo chooser, "Load Photo": a drive, a folder and a picture file; a click on a file
 // puts its path into the main window's Label2 and previews it, "Load Photo" puts the picture
-// of that path on the card.
+// of that path on the card, or, with no path, clears the card's photo once the user has said
+// so.
 class PicLoad final : public QDialog {
     Q_OBJECT
 public:
     PicLoad(AppContext& app, frmMain& main, QWidget* parent = nullptr);
 
     // The file pattern of the chooser, matched without regard to letter case.
-    static QString filePattern() { return QStringLiteral("*.bmp;*.jpg;*.gif;*.wmf"); }
+    static QString filePattern() { return QStringLiteral("*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.wmf"); }
 
     // Where the lists open when no photo was chosen yet: the user's pictures folder when it
     // exists, else the home folder.
@@ -55,10 +60,15 @@ protected:
 
 private:
     void showPreview(const QString& path);
+    void showPreviewPicture(const QImage& picture);
+    // Puts the picture file at `path` on the card; an empty text when it is done, else why it
+    // was not.
+    QString loadFile(const QString& path);
     void notReadable(const QString& place);
 
     AppContext& m_app;
     frmMain& m_main;
+    images::PictureDecoder* m_preview;
 };
 
 } // namespace quillory

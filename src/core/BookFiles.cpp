@@ -9,6 +9,7 @@
 #include "platform/files/ProgramFolder.h"
 
 #include <cerrno>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -190,7 +191,9 @@ void writeBackupRecord(const QString& backup, const BackupRecord& record) {
         return;
     file.write(recordLine("book", record.book, record.bookChangeCounter).toLatin1());
     file.write(recordLine("backup", record.backup, 0).toLatin1());
-    file.commit();
+    // The record's rename is made durable with the back-up it describes.
+    if (file.commit())
+        files::syncFolder(QFileInfo(backup).absolutePath());
 }
 
 void dropBackupRecord(const QString& backup) {
@@ -277,6 +280,74 @@ bool isWholeBook(const QString& path) {
     }
 }
 
+bool isDamage(const PlatformError& error, const QString& path) {
+    return error.number() == ErrorNumber::EngineNotReadable && databaseHeader(path).has_value();
+}
+
+BookCheck checkBook(const QString& path) {
+    try {
+        auto db = engine::Database::open(path, engine::Database::Mode::ReadOnly);
+        const engine::book::Shape shape = engine::book::checkShape(*db);
+        switch (shape.verdict) {
+        case engine::book::Shape::Verdict::Usable:
+            return {};
+        case engine::book::Shape::Verdict::Mendable:
+            return {BookCondition::Mendable, shape.problem};
+        case engine::book::Shape::Verdict::Foreign:
+            break;
+        }
+        return {BookCondition::NotABook, shape.problem};
+    } catch (const PlatformError& error) {
+        if (isDamage(error, path))
+            return {BookCondition::Damaged, error.description()};
+        if (error.number() == ErrorNumber::EngineNotReadable)
+            return {BookCondition::NotABook, QStringLiteral("it is not a database file")};
+        throw;
+    }
+}
+
+namespace {
+
+// "Corvanel-before-repair-20240501-153012.MDB" beside the book, with "-2", "-3", ... when a
+// repair in the same second kept one already: no repair ever writes over what another kept.
+QString beforeRepairName(const QString& path) {
+    const QFileInfo info(path);
+    const QString stem = info.completeBaseName() + QStringLiteral("-before-repair-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+    for (int n = 1;; ++n) {
+        const QString name =
+            n == 1 ? stem + suffix : QStringLiteral("%1-%2%3").arg(stem).arg(n).arg(suffix);
+        const QString candidate = files::resolveName(info.path(), name);
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+bool wantsMending(engine::Database& db) {
+    return engine::book::checkShape(db).verdict == engine::book::Shape::Verdict::Mendable;
+}
+
+} // namespace
+
+RepairOutcome repairBook(const QString& path) {
+    RepairOutcome outcome;
+    try {
+        auto db = engine::Database::open(path, engine::Database::Mode::ReadOnly);
+        outcome.before = engine::countableRows(*db, engine::book::tableName());
+    } catch (const PlatformError&) {
+        // Not even the table list can be read: the repair says why.
+    }
+    const QString keep = beforeRepairName(path);
+    outcome.rewritten =
+        engine::RepairDatabase(path, {keep, &wantsMending, &engine::book::mendShape});
+    if (outcome.rewritten) {
+        outcome.keptAs = keep;
+        outcome.after = contactCount(path);
+    }
+    return outcome;
+}
+
 QStringList leftoverFiles(const ProgramFolder& folder) {
     // Names are compared without regard to letter case, in one listing of the folder.
     auto bare = [](const QString& name) { return name.mid(1).toLower(); };
@@ -329,7 +400,15 @@ void ReleaseBook(engine::DataSource& data, const ProgramFolder& folder) {
 }
 
 void ReopenBook(engine::DataSource& data, const ProgramFolder& folder) {
-    data.setDatabaseName(folder.file(contact::file::Book));
+    const QString book = folder.file(contact::file::Book);
+    // The card's boxes are bound to the fields of a table of contacts; a book without them
+    // is not opened, so that no box is left without its field.
+    const BookCheck check = checkBook(book);
+    if (check.condition != BookCondition::Usable)
+        throw PlatformError(ErrorNumber::EngineNotReadable,
+                            QStringLiteral("\"%1\" cannot be used: %2.")
+                                .arg(QDir::toNativeSeparators(book), check.problem));
+    data.setDatabaseName(book);
     data.refresh();
 }
 
@@ -359,8 +438,10 @@ void keepAside(const QString& path) {
     removeIfPresent(aside);
     // A second name keeps the file where it is, so a failure in the steps after this one has
     // nothing to put back. A file system without second names gets the file moved aside.
-    if (!files::linkFile(path, aside))
+    if (!files::linkFile(path, aside)) {
         files::renameFile(path, aside);
+        files::syncFolder(QFileInfo(aside).absolutePath());
+    }
 }
 
 void putBack(const QString& path) {
@@ -409,11 +490,20 @@ void writeCompactedCopy(const QString& source, const QString& target, const QStr
 }
 
 std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder) {
-    passOver([&] { ReleaseBook(data, folder); });
+    passOver([&] {
+        try {
+            ReleaseBook(data, folder);
+        } catch (const PlatformError&) {
+            // The card's typing cannot be written and the program is ending without it (the
+            // user was told why): the back-up is of the book as it is on the disk.
+            data.cancelUpdate();
+            ReleaseBook(data, folder);
+        }
+    });
     const QString book = folder.file(contact::file::Book);
     const QString backup = folder.file(contact::file::Backup);
     std::optional<QString> failure;
-    // A book still held (its card could not be written) goes the whole way, and fails there.
+    // A book still held goes the whole way, and fails there.
     if (engine::isHeldOpen(book) || !backupIsCurrent(book, backup)) {
         try {
             writeBackup(book, backup);

@@ -6,6 +6,7 @@
 
 namespace quillory {
 
+class PlatformError;
 class ProgramFolder;
 namespace engine {
 class DataSource;
@@ -30,6 +31,38 @@ void requireWritableFolder(const QString& folder);
 // True when `path` opens as a book of this program (its marks and table PhoneBK).
 bool isWholeBook(const QString& path);
 
+// What the book file is, found from its header, marks and table list without reading its
+// contacts.
+enum class BookCondition {
+    Usable,
+    Damaged,  // a database whose pages cannot be read: Repair salvages what can be
+    Mendable, // ours but not in the shape the card needs: Repair mends it, keeping every contact
+    NotABook, // no database, or not an address book of ours: only Restore can help
+};
+struct BookCheck {
+    BookCondition condition = BookCondition::Usable;
+    // What is wrong, to follow "cannot be used: "; empty when usable.
+    QString problem;
+};
+// A missing file, or one that cannot be opened for another reason (a lock, permissions),
+// throws PlatformError.
+BookCheck checkBook(const QString& path);
+// True when `error`, raised while reading the database file `path`, means its pages are
+// damaged (rather than that it is no database at all).
+bool isDamage(const PlatformError& error, const QString& path);
+
+// A repair of the book: a damaged or misshapen book is rebuilt from every contact that can
+// still be read, and the file as it was is kept beside it under a name no other repair uses
+// ("Corvanel-before-repair-<date>-<time>.MDB"). A sound book is left as it is.
+struct RepairOutcome {
+    bool rewritten = false;
+    // The contacts that could be counted in the book before (nothing when none could be).
+    std::optional<qint64> before;
+    qint64 after = 0; // contacts of the repaired book
+    QString keptAs;   // where the book as it was is kept
+};
+RepairOutcome repairBook(const QString& path);
+
 // The files in the program folder that only a run cut short leaves behind, each as large as
 // the book: the copy of a compaction ("Corvan1.MDB"), of a restore (the book's ".new") and of
 // a back-up into the program folder (the back-up's ".new"), a repair's rebuild (".repair"),
@@ -46,6 +79,7 @@ void clearLeftovers(const ProgramFolder& folder);
 // cannot be opened the data source is left closed; either way the book is no longer held.
 void ReleaseBook(engine::DataSource& data, const ProgramFolder& folder);
 // Points it back at the book; the record source is kept and the first row becomes current.
+// A book that is not usable (checkBook) is not opened: PlatformError names what is wrong.
 void ReopenBook(engine::DataSource& data, const ProgramFolder& folder);
 
 // The names beside a file that is being replaced: its successor while it is written, and the
@@ -85,8 +119,10 @@ void writeCompactedCopy(const QString& source, const QString& target, const QStr
 // The back-up made when the program closes: the book is copied into the back-up file in the
 // program folder, unless that file already holds the book as it is now (the book unchanged
 // since that back-up was made, the back-up there, whole and untouched since it was written). A
-// failing step is passed over and the next one runs; nothing is shown. Returns why no back-up
-// was written (the previous one is then as it was), nothing when it was or needed not be.
+// failing step is passed over and the next one runs; nothing is shown. Typing on the card that
+// cannot be written is dropped, so the back-up holds the book as it is on the disk. Returns
+// why no back-up was written (the previous one is then as it was), nothing when it was or
+// needed not be.
 std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder);
 
 // Writes a back-up of `book` to `backup`: copied under the temporary name beingWrittenName

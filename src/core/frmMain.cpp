@@ -761,10 +761,21 @@ void frmMain::openBook() {
     const QString bookPath = m_app.folder().file(contact::file::Book);
     try {
         bookfiles::ensureBookFiles(m_app.folder());
-        Data1->setDatabaseName(bookPath);
+        // A repair started from here reopens the book on this record source.
         Data1->setRecordSource(contact::source::Sorted);
+        const bookfiles::BookCheck check = bookfiles::checkBook(bookPath);
+        if (check.condition != bookfiles::BookCondition::Usable) {
+            refuseBook(check);
+            return;
+        }
+        Data1->setDatabaseName(bookPath);
         Data1->refresh();
     } catch (const std::exception& error) {
+        const auto* platform = dynamic_cast<const PlatformError*>(&error);
+        if (platform && bookfiles::isDamage(*platform, bookPath)) {
+            refuseBook({bookfiles::BookCondition::Damaged, platform->description()});
+            return;
+        }
         // The program stays usable without a book; nothing is written over the file. Where
         // there is no file (a folder that cannot be written), there is nothing to leave alone.
         const QString text =
@@ -779,6 +790,46 @@ void frmMain::openBook() {
                                      {}},
                                     this);
     }
+}
+
+void frmMain::refuseBook(const bookfiles::BookCheck& check) {
+    // Nothing opens the file by accident while it stands refused; Repair and Restore name
+    // the book themselves.
+    Data1->close();
+    Data1->setDatabaseName(QString());
+    const QString book = QDir::toNativeSeparators(m_app.folder().file(contact::file::Book));
+    QString text;
+    switch (check.condition) {
+    case bookfiles::BookCondition::Damaged:
+        text = QStringLiteral("The address book \"%1\" is damaged and cannot be opened.\n\n%2"
+                              "\n\nRepair Database rebuilds it from every contact that can still "
+                              "be read and keeps the damaged file beside it. Restore Database puts "
+                              "back your last back-up. Both are under Utilities, Database "
+                              "Utilities.\n\nRepair it now?");
+        break;
+    case bookfiles::BookCondition::Mendable:
+        text = QStringLiteral("The address book \"%1\" cannot be used: %2.\n\nRepair Database "
+                              "(Utilities, Database Utilities) rebuilds it in the shape the card "
+                              "needs, keeping every contact, and keeps the file as it is now "
+                              "beside it.\n\nRepair it now?");
+        break;
+    default:
+        ui::MessageBoxService::show(
+            {QStringLiteral("The address book \"%1\" cannot be opened: %2.\n\nRestore Database "
+                            "(Utilities, Database Utilities) puts back your last back-up.\n\n"
+                            "The file has been left as it is.")
+                 .arg(book, check.problem),
+             ui::Buttons::Ok,
+             ui::Icon::Exclamation,
+             0,
+             {}},
+            this);
+        return;
+    }
+    const ui::Answer answer = ui::MessageBoxService::show(
+        {text.arg(book, check.problem), ui::Buttons::YesNo, ui::Icon::Exclamation, 0, {}}, this);
+    if (answer == ui::Answer::Yes)
+        runMenuCommand(QStringLiteral("RD"));
 }
 
 void frmMain::updatePosition() {

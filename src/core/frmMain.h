@@ -33,6 +33,9 @@ class StatusPanels;
 namespace engine {
 class DataSource;
 }
+namespace bookfiles {
+struct BookCheck;
+}
 
 // The main window: the card of the current contact over its data source `Data1`, the menus,
 // the two toolbars, the popup menu, the grid, the letter index and the status bar. Its menu
@@ -166,6 +169,8 @@ private:
     void installCardKeys();
     void toolbarClick(CommandOrigin origin, const QString& key);
     void openBook();
+    // Says why the book cannot be opened and, where Repair can help, offers it.
+    void refuseBook(const bookfiles::BookCheck& check);
     void commitSessionData(QSessionManager& manager);
 
     AppContext& m_app;

@@ -1,6 +1,7 @@
 // Reading lines and texts, and putting the values of a file into the fields of a contact.
 
 #include "core/ContactRecord.h"
+#include "core/PhotoBytes.h"
 #include "exchange/ExchangeDetail.h"
 
 #include <array>
@@ -151,9 +152,10 @@ QByteArray storedPhoto(const QByteArray& pictureBytes) {
     buffer.setData(pictureBytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    // A PNG is already what the book stores; it is kept byte for byte. Its header is checked,
+    // A JPEG or PNG is kept byte for byte, as the photo chooser keeps it. Its header is checked,
     // not every pixel, so that a large book's photos come in without decoding each one.
-    if (reader.format() == "png" && reader.size().isValid() && !reader.size().isEmpty())
+    if (contact::keptAsFileBytes(reader.format()) && reader.size().isValid() &&
+        !reader.size().isEmpty())
         return pictureBytes;
     QImage image;
     if (!reader.read(&image) || image.isNull())

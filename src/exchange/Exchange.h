@@ -25,7 +25,7 @@ enum class OnDuplicate { Skip, Add, Update };
 
 // A contact as the book holds it: field names of table PhoneBK ("name", "namef", "address1",
 // ..., "remarks", "extra4" for the contact type, "extra8" for the display name) to texts, and
-// the photo as the book stores it (PNG bytes; empty when there is none).
+// the photo as the book stores it (JPEG or PNG bytes; empty when there is none).
 struct Contact {
     QHash<QString, QString> fields;
     QByteArray photo;

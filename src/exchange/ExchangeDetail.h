@@ -47,7 +47,8 @@ QString fromWindows1252(const QByteArray& bytes);
 // valid UTF-8 and Windows-1252 otherwise.
 QString decodeText(const QByteArray& bytes, const QByteArray& charset = {});
 
-// The bytes the book stores for a picture file's bytes (PNG); empty when they are no picture.
+// The bytes the book stores for a picture file's bytes (a JPEG or PNG as it is, others as PNG);
+// empty when they are no picture.
 QByteArray storedPhoto(const QByteArray& pictureBytes);
 
 // "04/12/85" for the date forms of vCard and the mail programs (19850412, 1985-04-12,

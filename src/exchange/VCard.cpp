@@ -2,6 +2,8 @@
 
 #include "exchange/ExchangeDetail.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QIODevice>
 #include <QMultiHash>
 
@@ -540,6 +542,16 @@ void appendFolded(QByteArray& out, const QByteArray& line) {
         out.append("\r\n");
 }
 
+// The picture format of a stored photo as a vCard names it: "jpeg", "png", ... The book keeps
+// JPEG and PNG files as they are; anything else it holds is named by its contents too.
+QByteArray photoType(const QByteArray& photo) {
+    QBuffer buffer;
+    buffer.setData(photo);
+    buffer.open(QIODevice::ReadOnly);
+    const QByteArray format = QImageReader::imageFormat(&buffer);
+    return format.isEmpty() ? QByteArray("png") : format;
+}
+
 } // namespace
 
 std::unique_ptr<RecordReader> openVCardReader(QIODevice& device) {
@@ -599,9 +611,10 @@ QByteArray vCardOf(const Contact& contact, VCardVersion version) {
     if (!field("extra4").isEmpty())
         line(QStringLiteral("CATEGORIES:") + escaped(field("extra4")));
     if (!contact.photo.isEmpty()) {
+        const QByteArray type = photoType(contact.photo);
         const QByteArray data = contact.photo.toBase64();
-        appendFolded(out, (v4 ? QByteArray("PHOTO:data:image/png;base64,")
-                              : QByteArray("PHOTO;ENCODING=b;TYPE=PNG:")) +
+        appendFolded(out, (v4 ? "PHOTO:data:image/" + type + ";base64,"
+                              : "PHOTO;ENCODING=b;TYPE=" + type.toUpper() + ":") +
                               data);
     }
     line(QStringLiteral("END:VCARD"));

@@ -5,9 +5,8 @@
 #include "core/ContactRecord.h"
 #include "maintenance/Maintenance.h"
 #include "maintenance/MaintenanceSteps.h"
-#include "platform/engine/Database.h"
+#include "platform/files/PlatformError.h"
 
-#include <memory>
 #include <QDir>
 
 namespace quillory {
@@ -17,26 +16,43 @@ using namespace maintenance;
 namespace {
 
 // True when `path` is no database at all (an empty file, text), or is read as a database whose
-// own marks say it is not a book: no mark of ours or no table PhoneBK. A database whose pages
+// own marks say it is not a book: no mark of ours, no PhoneBK at all. A database whose pages
 // cannot be read that far may be a damaged book, and is left to the repair.
 bool isNotABook(const QString& path) {
-    std::unique_ptr<engine::Database> db;
     try {
-        db = engine::Database::open(path, engine::Database::Mode::ReadOnly);
-    } catch (const PlatformError& error) {
-        return error.number() == ErrorNumber::EngineNotReadable;
-    }
-    try {
-        if (db->scalar(QStringLiteral("PRAGMA application_id")).toLongLong() !=
-            engine::book::applicationId)
-            return true;
-        return db->scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = "
-                                         "'table' AND lower(name) = lower(?)"),
-                          {engine::book::tableName()})
-                   .toInt() == 0;
+        return bookfiles::checkBook(path).condition == bookfiles::BookCondition::NotABook;
     } catch (const PlatformError&) {
         return false;
     }
+}
+
+QString contactsText(qint64 count) {
+    return count == 1 ? QStringLiteral("1 contact") : QStringLiteral("%1 contacts").arg(count);
+}
+
+// A rewritten book is told with what it holds against what could be counted before, and where
+// the book as it was is kept, so that nothing the repair could not read is lost for good.
+void tellRepaired(AppContext& app, const bookfiles::RepairOutcome& outcome) {
+    QString text = QStringLiteral("The Database has been repaired.");
+    bool lost = false;
+    if (outcome.rewritten) {
+        if (outcome.before) {
+            lost = outcome.after < *outcome.before;
+            text += QStringLiteral("\n\nThe repaired book holds %1; %2 could be counted in the "
+                                   "book before the repair.")
+                        .arg(contactsText(outcome.after))
+                        .arg(*outcome.before);
+        } else {
+            lost = true;
+            text += QStringLiteral("\n\nThe repaired book holds %1; how many the book held "
+                                   "before could not be counted.")
+                        .arg(contactsText(outcome.after));
+        }
+        text += QStringLiteral("\n\nThe book as it was before the repair has been kept as "
+                               "\"%1\".")
+                    .arg(QDir::toNativeSeparators(outcome.keptAs));
+    }
+    tell(messageParent(app), text, lost ? ui::Icon::Exclamation : ui::Icon::None);
 }
 
 } // namespace
@@ -74,13 +90,15 @@ void mnuRepDB_Click(AppContext& app) {
         return;
     }
     BookRelease hold(app);
+    bookfiles::RepairOutcome outcome;
     try {
         if (!hold.release())
             return;
-        // A damaged book is rebuilt beside itself and swapped in only when the rebuilt copy
-        // passes its check; a healthy one is left as it is.
+        // A damaged or misshapen book is rebuilt beside itself and swapped in only when the
+        // rebuilt copy passes its check, the book as it was kept under a name of its own; a
+        // sound one is left as it is.
         bookfiles::reportStep(bookfiles::Step::Repair, book);
-        engine::RepairDatabase(book);
+        outcome = bookfiles::repairBook(book);
     } catch (const std::exception& error) {
         hold.reopen();
         tell(messageParent(app),
@@ -89,7 +107,7 @@ void mnuRepDB_Click(AppContext& app) {
         return;
     }
     hold.reopen();
-    tell(messageParent(app), QStringLiteral("The Database has been repaired."));
+    tellRepaired(app, outcome);
 }
 
 } // namespace quillory

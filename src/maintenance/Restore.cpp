@@ -29,21 +29,11 @@ void tellNotFound(QWidget* parent) {
 }
 
 // Only a book of this program is taken for a back-up: our marks, table PhoneBK with every
-// contact field, and nothing in its schema that would run on its own (a trigger or a view).
-// The file is opened with the engine's defensive settings, read-only.
+// contact field, and nothing in its schema that would run on its own (a trigger or a view),
+// as the book itself must be to be opened. The file is opened read-only.
 bool isBookOfOurs(const QString& path) {
     try {
-        auto db = engine::Database::open(path, engine::Database::Mode::ReadOnly);
-        if (!db->isBook())
-            return false;
-        const QStringList columns = engine::tableColumns(*db, engine::book::tableName()).names;
-        for (const QString& field : engine::book::fieldNames()) {
-            if (!columns.contains(field, Qt::CaseInsensitive))
-                return false;
-        }
-        return db->scalar(QStringLiteral("SELECT count(*) FROM sqlite_master "
-                                         "WHERE type IN ('trigger', 'view')"))
-                   .toInt() == 0;
+        return bookfiles::checkBook(path).condition == bookfiles::BookCondition::Usable;
     } catch (const PlatformError&) {
         return false;
     }

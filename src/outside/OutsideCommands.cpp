@@ -4,6 +4,7 @@
 #include "outside/frmPhone.h"
 #include "outside/frmSend.h"
 #include "outside/Outside.h"
+#include "platform/shell/Shell.h"
 #include "platform/ui/Modal.h"
 #include "SupportTargets.h"
 
@@ -25,10 +26,11 @@ void registerOutsideCommands(AppContext& app) {
         dialog.Form_Load();
         ui::Modal::exec(dialog);
     });
-    // A word processor that cannot be started is reported by the menu and passed over by the
-    // toolbars, as every failure of theirs.
-    commands.add(QStringLiteral("write"),
-                 [&app](CommandOrigin) { outside::startWordProcessor(app); });
+    // A word processor that cannot be started is said the way every hand-over says it, from
+    // the toolbars too, which pass over the failures of their other commands.
+    commands.add(QStringLiteral("write"), [&app](CommandOrigin) {
+        shell::handOver(&app.mainWindow(), [&app] { outside::startWordProcessor(app); });
+    });
     commands.add(QStringLiteral("support"), [&app](CommandOrigin) {
         frmInfo dialog(&app.mainWindow());
         dialog.Form_Load();

@@ -78,7 +78,7 @@ void frmSend::Form_Load() {
 }
 
 void frmSend::Command1_Click() {
-    shell::ShellService::open(QStringLiteral("mailto:") + Label4->text(), this);
+    shell::ShellService::mail(Label4->text(), this);
 }
 
 void frmSend::Command2_Click() {

@@ -38,14 +38,18 @@ QString askForPdfFile(QWidget* parent) {
 }
 
 // An address block: the second address line only when it holds text (a line of blanks is
-// printed), the city on a line of its own, and the state and zip with a comma between them.
+// printed), the city on a line of its own, and the state and zip with a comma between them. The
+// comma stands only between two texts: a return address never saved prints no lone ",", and
+// its empty lines keep their places, so the recipient stands where it always does.
 void printAddress(printer::LinePage& page, int column, const EnvelopeAddress& address) {
     page.printLine(column, address.name);
     page.printLine(column, address.address1);
     if (!address.address2.isEmpty())
         page.printLine(column, address.address2);
     page.printLine(column, address.city);
-    page.printLine(column, address.state + QStringLiteral(",  ") + address.zip);
+    const QString separator =
+        address.state.isEmpty() || address.zip.isEmpty() ? QString() : QStringLiteral(",  ");
+    page.printLine(column, address.state + separator + address.zip);
 }
 
 void printEmptyLines(printer::LinePage& page, int count) {

@@ -2,22 +2,27 @@
 
 #include "core/AppContext.h"
 #include "core/BookFiles.h"
+#include "core/CardPlace.h"
 #include "core/frmMain.h"
 #include "core/GridModel.h"
 #include "core/UserSettings.h"
 #include "platform/engine/Database.h"
 #include "platform/engine/DataSource.h"
+#include "platform/files/FileOps.h"
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
 #include "platform/help/HelpWindow.h"
 #include "platform/report/PrinterDialog.h"
+#include "platform/report/ReportSource.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/Modal.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -46,6 +51,8 @@ const QString PrintCopy = QStringLiteral("\\print.mdb");
 const QString ReturnAddresses = QStringLiteral("\\name1.mdb");
 const QString ReturnCopy = QStringLiteral("\\name.mdb");
 const QString NoStockMessage = QStringLiteral("Choose a label stock in User Settings first");
+const QString NoReturnAddressMessage =
+    QStringLiteral("Enter your return address in User Settings first");
 // One sheet of the return-address stock 5267.
 constexpr int ReturnSheet = 80;
 
@@ -258,27 +265,27 @@ bool frmLabel::eventFilter(QObject* watched, QEvent* event) {
 
 void frmLabel::Form_Load() {
     const ProgramFolder& folder = m_app.folder();
-    const QString book = folder.file(BookFile);
-    const QString print = folder.file(PrintCopy);
     // Any failure ends the preparation where it happened; the dialog shows as far as it got.
     try {
-        if (QFile::exists(print) && !QFile::remove(print))
-            throw PlatformError(75, QStringLiteral("Path/File access error"));
-        engine::DataSource& main = m_app.mainWindow().data();
-        bookfiles::ReleaseBook(main, folder);
+        frmMain& main = m_app.mainWindow();
+        // The main window comes back in its view on the card it showed, a new contact included:
+        // the card's typing is written first (a failure to write it stops ReleaseBook below).
+        main.storeCardTyping();
+        const CardPlace place = cardPlace(main);
+        bookfiles::ReleaseBook(main.data(), folder);
         try {
-            engine::CompactDatabase(book, print);
+            makePrintCopy(folder);
         } catch (...) {
-            bookfiles::ReopenBook(main, folder);
+            reopenAt(main, place);
             throw;
         }
-        bookfiles::ReopenBook(main, folder);
+        reopenAt(main, place);
         if (parentWidget())
             parentWidget()->repaint();
-        Data1->setDatabaseName(book);
+        Data1->setDatabaseName(folder.file(BookFile));
         Data1->setRecordSource(Table);
         Data1->refresh();
-        Data2->setDatabaseName(print);
+        Data2->setDatabaseName(folder.file(PrintCopy));
         Data2->setRecordSource(Table);
         Data2->refresh();
         const int chosen = m_app.settings().labelStock;
@@ -360,44 +367,21 @@ bool frmLabel::askPrinter() {
     return true;
 }
 
-bool frmLabel::addFillers(int count) {
-    try {
-        for (int i = 0; i < count; ++i) {
-            Data2->addNew();
-            Data2->setValue(QStringLiteral("name"), QStringLiteral("."));
-            Data2->setValue(QStringLiteral("extra7"), QStringLiteral("Y"));
-            Data2->update();
-        }
-        Data2->refresh();
-    } catch (const std::exception& error) {
-        if (Data2->isAdding())
-            Data2->cancelUpdate();
-        tell(QStringLiteral("The labels to leave out could not be added to the print copy: ") +
-                 reasonOf(error),
-             this);
-        return false;
-    }
-    return true;
-}
-
 void frmLabel::printAddressLabels(const QString& extraSelection) {
     if (Label4->text().isEmpty() || Label5->text().isEmpty()) {
         tell(NoStockMessage, this);
         return;
     }
     const int perSheet = labelsPerSheet(m_app.settings().labelStock);
-    const QString countText = CountTXT->text();
-    if (countText != QLatin1String("0")) {
-        bool numeric = false;
-        const int count = countText.trimmed().toInt(&numeric);
-        if (!numeric || count < 0 || count > perSheet) {
-            tell(QStringLiteral("Enter the number of missing labels as a whole number from 0 to ") +
-                     QString::number(perSheet) + QStringLiteral(", the labels of one sheet."),
-                 this);
-            return;
-        }
-        if (!addFillers(count))
-            return;
+    // The first sheet keeps at least one label to print on.
+    bool numeric = false;
+    const int missing = CountTXT->text().trimmed().toInt(&numeric);
+    if (!numeric || missing < 0 || missing >= perSheet) {
+        tell(QStringLiteral("Enter the number of missing labels as a whole number from 0 to ") +
+                 QString::number(perSheet - 1) +
+                 QStringLiteral(", so that the first sheet keeps a label to print on."),
+             this);
+        return;
     }
     if (!askPrinter())
         return;
@@ -408,21 +392,52 @@ void frmLabel::printAddressLabels(const QString& extraSelection) {
     };
     Report1.Destination = 0;
     Report1.LabelOffset = QPointF(m_app.settings().labelOffsetX, m_app.settings().labelOffsetY);
-    const std::array<std::pair<QString, QString>, 2> runs = {
-        std::pair{Label5->text(), withFlag(SecondLineSelection)},
-        std::pair{Label4->text(), withFlag(NoSecondLineSelection)}};
-    for (const auto& [file, selection] : runs) {
-        Report1.ReportFileName = file;
-        Report1.SelectionFormula = selection;
-        Report1.SortFields[0] = QStringLiteral("+{PhoneBK.name}");
-        Report1.SortFields[1] = QStringLiteral("+{PhoneBK.namef}");
-        // A failed run tells the user itself and the next run goes on.
-        Report1.setAction(1);
+    Report1.SortFields[0] = QStringLiteral("+{PhoneBK.name}");
+    Report1.SortFields[1] = QStringLiteral("+{PhoneBK.namef}");
+    // The report leaves the missing labels of the first sheet empty itself; nothing is added to
+    // the print copy, so a cancelled print or a second one starts from the count as it stands.
+    // The "-1" run goes on where the "-2" run's last sheet ends, so the two share that sheet.
+    Report1.ReportFileName = Label5->text();
+    Report1.SelectionFormula = withFlag(SecondLineSelection);
+    Report1.LeaveBlank = missing;
+    const qsizetype firstRunLabels = labelsSelected(Report1.request());
+    // A failed run tells the user itself and the next run goes on.
+    Report1.setAction(1);
+    Report1.ReportFileName = Label4->text();
+    Report1.SelectionFormula = withFlag(NoSecondLineSelection);
+    Report1.LeaveBlank = int((missing + firstRunLabels) % perSheet);
+    // Both previews would be called "Labels": this one says which sheet it is printed on.
+    if (firstRunLabels > 0 && Report1.LeaveBlank > 0)
+        Report1.WindowTitle =
+            QStringLiteral("Labels, second run: print on the last sheet of the first run, from "
+                           "label %1")
+                .arg(Report1.LeaveBlank + 1);
+    Report1.setAction(1);
+    Report1.WindowTitle.clear();
+}
+
+qsizetype frmLabel::labelsSelected(const report::ReportRequest& request) const {
+    try {
+        return report::openReport(request, m_app.folder())->rows().size();
+    } catch (const std::exception&) {
+        // The run itself fails the same way and says why; it prints no label.
+        return 0;
     }
 }
 
 void frmLabel::Command6_Click() {
     const ProgramFolder& folder = m_app.folder();
+    const UserSettings& user = m_app.settings();
+    const std::array<std::pair<const char*, const QString*>, 6> returnAddress = {
+        std::pair{"extra8", &user.userName}, {"address1", &user.userAddress1},
+        {"address2", &user.userAddress2},    {"city", &user.userCity},
+        {"state", &user.userState},          {"zip", &user.userZip}};
+    // A row of nothing but empty fields is never stored, so the sheet could not be filled.
+    if (std::all_of(returnAddress.begin(), returnAddress.end(),
+                    [](const auto& field) { return field.second->trimmed().isEmpty(); })) {
+        tell(NoReturnAddressMessage, this);
+        return;
+    }
     const QString working = folder.file(ReturnCopy);
     QString step = QStringLiteral("The return-address labels could not be prepared");
     try {
@@ -441,23 +456,20 @@ void frmLabel::Command6_Click() {
         Data3->setDatabaseName(working);
         Data3->setRecordSource(Table);
         Data3->refresh();
-        const UserSettings& user = m_app.settings();
-        const auto addReturnAddress = [&] {
+        // Rows the supplied database brought along count towards the sheet; each pass adds one
+        // row, so the loop ends after one sheet whatever the engine does with a row.
+        for (int rows = Data3->recordCount(); rows < ReturnSheet; ++rows) {
             Data3->addNew();
-            Data3->setValue(QStringLiteral("extra8"), user.userName);
-            Data3->setValue(QStringLiteral("address1"), user.userAddress1);
-            Data3->setValue(QStringLiteral("address2"), user.userAddress2);
-            Data3->setValue(QStringLiteral("city"), user.userCity);
-            Data3->setValue(QStringLiteral("state"), user.userState);
-            Data3->setValue(QStringLiteral("zip"), user.userZip);
+            for (const auto& [field, value] : returnAddress)
+                Data3->setValue(QString::fromLatin1(field), *value);
             Data3->update();
-        };
-        addReturnAddress();
-        Data3->refresh();
-        while (Data3->recordCount() < ReturnSheet) {
-            addReturnAddress();
-            Data3->refresh();
         }
+        Data3->refresh();
+        if (Data3->recordCount() < ReturnSheet)
+            throw PlatformError(ErrorNumber::EngineWriteFailed,
+                                QStringLiteral("only %1 of the %2 labels of the sheet were stored.")
+                                    .arg(Data3->recordCount())
+                                    .arg(ReturnSheet));
         Data3->close();
     } catch (const std::exception& error) {
         Data3->close();
@@ -474,6 +486,13 @@ void frmLabel::Command6_Click() {
     Report2.SelectionFormula.clear();
     Report2.SortFields = {};
     Report2.setAction(1);
+}
+
+void makePrintCopy(const ProgramFolder& folder) {
+    const QString print = folder.file(PrintCopy);
+    if (QFileInfo::exists(print))
+        files::deleteFile(print);
+    engine::CompactDatabase(folder.file(BookFile), print);
 }
 
 void showLabelDialog(AppContext& app, QWidget* parent) {

@@ -15,6 +15,7 @@ namespace quillory {
 
 class AppContext;
 class GridModel;
+class ProgramFolder;
 namespace engine {
 class DataSource;
 }
@@ -77,13 +78,18 @@ protected:
 
 private:
     void printAddressLabels(const QString& extraSelection);
-    bool addFillers(int count);
+    // How many labels the run `request` prints.
+    qsizetype labelsSelected(const report::ReportRequest& request) const;
     bool askPrinter();
 
     AppContext& m_app;
     GridModel* m_gridModel = nullptr;
     bool m_reopen = false;
 };
+
+// Makes "print.mdb", the copy of the book that address labels are printed from, afresh from
+// the book, so that nothing an earlier print left in it is printed. Throws PlatformError.
+void makePrintCopy(const ProgramFolder& folder);
 
 // Opens the label dialog modal over `parent`, again for as long as it asks to be reopened.
 void showLabelDialog(AppContext& app, QWidget* parent);

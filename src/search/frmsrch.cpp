@@ -27,6 +27,7 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace quillory {
 
@@ -66,6 +67,9 @@ QString quoted(QString text) {
     return text.replace(QLatin1Char('\''), QStringLiteral("''"));
 }
 
+const QString OperatorMissing =
+    QStringLiteral("You must first enter an 'operator' and a 'search string'.");
+
 } // namespace
 
 QString frmsrch::findCriterion(const QString& field, const QString& op, const QString& text,
@@ -73,12 +77,6 @@ QString frmsrch::findCriterion(const QString& field, const QString& op, const QS
     return (QStringLiteral("[") + field + QStringLiteral("] ") + op + QStringLiteral(" '") +
             quoted(text) + wildcard + QStringLiteral("'"))
         .trimmed();
-}
-
-QString frmsrch::followCriterion(const QString& fullName) {
-    return QStringLiteral("[") + QStringLiteral("extra8") + QStringLiteral("]") +
-           QStringLiteral(" = ") + QStringLiteral("'") + quoted(fullName.trimmed()) +
-           QStringLiteral("'");
 }
 
 frmsrch::frmsrch(AppContext& app, QWidget* parent)
@@ -118,6 +116,8 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
     Command1->setDefault(true);
     Command2 = new QPushButton(QStringLiteral("&Close"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
+    Command5 = new QPushButton(QStringLiteral("Find &Next"), this);
+    Command5->setObjectName(QStringLiteral("Command5"));
 
     lblInstructions = new QLabel(
         QStringLiteral(
@@ -128,6 +128,7 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
         this);
     lblInstructions->setObjectName(QStringLiteral("lblInstructions"));
     lblInstructions->setWordWrap(true);
+    lblInstructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblInstructions->setStyleSheet(QStringLiteral("color: #34495e;"));
 
     DBGrid1 = new QTableView(this);
@@ -164,6 +165,7 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
     left->addLayout(entry);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Command1);
+    buttons->addWidget(Command5);
     buttons->addWidget(Command2);
     left->addLayout(buttons);
     left->addWidget(lblInstructions, 1);
@@ -222,8 +224,11 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
     Command3->setObjectName(QStringLiteral("Command3"));
     Command4 = new QPushButton(QStringLiteral("NO, I need to search again!"), Frame2);
     Command4->setObjectName(QStringLiteral("Command4"));
+    Command6 = new QPushButton(QStringLiteral("Ne&xt match"), Frame2);
+    Command6->setObjectName(QStringLiteral("Command6"));
     answers->addStretch();
     answers->addWidget(Command3);
+    answers->addWidget(Command6);
     answers->addWidget(Command4);
     answers->addStretch();
     confirm->addLayout(answers);
@@ -248,15 +253,18 @@ frmsrch::frmsrch(AppContext& app, QWidget* parent)
     connect(Command2, &QPushButton::clicked, this, &frmsrch::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmsrch::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &frmsrch::Command4_Click);
-    connect(lblName, &QLineEdit::textChanged, this, &frmsrch::lblName_Change);
-    // The grid shows the dialog's current record wherever a find or a pick put it.
-    connect(Data1, &engine::DataSource::repositioned, this, &frmsrch::showCurrentRow);
+    connect(Command5, &QPushButton::clicked, this, &frmsrch::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &frmsrch::Command5_Click);
+    connect(Data1, &engine::DataSource::repositioned, this, &frmsrch::Data1_Reposition);
     connect(DBGrid1, &QTableView::clicked, this,
             [this](const QModelIndex& index) { DBGrid1_RowClick(index.row()); });
     connect(DBGrid1, &QTableView::activated, this,
             [this](const QModelIndex& index) { DBGrid1_RowClick(index.row()); });
 
     resize(ui::twipsToPixels(6105) + 160, ui::twipsToPixels(4290) + 40);
+    // The wrapped instructions ask for more height the narrower the dialog is, which the layout
+    // does not enforce: below this size the "Where" options were drawn over one another.
+    setMinimumSize(size());
 }
 
 frmsrch::~frmsrch() {
@@ -272,6 +280,7 @@ bool frmsrch::Form_Load() {
     // written first, and the dialog does not open when it cannot be.
     if (!main().writePendingCard())
         return false;
+    m_before = cardPlace(main());
     engine::DataSource& book = *main().Data1;
     // The main window's card follows the dialog while it is open; its status panel follows too,
     // so it never names a contact the card no longer shows.
@@ -308,7 +317,7 @@ void frmsrch::cboOpList_Click(int index) {
     Text2->setText(op == QLatin1String("Like") ? QStringLiteral("*") : QString());
 }
 
-void frmsrch::Command1_Click() {
+void frmsrch::takeCriterion() {
     QString field;
     for (size_t i = 0; i < opt.size(); ++i) {
         if (opt[i]->isChecked())
@@ -321,13 +330,16 @@ void frmsrch::Command1_Click() {
     }
     txtWhere->setText(m_criterion);
     lblWhere->setText(m_criterion);
+}
 
+void frmsrch::Command1_Click() {
+    takeCriterion();
     engine::DataSource& book = *main().Data1;
     try {
         book.findFirst(m_criterion);
     } catch (const PlatformError& error) {
         if (error.number() == ErrorNumber::EngineSyntax) {
-            tell(this, QStringLiteral("You must first enter an 'operator' and a 'search string'."));
+            tell(this, OperatorMissing);
             return;
         }
     }
@@ -337,6 +349,31 @@ void frmsrch::Command1_Click() {
              QStringLiteral("No match could be found. Try using the 'Like' operator! If you have "
                             "used the 'Like' operator, then try to shorten the search string. "
                             "It will match the first few characters in the string."));
+        return;
+    }
+    m_searched = m_criterion;
+    showConfirmation();
+}
+
+void frmsrch::Command5_Click() {
+    takeCriterion();
+    const qint64 from = Data1->rowId();
+    // A search changed since the last find starts from the top, as "&Find it" does.
+    if (m_criterion != m_searched || from < 0) {
+        Command1_Click();
+        return;
+    }
+    // The list stands in stored order, the order of the row ids: the next match is the first
+    // one with a larger id.
+    try {
+        Data1->findFirst(QStringLiteral("(%1) AND rowid > %2").arg(m_criterion).arg(from));
+    } catch (const PlatformError& error) {
+        if (error.number() == ErrorNumber::EngineSyntax)
+            tell(this, OperatorMissing);
+        return;
+    }
+    if (Data1->noMatch()) {
+        tell(this, QStringLiteral("There are no more matches."));
         return;
     }
     showConfirmation();
@@ -352,9 +389,13 @@ void frmsrch::DBGrid1_RowClick(int row) {
     showConfirmation();
 }
 
-void frmsrch::lblName_Change() {
-    m_criterion = followCriterion(lblName->text());
-    passOver([&] { main().Data1->findFirst(m_criterion); });
+void frmsrch::Data1_Reposition() {
+    showCurrentRow();
+    // The main window follows by the row id, not the full name: of two people with the same
+    // name, the card then shows the one the confirmation panel shows.
+    const qint64 contact = Data1->rowId();
+    if (contact >= 0 && m_app.hasMainWindow())
+        passOver([&] { moveToContact(*main().Data1, contact); });
 }
 
 void frmsrch::showConfirmation() {
@@ -398,9 +439,14 @@ void frmsrch::Form_Unload() {
 }
 
 void frmsrch::done(int result) {
+    // The main window goes back to the view it was in, so its order, its letter index and its
+    // status texts agree again, on the contact confirmed or, after "&Close", the one it showed.
+    std::optional<CardPlace> back = std::exchange(m_before, std::nullopt);
+    if (back && result == QDialog::Accepted && Data1->rowId() >= 0)
+        back->contact = Data1->rowId();
     Form_Unload();
-    if (m_app.hasMainWindow())
-        main().ShowContactStatus();
+    if (back && m_app.hasMainWindow())
+        passOver([&] { reopenAt(main(), *back); });
     QDialog::done(result);
 }
 

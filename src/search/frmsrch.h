@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/CardPlace.h"
+
 #include <array>
+#include <optional>
 #include <QDialog>
 
 class QComboBox;
@@ -22,7 +25,8 @@ class DataSource;
 }
 
 // The search dialog: finds a contact by field, operator and search string, lists the book in
-// stored order, asks the user to confirm the person and leaves the main window on them.
+// stored order, asks the user to confirm the person and leaves the main window on them, in the
+// view it was in before the dialog opened.
 class frmsrch final : public QDialog {
     Q_OBJECT
 public:
@@ -34,22 +38,23 @@ public:
     bool Form_Load();
     void cboOpList_Click(int index);
     void Command1_Click();
+    // "Find &Next": the next match after the dialog's current record, in stored order.
+    void Command5_Click();
     void DBGrid1_RowClick(int row);
-    void lblName_Change();
+    // The dialog's current record changed: the grid shows it and the main window follows it.
+    void Data1_Reposition();
     void Command3_Click();
     void Command2_Click();
     void Command4_Click();
     void Form_Unload();
 
-    // The criterion handed to the engine by the last find or follow.
+    // The criterion of the last find.
     QString criterion() const { return m_criterion; }
 
     // Builds the find criterion: "[" field "] " operator " '" string wildcard "'", trimmed, with
     // every apostrophe of the string doubled so it stays a value.
     static QString findCriterion(const QString& field, const QString& op, const QString& text,
                                  const QString& wildcard);
-    // The criterion by which the main window follows the dialog: [extra8] = 'name'.
-    static QString followCriterion(const QString& fullName);
 
     // Controls, named as designed.
     QGroupBox* Frame1;
@@ -58,6 +63,7 @@ public:
     QLineEdit* Text1;
     QPushButton* Command1;
     QPushButton* Command2;
+    QPushButton* Command5; // "Find &Next"
     QLabel* lblInstructions;
     QTableView* DBGrid1;
     engine::DataSource* Data1;
@@ -66,16 +72,19 @@ public:
     std::array<QLineEdit*, 6> confirmBoxes{};
     QPushButton* Command3;
     QPushButton* Command4;
-    QLineEdit* Text2;    // wildcard holder
-    QLabel* lbloplist;   // operator holder
-    QLineEdit* txtWhere; // criterion text
-    QLabel* lblWhere;    // criterion label
+    QPushButton* Command6; // "Ne&xt match": "Find &Next" on the confirmation panel
+    QLineEdit* Text2;      // wildcard holder
+    QLabel* lbloplist;     // operator holder
+    QLineEdit* txtWhere;   // criterion text
+    QLabel* lblWhere;      // criterion label
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void done(int result) override;
 
 private:
+    // Takes the criterion from the option buttons, the operator box and the search string.
+    void takeCriterion();
     void showConfirmation();
     void showCurrentRow();
     frmMain& main() const;
@@ -83,6 +92,10 @@ private:
     AppContext& m_app;
     FieldBinder* m_binder;
     QString m_criterion;
+    // The criterion of the last find that matched: "Find &Next" goes on from its match.
+    QString m_searched;
+    // The main window's view and card when the dialog opened: "&Close" goes back to them.
+    std::optional<CardPlace> m_before;
     bool m_unloaded = false;
 };
 

@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <QAction>
+#include <QBuffer>
 #include <QDialog>
 #include <QDir>
 #include <QFrame>
@@ -132,6 +133,10 @@ QVariantMap withPhoto(QVariantMap contact, const QImage& image) {
     return contact;
 }
 
+QByteArray png(const QImage& image) {
+    return images::encodeStored(image);
+}
+
 // Clicks a file of the chooser's file list as a user does.
 void clickFile(PicLoad& chooser, const QString& name, bool twice = false) {
     const QList<QListWidgetItem*> items = chooser.File1->findItems(name, Qt::MatchExactly);
@@ -206,6 +211,45 @@ QRectF displayTwips(const frmMain& main) {
     return photo::twipsGeometry(*main.pic);
 }
 
+bool near(QColor seen, QColor colour) {
+    return qAbs(seen.red() - colour.red()) < 24 && qAbs(seen.green() - colour.green()) < 24 &&
+           qAbs(seen.blue() - colour.blue()) < 24;
+}
+
+// A camera's JPEG of one colour. Orientation 6 is the note of a photo taken upright and stored
+// on its side, to be turned a quarter clockwise when shown.
+QByteArray cameraJpeg(QSize stored, QColor colour, int orientation) {
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture(stored.width(), stored.height(), colour).save(&buffer, "JPEG", 90))
+        qFatal("cannot write test picture");
+    if (orientation == 1)
+        return jpeg;
+    // An APP1 segment after the start marker: "Exif", a little-endian TIFF header and one
+    // directory entry, Orientation (0x0112), a SHORT.
+    QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24);
+    exif.append(char(orientation)).append(QByteArray(7, '\0'));
+    QByteArray segment("\xFF\xE1");
+    segment.append(char((exif.size() + 2) >> 8)).append(char((exif.size() + 2) & 0xff));
+    return jpeg.insert(2, segment + exif);
+}
+
+// The display shows the photo whole and with its own shape: the picture has the photo's
+// proportions and fits inside the display, and where it leaves room the display shows its
+// background rather than the picture drawn out over it.
+void verifyShownWithItsShape(const frmMain& main, QColor colour) {
+    const QRect inside = main.pic->contentsRect();
+    const QSize shown = main.pic->pixmap().deviceIndependentSize().toSize();
+    QCOMPARE(shown, photo::naturalSize(main).scaled(inside.size(), Qt::KeepAspectRatio));
+    const QImage seen = main.pic->grab().toImage();
+    const QPoint middle = inside.center();
+    const QPoint room = shown.height() < inside.height() ? QPoint(middle.x(), inside.top() + 1)
+                                                         : QPoint(inside.left() + 1, middle.y());
+    QVERIFY2(near(seen.pixelColor(middle), colour), qPrintable(seen.pixelColor(middle).name()));
+    QVERIFY2(!near(seen.pixelColor(room), colour), qPrintable(seen.pixelColor(room).name()));
+}
+
 } // namespace
 
 class TestPhotos : public QObject {
@@ -225,17 +269,23 @@ private Q_SLOTS:
     void photoWaitingOnTheCardIsWritten_data();
     void photoWaitingOnTheCardIsWritten();
     void doubleClickLoadsAndCancelKeepsLabel();
-    void loadWithoutClickClearsPhoto();
+    void loadWithoutFileAsksFirst_data();
+    void loadWithoutFileAsksFirst();
     void metafileIsLoaded();
     void unreadablePictureChangesNothing();
     void deleteAnsweredNo();
     void deleteAnsweredYes();
     void deleteOnCardWithoutPhotoEmptiesLabel();
     void emptyBookTakesNoPhoto();
-    void viewerSmallPictureNaturalAndCentred();
-    void viewerLargePictureMaximisedAndStretched();
-    void storedBytesKeepPixelSize_data();
-    void storedBytesKeepPixelSize();
+    void photoKeepsItsShapeOnTheCard_data();
+    void photoKeepsItsShapeOnTheCard();
+    void cameraPhotoKeptAsItsFile_data();
+    void cameraPhotoKeptAsItsFile();
+    void viewerShowsThePhotoLarger_data();
+    void viewerShowsThePhotoLarger();
+    void viewerLargePictureMaximisedKeepsShape();
+    void storedBytes_data();
+    void storedBytes();
 };
 
 void TestPhotos::fitPhotoShapes_data() {
@@ -258,7 +308,7 @@ void TestPhotos::fitPhotoShapes() {
     StartedProgram program({.contacts = QList{carl()}});
     frmMain& main = *program.main;
     photo::setTwipsGeometry(*main.Frame1, QRectF(5040, 120, 3765, 5295));
-    photo::loadPhoto(main, picture(photo.width(), photo.height()));
+    photo::loadPhoto(main, png(picture(photo.width(), photo.height())));
 
     photo::setTwipsGeometry(*main.pic, QRectF(60, 150, widthBefore, 1000));
     main.FitPhoto();
@@ -281,13 +331,13 @@ void TestPhotos::fitPhotoKeepsShapeWithoutPicture() {
         {.contacts = QList{withPhoto(carl(), picture(48, 64)), anna(), garbled}});
     frmMain& main = *program.main;
     // The first card's portrait photo shaped the display.
-    QCOMPARE(photo::naturalPhoto(main).size(), QSize(48, 64));
+    QCOMPARE(photo::naturalSize(main), QSize(48, 64));
     const QRectF portrait = displayTwips(main);
     QCOMPARE(portrait.height(), 1.25 * portrait.width());
 
     // A card without a photo keeps that shape and shows a note instead.
     main.Data1->moveNext();
-    QVERIFY(photo::naturalPhoto(main).isNull());
+    QVERIFY(!photo::naturalSize(main).isValid());
     QVERIFY(main.pic->pixmap().isNull());
     QVERIFY(!main.pic->text().isEmpty());
     QVERIFY(!main.pic->isHidden());
@@ -315,14 +365,14 @@ void TestPhotos::tallDisplayStaysAboveTheButtons() {
 
     // Portrait: the rule gives 8375 x 10468.75; only 5400 are free above the buttons, so it is
     // shown at 4320 x 5400, its shape kept, centred in the frame.
-    photo::loadPhoto(main, picture(480, 640));
+    photo::loadPhoto(main, png(picture(480, 640)));
     QCOMPARE(displayTwips(main), QRectF(2102.5, 150, 4320, 5400));
     // The buttons stand at the frame's height less 375.
     QVERIFY(displayTwips(main).bottom() < 6000 - 375);
 
     // A landscape photo next is shaped from the size the rule gave (8375 wide), not from the
     // smaller one shown: 8375 x 6700, shown at 6750 x 5400.
-    photo::loadPhoto(main, picture(640, 480));
+    photo::loadPhoto(main, png(picture(640, 480)));
     QCOMPARE(displayTwips(main), QRectF(887.5, 150, 6750, 5400));
 
     // The window made smaller: the layout sizes the frame and the display by pixels, then fits
@@ -336,7 +386,7 @@ void TestPhotos::tallDisplayStaysAboveTheButtons() {
 void TestPhotos::chooserAsDesigned() {
     QTemporaryDir pictures;
     writePicture(pictures.path(), QStringLiteral("PHOTO.JPG"), picture(32, 24), "JPG");
-    for (const char* name : {"a.bmp", "b.Gif", "c.png", "d.wmf", "notes.txt"})
+    for (const char* name : {"a.bmp", "b.Gif", "c.png", "d.wmf", "e.jpeg", "notes.txt"})
         QFile(QDir(pictures.path()).filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
     UserFolders here(pictures.path());
     QTemporaryDir elsewhere;
@@ -353,10 +403,10 @@ void TestPhotos::chooserAsDesigned() {
         // The lists open in the user's pictures folder, not where the program was started
         // from; the pattern ignores letter case.
         QCOMPARE(chooser.Dir1->path(), QDir(pictures.path()).canonicalPath());
-        QCOMPARE(chooser.File1->pattern(), QStringLiteral("*.bmp;*.jpg;*.gif;*.wmf"));
         QCOMPARE(chooser.File1->files(),
                  QStringList({QStringLiteral("a.bmp"), QStringLiteral("b.Gif"),
-                              QStringLiteral("d.wmf"), QStringLiteral("PHOTO.JPG")}));
+                              QStringLiteral("c.png"), QStringLiteral("d.wmf"),
+                              QStringLiteral("e.jpeg"), QStringLiteral("PHOTO.JPG")}));
 
         // A click names the file in Label2 and previews it.
         clickFile(chooser, QStringLiteral("PHOTO.JPG"));
@@ -444,8 +494,7 @@ void TestPhotos::photoRoundTripThroughTheBook() {
         chooser.Command5->click();
         QCOMPARE(chooser.result(), int(QDialog::Accepted));
     });
-    QCOMPARE(main.pic->pixmap().size(), QSize(64, 48));
-    QCOMPARE(photo::naturalPhoto(main).size(), QSize(64, 48));
+    QCOMPARE(photo::naturalSize(main), QSize(64, 48));
     QCOMPARE(displayTwips(main).width(), photo::twipsGeometry(*main.Frame1).width() - 150);
     // Pending, like a typed field, until the card is left.
     QVERIFY(main.Data1->hasPendingEdits());
@@ -459,7 +508,7 @@ void TestPhotos::photoRoundTripThroughTheBook() {
     QVERIFY(!storedPhoto(program.folder, QStringLiteral("Smith")).isValid());
 
     main.Data1->movePrevious();
-    QCOMPARE(photo::displayedPhoto(main).size(), QSize(64, 48));
+    QCOMPARE(photo::naturalSize(main), QSize(64, 48));
     QCOMPARE(photo::displayedPhoto(main).pixelColor(10, 10), QColor(200, 30, 30));
     // Label2 keeps the chosen path across cards.
     QCOMPARE(main.Label2->text(),
@@ -534,23 +583,51 @@ void TestPhotos::doubleClickLoadsAndCancelKeepsLabel() {
     });
     QCOMPARE(main.Label2->text(),
              QDir(pictures.path()).canonicalPath() + QStringLiteral("/tall.jpg"));
-    QCOMPARE(photo::naturalPhoto(main).size(), QSize(30, 90));
+    QCOMPARE(photo::naturalSize(main), QSize(30, 90));
     QVERIFY(main.Data1->hasPendingEdits());
 }
 
-void TestPhotos::loadWithoutClickClearsPhoto() {
-    StartedProgram program({.contacts = QList{withPhoto(carl(), picture(40, 30)), anna()}});
+void TestPhotos::loadWithoutFileAsksFirst_data() {
+    QTest::addColumn<bool>("hasPhoto");
+    QTest::addColumn<int>("answer"); // 0: none given, the box's default button answers
+    QTest::addColumn<bool>("cleared");
+    QTest::newRow("Enter by habit keeps the photo") << true << 0 << false;
+    QTest::newRow("answered No") << true << int(ui::Answer::No) << false;
+    QTest::newRow("answered Yes") << true << int(ui::Answer::Yes) << true;
+    QTest::newRow("no photo to lose: no question") << false << 0 << true;
+}
+
+void TestPhotos::loadWithoutFileAsksFirst() {
+    QFETCH(bool, hasPhoto);
+    QFETCH(int, answer);
+    QFETCH(bool, cleared);
+    StartedProgram program(
+        {.contacts = QList{hasPhoto ? withPhoto(carl(), picture(40, 30)) : carl(), anna()}});
     frmMain& main = *program.main;
-    QCOMPARE(main.pic->pixmap().size(), QSize(40, 30));
     QVERIFY(main.Label2->text().isEmpty());
+    if (answer != 0)
+        program.boxes.answer(ui::Answer(answer));
 
-    withChooser(main, [](PicLoad& chooser) { chooser.Command5->click(); });
+    bool leftOpen = false;
+    withChooser(main, [&](PicLoad& chooser) {
+        // Enter without choosing a file: "Load Photo" is the default button.
+        QTest::keyClick(&chooser, Qt::Key_Return);
+        leftOpen = chooser.isVisible();
+        if (leftOpen)
+            chooser.Command6->click();
+    });
 
-    QVERIFY(main.pic->pixmap().isNull());
-    QVERIFY(photo::naturalPhoto(main).isNull());
-    QVERIFY(program.boxes.asked().isEmpty());
+    const bool kept = hasPhoto && !cleared;
+    QCOMPARE(program.boxes.asked().size(), hasPhoto ? 1 : 0);
+    if (hasPhoto)
+        test::verifyQuestion(program.boxes,
+                             QStringLiteral("Are you sure you want to DELETE current photo?"),
+                             QStringLiteral("Quillory"));
+    QCOMPARE(leftOpen, kept);
+    QCOMPARE(photo::showsPhoto(main), kept);
+    QCOMPARE(main.pic->pixmap().isNull(), !kept);
     main.Data1->moveNext();
-    QVERIFY(!storedPhoto(program.folder, QStringLiteral("Brown")).isValid());
+    QCOMPARE(storedPhoto(program.folder, QStringLiteral("Brown")).isValid(), kept);
 }
 
 void TestPhotos::metafileIsLoaded() {
@@ -575,11 +652,12 @@ void TestPhotos::metafileIsLoaded() {
     QVERIFY(shown.width() > shown.height());
     const QColor middle = shown.pixelColor(shown.width() / 2, shown.height() / 2);
     QVERIFY2(middle.red() > 150 && middle.green() < 100, qPrintable(middle.name()));
+    const QSize natural = photo::naturalSize(main);
 
     main.Data1->moveNext();
     const QByteArray stored = storedPhoto(program.folder, QStringLiteral("Brown")).toByteArray();
     QVERIFY(stored.startsWith("\x89PNG"));
-    QCOMPARE(images::decodeStored(stored).size(), shown.size());
+    QCOMPARE(images::decodeStored(stored).size(), natural);
 }
 
 void TestPhotos::unreadablePictureChangesNothing() {
@@ -630,7 +708,7 @@ void TestPhotos::deleteAnsweredNo() {
                          QStringLiteral("Are you sure you want to DELETE current photo?"),
                          QStringLiteral("Quillory"));
     QCOMPARE(main.Label2->text(), QStringLiteral("/photos/carl.jpg"));
-    QCOMPARE(main.pic->pixmap().size(), QSize(40, 30));
+    QVERIFY(!main.pic->pixmap().isNull());
     QVERIFY(!main.Data1->hasPendingEdits());
 }
 
@@ -646,7 +724,7 @@ void TestPhotos::deleteAnsweredYes() {
 
     QVERIFY(main.Label2->text().isEmpty());
     QVERIFY(main.pic->pixmap().isNull());
-    QCOMPARE(photo::naturalPhoto(main).size(), QSize(40, 30)); // pix1 keeps its picture
+    QCOMPARE(photo::naturalSize(main), QSize(40, 30));         // pix1 keeps its picture
     QCOMPARE(displayTwips(main), QRectF(60, 150, 2000, 1000)); // FitPhoto did not run
     QVERIFY(main.Data1->hasPendingEdits());
 
@@ -699,23 +777,90 @@ void TestPhotos::emptyBookTakesNoPhoto() {
     QCOMPARE(program.boxes.asked().size(), 1); // only the question, no error
 }
 
-void TestPhotos::viewerSmallPictureNaturalAndCentred() {
-    StartedProgram program({.contacts = QList{withPhoto(carl(), picture(240, 180))}});
+void TestPhotos::photoKeepsItsShapeOnTheCard_data() {
+    QTest::addColumn<QSize>("natural");
+    QTest::newRow("square") << QSize(500, 500);
+    QTest::newRow("wide") << QSize(1600, 900);
+    QTest::newRow("tall") << QSize(300, 400);
+}
+
+void TestPhotos::photoKeepsItsShapeOnTheCard() {
+    QFETCH(QSize, natural);
+    const QColor colour(30, 140, 60);
+    StartedProgram program(
+        {.contacts = QList{withPhoto(carl(), picture(natural.width(), natural.height(), colour))}});
+    verifyShownWithItsShape(*program.main, colour);
+}
+
+void TestPhotos::cameraPhotoKeptAsItsFile_data() {
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QSize>("upright");
+    QTest::newRow("landscape") << 1 << QSize(4000, 3000);
+    QTest::newRow("portrait stored on its side") << 6 << QSize(3000, 4000);
+}
+
+void TestPhotos::cameraPhotoKeptAsItsFile() {
+    QFETCH(int, orientation);
+    QFETCH(QSize, upright);
+    const QColor colour(30, 140, 60);
+    const QByteArray jpeg = cameraJpeg(QSize(4000, 3000), colour, orientation);
+    QTemporaryDir pictures;
+    QFile file(QDir(pictures.path()).filePath(QStringLiteral("IMG_0001.JPG")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(jpeg) == jpeg.size());
+    file.close();
+    UserFolders here(pictures.path());
+    StartedProgram program({.contacts = QList{carl(), anna()}});
     frmMain& main = *program.main;
 
-    QRect windowGeometry;
-    QRect frame;
-    QSize imageSize;
-    int imageTop = -1;
-    bool maximised = true;
+    withChooser(main, [&](PicLoad& chooser) {
+        clickFile(chooser, QStringLiteral("IMG_0001.JPG"));
+        QTRY_VERIFY(!chooser.Image1->pixmap().isNull());
+        QCOMPARE(chooser.Image1->pixmap().size(),
+                 upright.scaled(chooser.Image1->contentsRect().size(), Qt::KeepAspectRatio));
+        chooser.Command5->click();
+        QCOMPARE(chooser.result(), int(QDialog::Accepted));
+    });
+    QVERIFY(program.boxes.asked().isEmpty());
+    QCOMPARE(photo::naturalSize(main), upright);
+    QCOMPARE(displayTwips(main).height() > displayTwips(main).width(),
+             upright.height() > upright.width());
+    verifyShownWithItsShape(main, colour);
+
+    // The book holds the camera's file as it is, and the card reads it again at its own size.
+    main.Data1->moveNext();
+    QCOMPARE(storedPhoto(program.folder, QStringLiteral("Brown")).toByteArray(), jpeg);
+    main.Data1->movePrevious();
+    QTRY_VERIFY(!main.pic->pixmap().isNull());
+    verifyShownWithItsShape(main, colour);
+}
+
+void TestPhotos::viewerShowsThePhotoLarger_data() {
+    QTest::addColumn<QSize>("natural");
+    QTest::addColumn<bool>("twiceTheCard");
+    QTest::newRow("small square") << QSize(60, 60) << true;
+    QTest::newRow("smaller than on the card") << QSize(240, 180) << true;
+    QTest::newRow("larger than twice the card") << QSize(560, 420) << false;
+}
+
+void TestPhotos::viewerShowsThePhotoLarger() {
+    QFETCH(QSize, natural);
+    QFETCH(bool, twiceTheCard);
+    StartedProgram program(
+        {.contacts = QList{withPhoto(carl(), picture(natural.width(), natural.height()))}});
+    frmMain& main = *program.main;
+    const QSize card = main.pic->pixmap().deviceIndependentSize().toSize();
+    QVERIFY(!card.isEmpty());
+
+    QList<QRect> frames;
+    QList<QSize> windows;
+    QList<QRect> images;
     ModalScript viewer([&](QDialog& dialog) {
         auto& form = dynamic_cast<Form1&>(dialog);
-        windowGeometry = form.geometry();
-        frame = form.frameGeometry();
-        imageSize = form.Image1->size();
-        imageTop = form.Image1->y();
-        maximised = form.isMaximized();
+        QVERIFY(!form.isMaximized());
         QVERIFY(form.Command1->x() < 20 && form.Command1->y() < 20);
+        frames.append(form.frameGeometry());
+        windows.append(form.size());
+        images.append(form.Image1->geometry());
         form.Command1->click();
     });
     // The menu item, the toolbar key and a double click on the display all open it.
@@ -723,59 +868,74 @@ void TestPhotos::viewerSmallPictureNaturalAndCentred() {
     QVERIFY(program.context->commands().run(QStringLiteral("prevpic"), CommandOrigin::Toolbar1));
     QTest::mouseDClick(main.pic, Qt::LeftButton);
     QCOMPARE(viewer.shown(), 3);
+    QCOMPARE(images.count(images.first()), 3);
 
-    QVERIFY(!maximised);
-    QCOMPARE(imageSize, QSize(240, 180));
-    QCOMPARE(imageTop, ui::twipsToPixels(420));
-    QCOMPARE(windowGeometry.size(), QSize(240, 180 + ui::twipsToPixels(800)));
+    // Larger than the card shows it, with its own shape.
+    const QSize expected = twiceTheCard ? natural.scaled(card * 2, Qt::KeepAspectRatio) : natural;
+    const QRect image = images.first();
+    QCOMPARE(image.size(), expected);
+    QVERIFY(image.width() > card.width() && image.height() > card.height());
+    QCOMPARE(image.top(), ui::twipsToPixels(420));
+    QCOMPARE(windows.first(), QSize(expected.width(), expected.height() + ui::twipsToPixels(800)));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect frame = frames.first();
     QCOMPARE(frame.x(), (screen.width() - frame.width()) / 2);
     QCOMPARE(frame.y(), (screen.height() - frame.height()) / 2);
 }
 
-void TestPhotos::viewerLargePictureMaximisedAndStretched() {
+void TestPhotos::viewerLargePictureMaximisedKeepsShape() {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    StartedProgram program(
-        {.contacts = QList{withPhoto(carl(), picture(screen.width() + 200, screen.height() / 2))}});
+    const int side = screen.width() + 200;
+    StartedProgram program({.contacts = QList{withPhoto(carl(), picture(side, side))}});
     frmMain& main = *program.main;
 
     ModalScript viewer([&](QDialog& dialog) {
         auto& form = dynamic_cast<Form1&>(dialog);
         QTRY_VERIFY(form.isMaximized());
         QTRY_COMPARE(form.frameGeometry(), screen);
-        // Stretched over the window, the aspect ratio not kept.
-        QCOMPARE(form.Image1->size(), QSize(form.width(), form.height() - ui::twipsToPixels(800)));
-        QVERIFY(form.Image1->hasScaledContents());
+        // Fitted into the window below the button, square still, and centred across.
+        const QRect image = form.Image1->geometry();
+        const QSize area(form.width(), form.height() - ui::twipsToPixels(800));
+        QCOMPARE(image.size(), QSize(side, side).scaled(area, Qt::KeepAspectRatio));
+        QCOMPARE(image.top(), ui::twipsToPixels(420));
+        QVERIFY(qAbs(image.center().x() - form.rect().center().x()) <= 1);
+        QVERIFY(image.width() > main.pic->pixmap().width());
         form.Command1->click();
     });
     main.runMenuCommand(QStringLiteral("prevpic"));
     QCOMPARE(viewer.shown(), 1);
 }
 
-void TestPhotos::storedBytesKeepPixelSize_data() {
+void TestPhotos::storedBytes_data() {
     QTest::addColumn<QByteArray>("format");
-    QTest::newRow("bitmap") << QByteArray("BMP");
-    QTest::newRow("jpeg") << QByteArray("JPG");
-    QTest::newRow("gif") << QByteArray("GIF");
+    QTest::addColumn<bool>("keptAsFile");
+    QTest::newRow("bitmap") << QByteArray("BMP") << false;
+    QTest::newRow("jpeg") << QByteArray("JPG") << true;
+    QTest::newRow("png") << QByteArray("PNG") << true;
+    QTest::newRow("gif") << QByteArray("GIF") << false;
 }
 
-void TestPhotos::storedBytesKeepPixelSize() {
+void TestPhotos::storedBytes() {
     QFETCH(QByteArray, format);
+    QFETCH(bool, keptAsFile);
     QTemporaryDir pictures;
     // The name says nothing: the contents decide.
     const QString path = writePicture(pictures.path(), QStringLiteral("photo.bin"),
                                       picture(123, 45), format.constData());
-    const images::ReadResult read = images::readPictureFile(path);
-    QVERIFY2(read.ok(), qPrintable(read.error));
-    QCOMPARE(read.image.size(), QSize(123, 45));
-    const QByteArray stored = images::encodeStored(read.image);
-    QVERIFY(stored.startsWith("\x89PNG"));
+    const images::PictureFile file = images::readPictureFile(path);
+    QVERIFY2(file.ok(), qPrintable(file.error));
+    QCOMPARE(file.size, QSize(123, 45));
+    const QByteArray stored = images::storedBytes(file.bytes);
+    if (keptAsFile)
+        QCOMPARE(stored, file.bytes);
+    else
+        QVERIFY(stored.startsWith("\x89PNG"));
     QCOMPARE(images::decodeStored(stored).size(), QSize(123, 45));
 
     // An empty path is an empty picture; a missing file is an error naming it.
     QVERIFY(images::readPictureFile(QString()).ok());
-    QVERIFY(images::readPictureFile(QString()).image.isNull());
-    const images::ReadResult missing = images::readPictureFile(path + QStringLiteral(".gone"));
+    QVERIFY(images::readPictureFile(QString()).bytes.isEmpty());
+    const images::PictureFile missing = images::readPictureFile(path + QStringLiteral(".gone"));
     QVERIFY(!missing.ok());
     QVERIFY(missing.error.contains(path + QStringLiteral(".gone")));
 }

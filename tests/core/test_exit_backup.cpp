@@ -66,6 +66,7 @@ class TestExitBackup : public QObject {
 private Q_SLOTS:
     void backupWrittenOnlyWhenSomethingChanged_data();
     void backupWrittenOnlyWhenSomethingChanged();
+    void typingThatCannotBeSavedLeavesABackupOfTheBookOnDisk();
 };
 
 void TestExitBackup::backupWrittenOnlyWhenSomethingChanged_data() {
@@ -131,6 +132,29 @@ void TestExitBackup::backupWrittenOnlyWhenSomethingChanged() {
     const auto second = identity(folder.file(backup));
     runAndQuit(folder, {});
     QCOMPARE(identity(folder.file(backup)), second);
+}
+
+void TestExitBackup::typingThatCannotBeSavedLeavesABackupOfTheBookOnDisk() {
+    TempProgramFolder folder;
+    StartedProgram program(folder, {.contacts = threeContacts()});
+    program.main->show();
+    const QStringList onDisk = test::bookNames(folder.file(book));
+    program.main->Text1->setText(QStringLiteral("Browne"));
+    // Another program is writing the book, so the typing cannot be written.
+    test::BookWriteLock otherWriter(folder.file(book));
+
+    program.boxes.answer(ui::Answer::Yes); // quit
+    program.boxes.answer(ui::Answer::Yes); // quit without the typing
+    program.main->close();
+
+    QVERIFY(!program.main->isVisible());
+    // The quit question, then why the typing was not saved; no news of a failed back-up.
+    QCOMPARE(program.boxes.asked().size(), 2);
+    QVERIFY2(program.boxes.texts().last().contains(QStringLiteral("locked")),
+             qPrintable(program.boxes.texts().last()));
+    otherWriter.release();
+    QVERIFY(folder.exists(backup));
+    QCOMPARE(test::bookNames(folder.file(backup)), onDisk);
 }
 
 QTEST_MAIN(TestExitBackup)

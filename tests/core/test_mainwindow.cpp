@@ -3,6 +3,7 @@
 #include "BookFiller.h"
 #include "core/AppContext.h"
 #include "core/CommandToolbar.h"
+#include "core/FieldBinder.h"
 #include "core/frmMain.h"
 #include "core/StatusPanels.h"
 #include "platform/engine/Database.h"
@@ -112,6 +113,9 @@ private Q_SLOTS:
     void boldNotReleasedByUnpressedKey();
     void statusBarPanels();
     void cardBoxesLimitsAndFocusOrder();
+    void longerValuesStayWhole_data();
+    void longerValuesStayWhole();
+    void refusedTypingIsToldNotThrown();
     void gridHiddenWithItsColumns();
     void gridWidthsComeFromSettings();
     void unknownCommandKeysDoNothing();
@@ -466,6 +470,67 @@ void TestMainWindow::cardBoxesLimitsAndFocusOrder() {
     QCOMPARE(main.Command4->text(), QStringLiteral("Delete Photo"));
     for (int k = 0; k < 26; ++k)
         QCOMPARE(main.Command2[size_t(k)]->text(), QString(QChar(u'A' + k)));
+}
+
+void TestMainWindow::longerValuesStayWhole_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("imported state") << "Text5"
+                                    << "state"
+                                    << "California";
+    QTest::newRow("31-character phone") << "Text7"
+                                        << "phone" << QString(31, u'5');
+    QTest::newRow("60-character name") << "Text1"
+                                       << "name" << QString(60, u'L');
+}
+
+void TestMainWindow::longerValuesStayWhole() {
+    QFETCH(QString, box);
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QVariantMap contact = test::contactNamed(QStringLiteral("Brown"), QStringLiteral("Carl"));
+    contact.insert(field, value);
+    StartedProgram program({.contacts = QList{contact, threeContacts().first()}});
+    auto stored = [&](const QString& name) {
+        auto db = engine::Database::open(program.folder.file(QStringLiteral("Corvanel.MDB")));
+        return db->scalar(QStringLiteral("SELECT %1 FROM PhoneBK WHERE id = 1").arg(name));
+    };
+    auto* shown = program.main->findChild<QLineEdit*>(box);
+    QCOMPARE(shown->text(), value);
+    QVERIFY(!shown->toolTip().isEmpty());
+    // Another box edited and saved: the value is stored whole, in the display name too.
+    QTest::keyClicks(program.main->Text4, QStringLiteral("x"));
+    program.main->runMenuCommand(QStringLiteral("save"));
+    QCOMPARE(stored(field).toString(), value);
+    QVERIFY(stored(QStringLiteral("extra8")).toString().endsWith(stored("name").toString()));
+    // Edited by the user: only what was edited changes.
+    QTest::keyClick(shown, Qt::Key_End);
+    QTest::keyClick(shown, Qt::Key_Backspace);
+    program.main->runMenuCommand(QStringLiteral("down"));
+    QCOMPARE(stored(field).toString(), value.chopped(1));
+    // A contact whose value fits: unmarked, and the box's limit holds for typing.
+    QVERIFY(shown->toolTip().isEmpty());
+    QTest::keyClicks(shown, value);
+    QVERIFY(shown->text().size() < value.size());
+}
+
+void TestMainWindow::refusedTypingIsToldNotThrown() {
+    // A book whose table lost a column the card shows.
+    TempProgramFolder folder;
+    const QString path = folder.file(QStringLiteral("Corvanel.MDB"));
+    test::writeBook(path, threeContacts());
+    engine::Database::open(path)->exec(QStringLiteral("ALTER TABLE PhoneBK DROP COLUMN city"));
+    test::ScriptedMessageBoxes boxes;
+    engine::DataSource source;
+    source.setDatabaseName(path);
+    source.setRecordSource(QStringLiteral("PhoneBK"));
+    source.refresh();
+    QLineEdit city;
+    FieldBinder binder(source);
+    binder.bind(&city, QStringLiteral("city"));
+    QTest::keyClicks(&city, QStringLiteral("Oslo"));
+    QCOMPARE(boxes.asked().size(), 1); // told once, not at every key
 }
 
 void TestMainWindow::gridHiddenWithItsColumns() {

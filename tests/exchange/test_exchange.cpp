@@ -396,7 +396,7 @@ void TestExchange::samples() {
     QVERIFY(record < result.records.size());
     const Contact& contact = result.records[record].contact;
     if (field == QLatin1String("photo")) {
-        const QImage image = QImage::fromData(contact.photo, "PNG");
+        const QImage image = QImage::fromData(contact.photo);
         QCOMPARE(QStringLiteral("%1x%2").arg(image.width()).arg(image.height()), expected);
     } else {
         QCOMPARE(contact.value(field), expected);

@@ -147,27 +147,33 @@ void TestExchangeCommand::commandLine() {
         QVERIFY(folder.read(QStringLiteral("out.vcf")).contains("VERSION:3.0\r\nFN:Jane Doe\r\n"));
 }
 
-// A book moved to another folder through a file, photos included.
+// A book moved to another folder through a file, photos included: PNG and JPEG photos are kept
+// as the bytes of their files, and come back byte for byte.
 void TestExchangeCommand::exportThenImportElsewhere() {
-    for (const QString& name : {QStringLiteral("book.vcf"), QStringLiteral("book.csv")}) {
+    for (const auto& [name, format] : {std::pair{QStringLiteral("book.vcf"), "PNG"},
+                                       {QStringLiteral("book.vcf"), "JPEG"},
+                                       {QStringLiteral("book.csv"), "PNG"},
+                                       {QStringLiteral("book.csv"), "JPEG"}}) {
         test::TempProgramFolder from;
         test::TempProgramFolder to;
         QVariantMap jane = test::contactNamed(QStringLiteral("Doe"), QStringLiteral("Jane"));
         QImage picture(20, 30, QImage::Format_RGB32);
         picture.fill(Qt::green);
-        QByteArray png;
-        QBuffer buffer(&png);
+        QByteArray photo;
+        QBuffer buffer(&photo);
         buffer.open(QIODevice::WriteOnly);
-        picture.save(&buffer, "PNG");
-        jane.insert(QStringLiteral("bitmap"), png);
+        picture.save(&buffer, format);
+        jane.insert(QStringLiteral("bitmap"), photo);
         test::writeBook(from.file(contact::file::BookName), {jane});
         const QString file = from.file(name);
         QCOMPARE(runProgram(from, {QStringLiteral("--export"), file}).exitCode, 0);
+        if (name.endsWith(QLatin1String(".vcf")))
+            QVERIFY(from.read(name).contains("PHOTO:data:image/" + QByteArray(format).toLower()));
         const Run run = runProgram(to, {QStringLiteral("--import"), file});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.startsWith(QStringLiteral("Imported 1,")), qPrintable(run.out));
         auto db = engine::Database::open(to.file(contact::file::BookName));
-        QCOMPARE(db->scalar(QStringLiteral("SELECT bitmap FROM PhoneBK")).toByteArray(), png);
+        QCOMPARE(db->scalar(QStringLiteral("SELECT bitmap FROM PhoneBK")).toByteArray(), photo);
         QCOMPARE(db->scalar(QStringLiteral("SELECT extra8 FROM PhoneBK")).toString(),
                  QStringLiteral("Jane Doe"));
     }

@@ -268,6 +268,18 @@ void Faults::undo() {
 
 // --- Damage --------------------------------------------------------------------------------
 
+namespace {
+
+void overwritePage(const QString& path, int page, int pageSize) {
+    QFile file(path);
+    if (page < 2 || !file.open(QIODevice::ReadWrite))
+        qFatal("cannot damage page %d of the book", page);
+    file.seek(qint64(page - 1) * pageSize);
+    file.write(QByteArray(pageSize, char(0xA5)));
+}
+
+} // namespace
+
 int damageMiddleOfTable(const QString& path) {
     int page = 0;
     int pageSize = 0;
@@ -284,12 +296,18 @@ int damageMiddleOfTable(const QString& path) {
             qFatal("the book is too small to damage in the middle");
         page = pages.at(pages.size() / 2);
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
-        qFatal("cannot open the book to damage it");
-    file.seek(qint64(page - 1) * pageSize);
-    file.write(QByteArray(pageSize, char(0xA5)));
+    overwritePage(path, page, pageSize);
     return page;
+}
+
+void damageRootOf(const QString& path, const QString& name) {
+    auto db = engine::Database::open(path, engine::Database::Mode::ReadOnly);
+    const int page =
+        db->scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = ?"), {name})
+            .toInt();
+    const int pageSize = db->scalar(QStringLiteral("PRAGMA page_size")).toInt();
+    db.reset();
+    overwritePage(path, page, pageSize);
 }
 
 QList<QVariantList> readableRows(const QString& path, int highestId) {

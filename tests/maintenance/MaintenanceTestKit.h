@@ -145,6 +145,8 @@ private:
 // Overwrites one page of PhoneBK's rows in the middle of the file with garbage; returns the
 // page number.
 int damageMiddleOfTable(const QString& path);
+// Overwrites the first page of the table or index `name` with garbage.
+void damageRootOf(const QString& path, const QString& name);
 
 // The contacts that can still be read from a damaged book one by one (by id), whole rows.
 QList<QVariantList> readableRows(const QString& path, int highestId);

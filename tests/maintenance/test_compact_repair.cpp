@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace quillory;
@@ -23,6 +24,21 @@ namespace {
 
 const QString Compacted = QStringLiteral("The Database has been Compacted.");
 const QString Repaired = QStringLiteral("The Database has been repaired.");
+
+// The numbers a sentence gives, in order.
+QList<int> countsIn(const QString& sentence) {
+    QList<int> counts;
+    static const QRegularExpression number(QStringLiteral("\\d+"));
+    for (auto it = number.globalMatch(sentence); it.hasNext();)
+        counts.append(it.next().captured().toInt());
+    return counts;
+}
+
+// The books kept by the repairs.
+QStringList keptBeforeRepair(const TempProgramFolder& folder) {
+    return QDir(folder.path())
+        .entryList({QStringLiteral("Corvanel-before-repair-*")}, QDir::Files, QDir::Name);
+}
 
 } // namespace
 
@@ -44,6 +60,9 @@ private Q_SLOTS:
     void failedRepairSaysSoAndLeavesBook();
     void fileThatIsNotABookIsNotRepaired_data();
     void fileThatIsNotABookIsNotRepaired();
+    void startOnAMisshapenBookOffersRepair_data();
+    void startOnAMisshapenBookOffersRepair();
+    void startOnADamagedBookOffersRepair();
 };
 
 void TestCompactRepair::compactPacksTheBookKeepingEveryContact() {
@@ -234,14 +253,25 @@ void TestCompactRepair::repairKeepsEveryReadableContactOfDamagedBook() {
     const auto readable = test::readableRows(folder.file(Book), count);
     QVERIFY2(readable.size() < count, "the damage must cost some contacts for this test");
     QVERIFY(readable.size() > count / 2);
+    const QByteArray damaged = folder.read(Book);
     StartedProgram program(folder);
     program.boxes.clear(); // what the start-up said about the damaged book
 
     program.main->mnuRepDB->trigger();
 
-    QCOMPARE(program.boxes.texts(), QStringList{Repaired});
     QVERIFY(test::isHealthy(folder.file(Book)));
     const auto repaired = test::bookRows(folder.file(Book));
+    // Told with what the repaired book holds against what the damaged one was counted to hold,
+    // and where the damaged book is kept, byte for byte.
+    QCOMPARE(program.boxes.asked().size(), 1);
+    const QStringList told = program.boxes.texts().first().split(QStringLiteral("\n\n"));
+    QCOMPARE(told.first(), Repaired);
+    QCOMPARE(countsIn(told.value(1)), (QList<int>{int(repaired.size()), count}));
+    const QStringList kept = keptBeforeRepair(folder);
+    QCOMPARE(kept.size(), 1);
+    QVERIFY2(told.value(2).contains(QDir::toNativeSeparators(folder.file(kept.first()))),
+             qPrintable(told.value(2)));
+    QCOMPARE(folder.read(kept.first()), damaged);
     for (const QVariantList& row : readable)
         QVERIFY2(repaired.contains(row), qPrintable(row.value(1).toString()));
     for (const QVariantList& row : repaired) // nothing made up: each row is an original's
@@ -251,6 +281,98 @@ void TestCompactRepair::repairKeepsEveryReadableContactOfDamagedBook() {
     QCOMPARE(test::leftovers(folder.path()), QStringList());
     QVERIFY(program.main->Data1->isOpen());
     QCOMPARE(program.main->Data1->recordCount(), repaired.size());
+
+    // A later repair keeps its own damaged book and leaves the one kept before alone.
+    test::damageMiddleOfTable(folder.file(Book));
+    program.main->mnuRepDB->trigger();
+    QCOMPARE(keptBeforeRepair(folder).size(), 2);
+    QCOMPARE(folder.read(kept.first()), damaged);
+}
+
+void TestCompactRepair::startOnAMisshapenBookOffersRepair_data() {
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<QString>("named"); // what the start-up's message must name
+    QTest::newRow("card fields missing") << "fields missing"
+                                         << "address1, city";
+    QTest::newRow("contacts behind a view") << "view"
+                                            << "view";
+    QTest::newRow("a trigger that empties the book") << "trigger"
+                                                     << "wipe";
+}
+
+void TestCompactRepair::startOnAMisshapenBookOffersRepair() {
+    QFETCH(QString, shape);
+    QFETCH(QString, named);
+    TempProgramFolder folder;
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(12));
+    const QStringList names = test::bookNames(folder.file(Book));
+    {
+        auto db = engine::Database::open(folder.file(Book));
+        if (shape == QLatin1String("fields missing"))
+            db->exec(QStringLiteral("ALTER TABLE PhoneBK DROP COLUMN address1; "
+                                    "ALTER TABLE PhoneBK DROP COLUMN city;"));
+        else if (shape == QLatin1String("view"))
+            db->exec(QStringLiteral("ALTER TABLE PhoneBK RENAME TO Contacts; "
+                                    "CREATE VIEW PhoneBK AS SELECT * FROM Contacts;"));
+        else
+            db->exec(QStringLiteral("CREATE TRIGGER wipe AFTER UPDATE ON PhoneBK "
+                                    "BEGIN DELETE FROM PhoneBK; END;"));
+    }
+    const QByteArray before = folder.read(Book);
+    auto verifyOffer = [&](const StartedProgram& program) {
+        QVERIFY(!program.boxes.asked().isEmpty());
+        const ui::MessageRequest& offer = program.boxes.asked().first();
+        QVERIFY2(offer.text.contains(named), qPrintable(offer.text));
+        QCOMPARE(offer.buttons, ui::Buttons::YesNo);
+    };
+
+    {
+        // Refused: the book is not opened, and not touched.
+        StartedProgram program(folder, {.answers = {ui::Answer::No}});
+        verifyOffer(program);
+        QCOMPARE(program.boxes.asked().size(), 1);
+        QVERIFY(!program.main->Data1->isOpen());
+    }
+    QCOMPARE(folder.read(Book), before);
+
+    StartedProgram program(folder, {.answers = {ui::Answer::Yes}});
+    verifyOffer(program);
+    QVERIFY2(program.boxes.texts().value(1).startsWith(Repaired),
+             qPrintable(program.boxes.texts().join(u'|')));
+    QCOMPARE(test::bookNames(folder.file(Book)), names);
+    QCOMPARE(program.main->Data1->recordCount(), names.size());
+    QCOMPARE(folder.read(keptBeforeRepair(folder).value(0)), before);
+    // The card's boxes have their fields again, and saving a card runs nothing of the file's.
+    const QString current = program.main->Text1->text();
+    program.main->Text4->selectAll();
+    QTest::keyClicks(program.main->Text4, QStringLiteral("Albany"));
+    program.main->mnuSave->trigger();
+    auto db = engine::Database::open(folder.file(Book), engine::Database::Mode::ReadOnly);
+    QCOMPARE(db->scalar(QStringLiteral("SELECT city FROM PhoneBK WHERE name = ?"), {current}),
+             QVariant(QStringLiteral("Albany")));
+    QCOMPARE(test::bookNames(folder.file(Book)), names);
+}
+
+void TestCompactRepair::startOnADamagedBookOffersRepair() {
+    TempProgramFolder folder;
+    test::writeBook(folder.file(Book), test::contactsWithPhotos(300));
+    const auto original = test::bookRows(folder.file(Book));
+    // The index the sorted book is opened through.
+    test::damageRootOf(folder.file(Book), QStringLiteral("PhoneBK_name"));
+
+    StartedProgram program(folder, {.answers = {ui::Answer::Yes}});
+
+    // The start names the commands that can help, and the Yes runs the repair, which gets
+    // every contact back from the table.
+    QCOMPARE(program.boxes.asked().size(), 2);
+    const ui::MessageRequest& offer = program.boxes.asked().first();
+    QVERIFY2(offer.text.contains(QStringLiteral("Repair")) &&
+                 offer.text.contains(QStringLiteral("Restore")),
+             qPrintable(offer.text));
+    QCOMPARE(offer.buttons, ui::Buttons::YesNo);
+    QVERIFY(program.boxes.texts().last().startsWith(Repaired));
+    QCOMPARE(test::bookRows(folder.file(Book)), original);
+    test::verifyBackOnBook(program);
 }
 
 void TestCompactRepair::failedRepairSaysSoAndLeavesBook() {

@@ -2,6 +2,7 @@
 // cleared once the book is known to be whole, a folder that cannot be written is named as
 // such, and the user's own folder is used whatever bytes its name is made of.
 
+#include "app/HomeLock.h"
 #include "BookFiller.h"
 #include "core/BookFiles.h"
 #include "core/frmMain.h"
@@ -17,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
 #include <sys/stat.h>
@@ -169,6 +171,7 @@ private Q_SLOTS:
     void readOnlyEmptyFolderIsNamedAsSuch();
     void userFolderWhoseNameIsNotUtf8IsUsed_data();
     void userFolderWhoseNameIsNotUtf8IsUsed();
+    void secondStartOnTheSameHomeBringsTheFirstForward();
 };
 
 void TestStartupFiles::leftoversOfAKilledRunAreClearedAtStart_data() {
@@ -304,6 +307,40 @@ void TestStartupFiles::userFolderWhoseNameIsNotUtf8IsUsed() {
     // And the book made there is a book of ours, reached through the folder's own bytes.
     QVERIFY(bookfiles::isWholeBook(files::folderFromNative(folder, false) +
                                    QStringLiteral("/Corvanel.MDB")));
+}
+
+void TestStartupFiles::secondStartOnTheSameHomeBringsTheFirstForward() {
+    TempProgramFolder folder;
+    writeBook(folder.file(Book), contactsWithPhotos(5));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QUILLORY_HOME"), folder.path());
+    QProcess first;
+    QProcess second;
+    for (QProcess* program : {&first, &second})
+        program->setProcessEnvironment(environment);
+    const auto stop = qScopeGuard([&] {
+        for (QProcess* program : {&first, &second}) {
+            program->kill();
+            program->waitForFinished();
+        }
+    });
+    first.start(QStringLiteral(QUILLORY_PROGRAM), {});
+    // The first program is up once it answers a start on its folder.
+    QTRY_VERIFY_WITH_TIMEOUT(HomeLock::askToComeForward(folder.path()), 60000);
+
+    second.start(QStringLiteral(QUILLORY_PROGRAM), {});
+    QString said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(second.readAllStandardError()))
+                                 .contains(QDir::toNativeSeparators(folder.file(Book))),
+                             60000);
+    QVERIFY2(said.contains(QStringLiteral("brought forward")), qPrintable(said));
+    QCOMPARE(first.state(), QProcess::Running);
+
+    // The lock goes with the program, however it ends: a start after a kill opens the book.
+    first.kill();
+    first.waitForFinished();
+    QCOMPARE(startProgram({}, QFile::encodeName(folder.path())), 0);
 }
 
 QTEST_MAIN(TestStartupFiles)

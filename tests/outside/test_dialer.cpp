@@ -474,6 +474,7 @@ void TestDialer::phoneProgram_data() {
 void TestDialer::phoneProgram() {
     QFETCH(QString, number);
     QFETCH(QString, opened);
+    test::FakeDesktop programs(true);
     test::RecordedOpens desktop;
     StartedProgram p({.contacts = QList<QVariantMap>{contact("Adams", number)}});
     test::ModalScript script([&](QDialog& dialog) {

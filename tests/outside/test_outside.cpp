@@ -30,7 +30,8 @@ QList<QVariantMap> oneContact(const QString& email, const QString& web) {
              {QStringLiteral("namef"), QStringLiteral("Ann")},
              {QStringLiteral("extra8"), QStringLiteral("Ann Adams")},
              {QStringLiteral("email"), email},
-             {QStringLiteral("extra6"), web}}};
+             {QStringLiteral("extra6"), web},
+             {QStringLiteral("phone"), QStringLiteral("555-0101")}}};
 }
 
 // How a command is given: its menu item or a button of either toolbar.
@@ -77,6 +78,8 @@ private Q_SLOTS:
     void wordProcessor_data();
     void wordProcessor();
     void wordProcessorUsesTheSavedChoice();
+    void withoutAProgramEachCommandSaysWhy_data();
+    void withoutAProgramEachCommandSaysWhy();
 };
 
 void TestOutside::sendDialogShowsTheCard_data() {
@@ -150,12 +153,11 @@ void TestOutside::sendButtons_data() {
                                  << "Command2"
                                  << ""
                                  << "";
-    QTest::newRow("e-mail with an attachment")
-        << "ann@example.org?attach=/home/ann/.ssh/id_rsa"
-        << ""
-        << "Command1"
-        << ""
-        << "mailto:ann@example.org?attach=/home/ann/.ssh/id_rsa";
+    QTest::newRow("e-mail with an attachment") << "ann@example.org?attach=/home/ann/.ssh/id_rsa"
+                                               << ""
+                                               << "Command1"
+                                               << ""
+                                               << "ann@example.org?attach=/home/ann/.ssh/id_rsa";
     QTest::newRow("web page that is a file") << ""
                                              << "file:///etc/passwd"
                                              << "Command2"
@@ -170,6 +172,7 @@ void TestOutside::sendButtons() {
     QFETCH(QString, opened);
     QFETCH(QString, refused);
     StartedProgram p({.contacts = oneContact(email, web)});
+    FakeDesktop programs(true);
     RecordedOpens desktop;
     bool stayedOpen = false;
     test::ModalScript script([&](QDialog& dialog) {
@@ -185,9 +188,9 @@ void TestOutside::sendButtons() {
     QCOMPARE(script.shown(), 1);
     QVERIFY(stayedOpen);
     QCOMPARE(desktop.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
-    QCOMPARE(p.boxes.texts(), refused.isEmpty()
-                                  ? QStringList()
-                                  : QStringList{shell::ShellService::refusalMessage(refused)});
+    QCOMPARE(p.boxes.asked().size(), opened.isEmpty() ? 1 : 0); // what is not opened is said
+    if (!refused.isEmpty())
+        QCOMPARE(p.boxes.texts().first(), shell::ShellService::refusalMessage(refused));
 }
 
 void TestOutside::supportDialog_data() {
@@ -204,6 +207,7 @@ void TestOutside::supportDialog() {
     QFETCH(QString, button);
     QFETCH(QString, opened);
     StartedProgram p;
+    FakeDesktop programs(true);
     RecordedOpens desktop;
     QStringList seen;
     bool closed = false;
@@ -243,7 +247,7 @@ void TestOutside::wordProcessor_data() {
     QTest::addColumn<QString>("message"); // %1: the test's folder; empty: none
 
     const QStringList all = {"lowriter", "libreoffice", "abiword", "calligrawords"};
-    const QByteArray other = "WordPad=False\nWordOther=True\nWordProc=%1/other/mywriter\n";
+    const QByteArray other = "WordPad=False\nWordOther=True\nWordProc=%1/other/my writer -n\n";
     const QByteArray gone = "WordPad=False\nWordOther=True\nWordProc=%1/other/gone\n";
     const QString none = QStringLiteral(
         "The word processor could not be started: none of LibreOffice Writer, AbiWord or "
@@ -269,8 +273,7 @@ void TestOutside::wordProcessor_data() {
     QTest::newRow("no word processor, menu")
         << QStringList() << false << QByteArray() << Via::Menu << "" << none;
     QTest::newRow("no word processor, toolbar")
-        << QStringList() << false << QByteArray() << Via::Toolbar1 << ""
-        << "";
+        << QStringList() << false << QByteArray() << Via::Toolbar1 << "" << none;
     QTest::newRow("the other word processor") << all << true << other << Via::Menu << "mywriter"
                                               << "";
     QTest::newRow("the other word processor from the toolbar")
@@ -281,7 +284,7 @@ void TestOutside::wordProcessor_data() {
         << "\"%1/other/gone\" could not be started: the file \"%1/other/gone\" does not exist.";
     QTest::newRow("the other word processor is gone, toolbar")
         << all << true << gone << Via::Toolbar1 << ""
-        << "";
+        << "\"%1/other/gone\" could not be started: the file \"%1/other/gone\" does not exist.";
     QTest::newRow("no other program chosen")
         << all << true << QByteArray("WordPad=False\nWordOther=True\nWordProc=\n") << Via::Menu
         << ""
@@ -310,7 +313,7 @@ void TestOutside::wordProcessor() {
     };
     for (const QString& name : onPath)
         fake(desktop.path(QStringLiteral("bin/") + name), name);
-    fake(desktop.path(QStringLiteral("other/mywriter")), QStringLiteral("mywriter"));
+    fake(desktop.path(QStringLiteral("other/my writer -n")), QStringLiteral("mywriter"));
     fake(desktop.path(QStringLiteral("apps/odtwriter")), QStringLiteral("odtwriter"));
     if (odtApplication) {
         test::writeFile(desktop.path(QStringLiteral("usr/applications/odt.desktop")),
@@ -364,6 +367,45 @@ void TestOutside::wordProcessorUsesTheSavedChoice() {
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("lowriter\n"));
     QVERIFY(p.boxes.asked().isEmpty());
+}
+
+void TestOutside::withoutAProgramEachCommandSaysWhy_data() {
+    QTest::addColumn<QString>("item"); // the menu item; the toolbars have the write button
+    QTest::addColumn<Via>("via");
+    QTest::addColumn<QString>("button"); // pressed in the dialog the item opens
+    QTest::addColumn<bool>("programs");  // the desktop has them but cannot start them
+    QTest::newRow("Send Email") << "mnuEmail" << Via::Menu << "Command1" << false;
+    QTest::newRow("Go to web page") << "mnuEmail" << Via::Menu << "Command2" << false;
+    QTest::newRow("Call with phone app") << "mnuDial" << Via::Menu << "Command2" << false;
+    QTest::newRow("Web Support") << "mnuSupp" << Via::Menu << "Command1" << false;
+    QTest::newRow("Email Support") << "mnuSupp" << Via::Menu << "Command3" << false;
+    QTest::newRow("Check for Update") << "mnuSupp" << Via::Menu << "Command4" << false;
+    QTest::newRow("Write, menu") << "mnuWrite" << Via::Menu << "" << false;
+    QTest::newRow("Write, small toolbar") << "mnuWrite" << Via::Toolbar1 << "" << false;
+    QTest::newRow("Write, large toolbar") << "mnuWrite" << Via::Toolbar2 << "" << false;
+    QTest::newRow("Web Support, not started") << "mnuSupp" << Via::Menu << "Command1" << true;
+}
+
+// On a desktop without programs for mail, web pages, phone numbers and documents, every
+// command that hands work over says why, the same way, and starts nothing.
+void TestOutside::withoutAProgramEachCommandSaysWhy() {
+    QFETCH(QString, item);
+    QFETCH(Via, via);
+    QFETCH(QString, button);
+    QFETCH(bool, programs);
+    FakeDesktop desktop(programs);
+    RecordedOpens opens;
+    opens.accepts = false;
+    StartedProgram p({.contacts = oneContact("ann@example.org", "www.example.org/ann")});
+    test::ModalScript script([&](QDialog& dialog) {
+        dialog.findChild<QPushButton*>(button)->click();
+        dialog.reject();
+    });
+    give(*p.main, via, p.main->findChild<QAction*>(item), WriteButton);
+    QCOMPARE(script.shown(), button.isEmpty() ? 0 : 1);
+    QCOMPARE(opens.opened.size(), programs ? 1 : 0);
+    QCOMPARE(p.boxes.asked().size(), 1);
+    QVERIFY2(p.boxes.texts().first().contains(" could not be "), qPrintable(p.boxes.texts()[0]));
 }
 
 QTEST_MAIN(TestOutside)

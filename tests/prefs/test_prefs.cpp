@@ -103,6 +103,8 @@ private Q_SLOTS:
     void exitDropsEveryUnsavedEdit();
     void toolbarSwitchesOnClickAndIsStoredOnlyBySave_data();
     void toolbarSwitchesOnClickAndIsStoredOnlyBySave();
+    void eachChoiceIsSavedUnderItsKey_data();
+    void eachChoiceIsSavedUnderItsKey();
     void choicesLeftOpenKeepTheirKeys();
     void undeterminedCheckStateStaysUntilClicked();
     void pickerStartsAtTheProgramsAndListsOnlyThem();
@@ -437,6 +439,35 @@ void TestPrefs::toolbarSwitchesOnClickAndIsStoredOnlyBySave() {
              savedText ? QStringLiteral("False") : QStringLiteral("True"));
 }
 
+void TestPrefs::eachChoiceIsSavedUnderItsKey_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("control"); // clicked
+    QTest::addColumn<QString>("key");     // then holds "True", or the box's new state
+    QTest::addColumn<QString>("value");
+    for (const int stock : UserSettings::LabelStocks)
+        QTest::addRow("%d", stock) << QByteArray() << QStringLiteral("Opt%1").arg(stock)
+                                   << QString::number(stock) << "True";
+    for (const auto& [box, key] : {std::pair{"ChkTip", "TIP"}, std::pair{"ChkBU", "BUdata"}}) {
+        QTest::addRow("%s cleared", box) << QByteArray(key) + "=1\n" << box << key << "0";
+        QTest::addRow("%s ticked", box) << QByteArray(key) + "=0\n" << box << key << "1";
+    }
+}
+
+// A click on a label stock or a check box, then "&Save", stores it under its own key.
+void TestPrefs::eachChoiceIsSavedUnderItsKey() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, control);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    StartedProgram program({.settings = file});
+    openSettings(program, [&](frmUser& dialog) {
+        dialog.findChild<QAbstractButton*>(control)->click();
+        dialog.useSave->click();
+        dialog.useExit->click();
+    });
+    QCOMPARE(stored(program, key), value);
+}
+
 // With no serial port, envelope feed or label stock chosen, a save leaves those keys as the
 // file holds them, also a hand-written "False".
 void TestPrefs::choicesLeftOpenKeepTheirKeys() {
@@ -527,9 +558,9 @@ void TestPrefs::pickedFileBecomesThePathOnOk() {
     QFETCH(bool, clickFile);
     QFETCH(bool, ok);
     QTemporaryDir folder;
-    writeFile(folder.filePath(QStringLiteral("writer")), Program);
+    writeFile(folder.filePath(QStringLiteral("my writer")), Program); // the blank is kept
     const QString before = QStringLiteral("/usr/bin/abiword");
-    const QString picked = folder.filePath(QStringLiteral("writer"));
+    const QString picked = folder.filePath(QStringLiteral("my writer"));
     StartedProgram program({.settings = "WordProc=" + before.toUtf8() + "\n"});
     QString expected = ok ? (clickFile ? picked : QString()) : before;
 
@@ -548,7 +579,7 @@ void TestPrefs::pickedFileBecomesThePathOnOk() {
             QVERIFY(picker.Dir2->setPath(folder.path()));
             if (clickFile) {
                 const QList<QListWidgetItem*> items =
-                    picker.File2->findItems(QStringLiteral("writer"), Qt::MatchExactly);
+                    picker.File2->findItems(QStringLiteral("my writer"), Qt::MatchExactly);
                 QCOMPARE(items.size(), 1);
                 const QRect where = picker.File2->visualItemRect(items.first());
                 QTest::mouseClick(picker.File2->viewport(), Qt::LeftButton, {}, where.center());

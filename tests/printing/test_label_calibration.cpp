@@ -223,6 +223,8 @@ private Q_SLOTS:
             contact.insert(QStringLiteral("address2"), QStringLiteral("Suite 9"));
         test::TempProgramFolder dir;
         test::writeBook(dir.file(QStringLiteral("Corvanel.MDB")), {contact});
+        // A print copy left behind is not what is printed: each run copies the book afresh.
+        test::writeBook(dir.file(QStringLiteral("print.mdb")), {});
 
         const QString plain = dir.file(QStringLiteral("plain.pdf"));
         QCOMPARE(writeLabels(dir, templateName, plain), QString());

@@ -190,6 +190,8 @@ private Q_SLOTS:
     void labelsLeaveTheDialogOpen();
     void envelopeLines_data();
     void envelopeLines();
+    void envelopeWithMissingParts_data();
+    void envelopeWithMissingParts();
     void envelopeOnAMissingPrinterOffersAPdf_data();
     void envelopeOnAMissingPrinterOffersAPdf();
     void envelopeFromTheCommandLine();
@@ -454,6 +456,47 @@ void TestPrinting::envelopeLines() {
                  qPrintable(QStringLiteral("%1 at y %2").arg(line.text).arg(line.baseline.y())));
         top += metrics.lineSpacing();
     }
+}
+
+// An address with parts missing (the return address never saved, a state or zip left out)
+// prints what it has, with no comma dangling at a line's end or start, and the recipient stays
+// where it stands on a full envelope.
+void TestPrinting::envelopeWithMissingParts_data() {
+    QTest::addColumn<QStringList>("from"); // name, address1, city, state, zip
+    QTest::addColumn<QStringList>("to");   // first, last, address1, city, state, zip
+    const QStringList to{"Bob", "Baker", "12 Oak Street", "Springfield", "IL", "62701"};
+    QTest::newRow("no return address saved") << QStringList(5) << to;
+    QTest::newRow("return address without a zip")
+        << QStringList{"Ann Writer", "1 Main St", "Albany", "NY", ""} << to;
+    QTest::newRow("recipient without a state")
+        << QStringList{"Ann Writer", "1 Main St", "Albany", "NY", "12201"}
+        << QStringList{"Bob", "Baker", "12 Oak Street", "Springfield", "", "62701"};
+}
+
+void TestPrinting::envelopeWithMissingParts() {
+    QFETCH(QStringList, from);
+    QFETCH(QStringList, to);
+    const auto envelope = [&to](const QStringList& sender) {
+        UserSettings settings;
+        settings.userName = sender[0];
+        settings.userAddress1 = sender[1];
+        settings.userCity = sender[2];
+        settings.userState = sender[3];
+        settings.userZip = sender[4];
+        return drawnLines(
+            envelopePage(settings, recipientFrom(to[0], to[1], to[2], {}, to[3], to[4], to[5])));
+    };
+    const QList<DrawnText> drawn = envelope(from);
+    QString texts;
+    for (const DrawnText& line : drawn) {
+        texts += line.text + u'|';
+        QVERIFY2(!line.text.startsWith(u',') && !line.text.trimmed().endsWith(u','),
+                 qPrintable(line.text));
+    }
+    for (const QString& part : from + to)
+        QVERIFY2(texts.contains(part), qPrintable(part + " is not in " + texts));
+    const QStringList full{"Ann Writer", "1 Main St", "Albany", "NY", "12201"};
+    QCOMPARE(drawn.last().baseline.y(), envelope(full).last().baseline.y());
 }
 
 void TestPrinting::envelopeOnAMissingPrinterOffersAPdf_data() {

@@ -1,11 +1,10 @@
 // Printing through a real print queue: a private print server with a PDF printer is started
 // for the test, the user prints an envelope, and the address book from its preview, from Printing
-// Options, and the pages that arrive are read back. A stopped queue is told to the user, who may
-// save a PDF instead.
+// Options, through the real printer dialogs, and the pages that arrive are read back. A stopped
+// queue is told to the user, who may save a PDF instead.
 
 #include "BookFiller.h"
 #include "core/frmMain.h"
-#include "platform/report/PrinterDialog.h"
 #include "printing/frmPrint.h"
 #include "StartedProgram.h"
 #include "TestSupport.h"
@@ -17,7 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPrinter>
+#include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -161,7 +160,9 @@ void TestPrintingCups::initTestCase() {
                  QStringLiteral("cups-pdf:/"), QStringLiteral("-m"),
                  QStringLiteral("lsb/usr/cups-pdf/CUPS-PDF_opt.ppd"),
                  // This renderer keeps the text of the page searchable in the PDF that arrives.
-                 QStringLiteral("-o"), QStringLiteral("pdftops-renderer-default=pdftocairo")}));
+                 QStringLiteral("-o"), QStringLiteral("pdftops-renderer-default=pdftocairo"),
+                 // A4 paper by default, so that a job's own paper size shows.
+                 QStringLiteral("-o"), QStringLiteral("PageSize=A4")}));
     QVERIFY(run(QStringLiteral("lpadmin"), {QStringLiteral("-d"), Queue}));
 }
 
@@ -230,14 +231,16 @@ void TestPrintingCups::addressBookPrintedFromItsPreview() {
             QFile::copy(QDir(qEnvironmentVariable("QUILLORY_ASSETS")).filePath(QLatin1String(name)),
                         folder.file(QLatin1String(name))));
     StartedProgram program(folder, {.contacts = QList<QVariantMap>{recipient(), second}});
-    // Both printer dialogs (the job's, then the preview's) are answered with the default
-    // printer, which is the test's PDF queue.
+    // Both printer dialogs (the job's, then the preview's) are the real ones, and the user
+    // prints on the default printer, which is the test's PDF queue.
     int dialogs = 0;
-    report::PrinterDialogService::setResponder([&](const report::PrinterDialogRequest&, QPrinter&) {
-        ++dialogs;
-        return true;
-    });
-    ModalScript script([](QDialog& dialog) {
+    ModalScript script([&dialogs](QDialog& dialog) {
+        if (qobject_cast<QPrintDialog*>(&dialog)) {
+            ++dialogs;
+            dialog.show();
+            dialog.accept();
+            return;
+        }
         auto& print = static_cast<frmPrint&>(dialog);
         print.OptAdd->click();
         print.Command1->click();
@@ -256,7 +259,6 @@ void TestPrintingCups::addressBookPrintedFromItsPreview() {
     auto* print = page1->findChild<QAction*>(QStringLiteral("actPrint"));
     QVERIFY(print);
     print->trigger();
-    report::PrinterDialogService::setResponder({});
     QCOMPARE(dialogs, 2);
     QVERIFY2(program.boxes.asked().isEmpty(), qPrintable(program.boxes.texts().join(u'\n')));
 
@@ -265,6 +267,9 @@ void TestPrintingCups::addressBookPrintedFromItsPreview() {
     QVERIFY2(!arrived.isEmpty(), "the address book's page did not arrive at the printer");
     QVERIFY2(text.contains(QLatin1String("77 Harbor Road")), qPrintable(text));
     QVERIFY2(!text.contains(QLatin1String("Zeller")), qPrintable(text));
+    // The Letter page comes out on Letter, at its own size, though the queue's paper is A4.
+    QVERIFY(run(QStringLiteral("pdfinfo"), {arrived}, &text));
+    QVERIFY2(text.contains(QLatin1String("612 x 792")), qPrintable(text));
     QFile::remove(arrived);
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->objectName() == QLatin1String("frmPreview"))

@@ -38,7 +38,9 @@ QVariantMap person(const QString& last, const QString& first, const QString& cit
             {QStringLiteral("zip"), zip},
             {QStringLiteral("address1"), QStringLiteral("1 Main St")},
             {QStringLiteral("email"), first.toLower() + QStringLiteral("@example.org")},
-            {QStringLiteral("extra8"), first + QLatin1Char(' ') + last}};
+            {QStringLiteral("extra8"), first + QLatin1Char(' ') + last},
+            {QStringLiteral("extra4"), last == u"Adams" ? QStringLiteral("Business Contact")
+                                                        : QStringLiteral("Personal Contact")}};
 }
 
 // Stored order differs from name order on purpose.
@@ -57,6 +59,27 @@ QList<QVariantMap> book() {
             person(QStringLiteral("smith"), QStringLiteral("john"), QStringLiteral("Chicago"),
                    QStringLiteral("60601")),
             twinB};
+}
+
+// Does to the control `name` of `window` what a user does: "name=value" types the value (blanks
+// written as '_') into a box or clicks row `value` of a list; a bare name clicks a button.
+void act(QWidget& window, const QString& action) {
+    const QString name = action.section(u'=', 0, 0);
+    const QString value = action.section(u'=', 1).replace(u'_', u' ');
+    if (auto* box = window.findChild<QLineEdit*>(name)) {
+        box->setText(value);
+    } else if (auto* choice = window.findChild<QComboBox*>(name)) {
+        choice->setCurrentText(value);
+    } else if (auto* list = window.findChild<QTableView*>(name)) {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect row = list->visualRect(list->model()->index(value.toInt(), 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    } else {
+        auto* button = window.findChild<QAbstractButton*>(name);
+        QVERIFY2(button, qPrintable(name));
+        button->click();
+    }
 }
 
 // The started program with its search dialog loaded.
@@ -111,11 +134,13 @@ private Q_SLOTS:
     void quotesCannotBreakOut_data();
     void quotesCannotBreakOut();
     void noOperatorIsRefused();
-    void gridPickFollowsFirstOfTwins();
+    void gridPickFollowsTheRowPicked();
     void confirmationButtons();
-    void closingLeavesStoredOrderAndReleasesFile();
+    void cardStaysOnThePerson_data();
+    void cardStaysOnThePerson();
     void criteriaAreBuiltAsDesigned();
     void statusFollowsTheCardWhileOpen();
+    void smallestSizeKeepsEveryControlReadable();
     void openingWritesTheTypingFirst();
     void typingThatCannotBeWrittenKeepsTheDialogShut();
     void findShowsTheRowInTheGrid_data();
@@ -271,8 +296,6 @@ void TestSearch::apostropheIsFound() {
     p.find(0, QStringLiteral("="), QStringLiteral("O'Brien"));
     QVERIFY(p.boxes.asked().isEmpty());
     QCOMPARE(p.card(), QStringLiteral("Pat O'Brien"));
-    // The full name carries the apostrophe too, and the main window still follows it.
-    QCOMPARE(p.dialog->criterion(), QStringLiteral("[extra8] = 'Pat O''Brien'"));
     p.dialog->DBGrid1_RowClick(0);
     QCOMPARE(p.card(), QStringLiteral("Wayland Smithers"));
     p.dialog->DBGrid1_RowClick(2);
@@ -313,14 +336,15 @@ void TestSearch::noOperatorIsRefused() {
     QVERIFY(p.dialog->Frame2->isHidden());
 }
 
-void TestSearch::gridPickFollowsFirstOfTwins() {
+void TestSearch::gridPickFollowsTheRowPicked() {
     Program p;
     p.dialog->DBGrid1_RowClick(5); // the second Mary Jones, in Boston
     QVERIFY(!p.dialog->Frame2->isHidden());
     QCOMPARE(p.dialog->confirmBoxes[3]->text(), QStringLiteral("Boston"));
     QCOMPARE(p.card(), QStringLiteral("Mary Jones"));
-    QCOMPARE(p.main->Text4->text(), QStringLiteral("Austin")); // the first of them in stored order
-    QCOMPARE(p.dialog->criterion(), QStringLiteral("[extra8] = 'Mary Jones'"));
+    QCOMPARE(p.main->Text4->text(), QStringLiteral("Boston"));
+    p.dialog->DBGrid1_RowClick(1); // and back to the first of the two
+    QCOMPARE(p.main->Text4->text(), QStringLiteral("Austin"));
 }
 
 void TestSearch::confirmationButtons() {
@@ -336,28 +360,64 @@ void TestSearch::confirmationButtons() {
     QCOMPARE(p.card(), QStringLiteral("Ann Adams"));
 }
 
-void TestSearch::closingLeavesStoredOrderAndReleasesFile() {
+void TestSearch::cardStaysOnThePerson_data() {
+    QTest::addColumn<QString>("steps");   // on the main window: command keys, typing
+    QTest::addColumn<QString>("dialogs"); // the actions in each dialog shown, '|' between dialogs
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QString>("told");
+    const auto row = [](const char* name, const char* steps, const char* dialogs, const char* card,
+                        const char* view, const char* told = "") {
+        QTest::newRow(name) << steps << dialogs << card << view << told;
+    };
+    const char* twinB = "Mary Jones Boston";
+    const char* personal = "Personal Contacts";
+    const char* labels = "OptLabel Command1 Command2|Command1";
+    // Stored order: Smithers, Jones (Austin), O'Brien, Adams, smith, Jones (Boston).
+    row("second twin picked", "pers search", "DBGrid1=5 Command3", twinB, personal);
+    row("next past the last match", "all search", "Text1=jones Command1 Command6 Command6 Command3",
+        twinB, "All Contacts", "There are no more matches.");
+    row("changed search starts over, outside the view", "pers search",
+        "Text1=jones Command1 Command6 Command4 Text1=ad Command5 Command3", "Ann Adams Albany",
+        "All Contacts");
+    row("search closed on a twin", "pers down search", "DBGrid1=1 Command2", twinB, personal);
+    row("save of a rename", "pers Text1=Zane save", "", "Mary Zane Austin", personal);
+    row("save of a type leaving the view", "pers down CboContact=Business_Contact save", "", twinB,
+        "All Contacts");
+    row("save of a new contact", "pers add CboContact=Personal_Contact Text1=Young save", "",
+        " Young ", personal);
+    row("labels", "pers down print", labels, twinB, personal);
+    row("labels over a new contact", "all add Text1=Young print", labels, " Young ",
+        "All Contacts");
+}
+
+void TestSearch::cardStaysOnThePerson() {
+    QFETCH(QString, steps);
+    QFETCH(QString, dialogs);
+    QFETCH(QString, card);
+    QFETCH(QString, view);
+    QFETCH(QString, told);
     StartedProgram program({.contacts = book()});
     frmMain& main = *program.main;
-    QCOMPARE(main.Text1->text(), QStringLiteral("Adams"));
-    engine::DataSource* dialogSource = nullptr;
+    QStringList groups = dialogs.split(u'|');
     test::ModalScript script([&](QDialog& dialog) {
-        auto& search = static_cast<frmsrch&>(dialog);
-        dialogSource = search.Data1;
-        QVERIFY(dialogSource->isOpen());
-        search.opt[3]->setChecked(true);
-        search.Text1->setText(QStringLiteral("dub"));
-        search.Command1->click();
-        search.Command3->click();
+        for (const QString& action : groups.takeFirst().split(u' '))
+            act(dialog, action);
     });
-    main.Toolbar2->clickButton(15); // "search"
-    QCOMPARE(script.shown(), 1);
-    QCOMPARE(main.Text1->text(), QStringLiteral("O'Brien"));
-    QCOMPARE(main.Data1->recordSource(), QStringLiteral("SELECT * FROM PhoneBK"));
+    for (const QString& step : steps.split(u' ')) {
+        if (step.contains(u'='))
+            act(main, step);
+        else
+            program.context->commands().run(step, CommandOrigin::Menu);
+    }
+    QCOMPARE(program.boxes.texts().join(u'|'), told);
+    QCOMPARE(main.Text12->text() + u' ' + main.Text1->text() + u' ' + main.Text4->text(), card);
+    QCOMPARE(main.StatusBar1->panelText(StatusPanels::View), view);
     QCOMPARE(main.StatusBar1->panelText(StatusPanels::Contact),
-             QStringLiteral("Data for Pat O'Brien"));
-    main.Data1->moveFirst();
-    QCOMPARE(main.Text1->text(), QStringLiteral("Smithers")); // stored order, not sorted
+             QStringLiteral("Data for ") + card.section(u' ', 0, 1));
+    // The view is in name order again: the letter index finds smith before Smithers.
+    main.Command2[18]->click(); // "S"
+    QCOMPARE(main.Text1->text(), QStringLiteral("smith"));
 }
 
 void TestSearch::openingWritesTheTypingFirst() {
@@ -468,9 +528,16 @@ void TestSearch::criteriaAreBuiltAsDesigned() {
     QCOMPARE(
         frmsrch::findCriterion(QStringLiteral("city"), QString(), QStringLiteral("x"), QString()),
         QStringLiteral("[city]  'x'"));
-    QCOMPARE(frmsrch::followCriterion(QStringLiteral("  Mary Jones ")),
-             QStringLiteral("[extra8] = 'Mary Jones'"));
-    QCOMPARE(frmsrch::followCriterion(QStringLiteral(" Ng")), QStringLiteral("[extra8] = 'Ng'"));
+}
+
+void TestSearch::smallestSizeKeepsEveryControlReadable() {
+    Program p;
+    p.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(p.dialog.get()));
+    p.dialog->resize(1, 1);
+    QCoreApplication::processEvents();
+    QLabel* text = p.dialog->lblInstructions;
+    QVERIFY(text->height() >= text->heightForWidth(text->width()));
 }
 
 QTEST_MAIN(TestSearch)

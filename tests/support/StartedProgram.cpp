@@ -24,6 +24,8 @@ StartedProgram::StartedProgram(std::unique_ptr<TempProgramFolder> ownFolder,
         writeBook(folder.file(QStringLiteral("Corvanel.MDB")), *setup.contacts);
     if (!setup.settings.isEmpty())
         writeSettings(folder, setup.settings);
+    for (const ui::Answer answer : setup.answers)
+        boxes.answer(answer);
     context = std::make_unique<AppContext>(ProgramFolder(folder.path()));
     registerAllCommands(*context);
     if (setup.onMainWindowCreated) {

@@ -26,6 +26,8 @@ struct ProgramSetup {
     std::optional<QList<QVariantMap>> contacts = {};
     // Lines of the "[User Prefs]" section of "Corvanel.hig"; left empty, no settings file.
     QByteArray settings = {};
+    // The answers to the message boxes, in order, from the first the start-up asks.
+    QList<ui::Answer> answers = {};
     // Runs on the main window right after it is created, after the program's own setups and
     // before it loads.
     std::function<void(AppContext&, frmMain&)> onMainWindowCreated = {};

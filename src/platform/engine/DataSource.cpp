@@ -939,6 +939,10 @@ int DataSource::absolutePosition() const {
     return d->onRow() ? d->pos : -1;
 }
 
+qint64 DataSource::rowId() const {
+    return d->onRow() && d->pos < d->keys.size() ? d->keys[d->pos] : -1;
+}
+
 int DataSource::recordCount() const {
     return d->count();
 }

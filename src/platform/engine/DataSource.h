@@ -39,6 +39,9 @@ public:
     bool bof() const;
     bool eof() const;
     int absolutePosition() const; // 0-based; -1 with no current row
+    // The row id of the current row, which stays the row's across refreshes; -1 with no
+    // current row. A find on "rowid = <id>" makes that row current again.
+    qint64 rowId() const;
     int recordCount() const;
     void moveFirst();
     void moveLast();

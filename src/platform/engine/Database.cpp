@@ -2,6 +2,7 @@
 
 #include "platform/engine/Dialect.h"
 #include "platform/engine/EngineError.h"
+#include "platform/files/FileOps.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -39,7 +40,14 @@ void configureConnection(sqlite3* db, const QString& path) {
             throwEngineError(db, rc, QStringLiteral("\"%1\" cannot be set up").arg(path));
     }
     sqlite3_busy_timeout(db, busyTimeoutMs);
-    const int rc = dialect::registerFunctions(db);
+    // A change is reported done when its commit returns; FULL syncs the journal and the file
+    // but not the folder the journal is deleted from, so a power cut right after could bring
+    // the journal back and roll the finished change back. EXTRA syncs the folder too. The
+    // rollback journal stays: the book is one file, which is what back-up and restore copy.
+    int rc = sqlite3_exec(db, "PRAGMA synchronous = EXTRA", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throwEngineError(db, rc, QStringLiteral("\"%1\" cannot be set up").arg(path));
+    rc = dialect::registerFunctions(db);
     if (rc != SQLITE_OK)
         throwEngineError(db, rc, QStringLiteral("\"%1\" cannot be set up").arg(path));
 }
@@ -314,28 +322,69 @@ const QStringList& fieldNames() {
 
 namespace {
 
-QString schemaSql() {
+QString fieldDefinition(const QString& field) {
+    return field == QLatin1String("bitmap") ? QStringLiteral("bitmap BLOB")
+                                            : field + QStringLiteral(" TEXT COLLATE NOCASE");
+}
+
+QString tableDefinition(const QString& quotedName) {
     QStringList columns{QStringLiteral("id INTEGER PRIMARY KEY")};
-    for (const QString& field : fieldNames()) {
-        columns.append(field == QLatin1String("bitmap")
-                           ? QStringLiteral("bitmap BLOB")
-                           : field + QStringLiteral(" TEXT COLLATE NOCASE"));
-    }
-    const QString table = tableName();
+    for (const QString& field : fieldNames())
+        columns.append(fieldDefinition(field));
+    return QStringLiteral("CREATE TABLE %1 (%2)")
+        .arg(quotedName, columns.join(QStringLiteral(", ")));
+}
+
+// `ifMissing` leaves an index of that name alone.
+QString indexDefinitions(bool ifMissing) {
+    return QStringLiteral(
+               // The sorted record sources walk this index and never touch the rows.
+               "CREATE INDEX %1%2_name ON %2 (name, namef);"
+               // The views filter on the contact type and sort by name.
+               "CREATE INDEX %1%2_extra4 ON %2 (extra4, name, namef);"
+               // The search dialog finds the main window's card by the full name.
+               "CREATE INDEX %1%2_extra8 ON %2 (extra8);")
+        .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), tableName());
+}
+
+QString schemaSql() {
     return QStringLiteral("BEGIN;"
                           "PRAGMA application_id = %1;"
                           "PRAGMA user_version = %2;"
-                          "CREATE TABLE %3 (%4);"
-                          // The sorted record sources walk this index and never touch the rows.
-                          "CREATE INDEX %3_name ON %3 (name, namef);"
-                          // The views filter on the contact type and sort by name.
-                          "CREATE INDEX %3_extra4 ON %3 (extra4, name, namef);"
-                          // The search dialog finds the main window's card by the full name.
-                          "CREATE INDEX %3_extra8 ON %3 (extra8);"
+                          "%3;%4"
                           "COMMIT;")
         .arg(applicationId)
         .arg(schemaVersion)
-        .arg(table, columns.join(QStringLiteral(", ")));
+        .arg(tableDefinition(tableName()), indexDefinitions(false));
+}
+
+// "table" or "view" for PhoneBK, empty when there is none.
+QString bookTableType(Database& db) {
+    return db
+        .scalar(QStringLiteral("SELECT type FROM sqlite_master WHERE type IN ('table', 'view') "
+                               "AND lower(name) = lower(?)"),
+                {tableName()})
+        .toString();
+}
+
+QStringList missingFields(Database& db) {
+    const QStringList columns = tableColumns(db, tableName()).names;
+    QStringList missing;
+    for (const QString& field : fieldNames()) {
+        if (!columns.contains(field, Qt::CaseInsensitive))
+            missing.append(field);
+    }
+    return missing;
+}
+
+// The triggers and views of the schema, as (type, name).
+QList<QPair<QString, QString>> schemaExtras(Database& db) {
+    Statement list(db, QStringLiteral("SELECT type, name FROM sqlite_master WHERE type IN "
+                                      "('trigger', 'view') ORDER BY type, name"));
+    QList<QPair<QString, QString>> extras;
+    while (list.step())
+        extras.append({list.column(0).toString(), list.column(1).toString()});
+    return extras;
 }
 
 } // namespace
@@ -348,6 +397,75 @@ void create(const QString& path) {
         db.reset();
         QFile::remove(path);
         QFile::remove(path + QStringLiteral("-journal"));
+        throw;
+    }
+    // The new file's name is as durable as its contents.
+    files::syncFolder(QFileInfo(path).absolutePath());
+}
+
+Shape checkShape(Database& db) {
+    using Verdict = Shape::Verdict;
+    if (db.scalar(QStringLiteral("PRAGMA application_id")).toLongLong() != applicationId)
+        return {Verdict::Foreign, QStringLiteral("it is not an address book of Quillory")};
+    const QString type = bookTableType(db);
+    if (type.isEmpty())
+        return {Verdict::Foreign, QStringLiteral("it holds no table of contacts (PhoneBK)")};
+    if (type == QLatin1String("view"))
+        return {Verdict::Mendable,
+                QStringLiteral("its PhoneBK is a view, not the table of contacts")};
+    const QStringList missing = missingFields(db);
+    if (!missing.isEmpty())
+        return {Verdict::Mendable, QStringLiteral("its table PhoneBK lacks the field%1 %2")
+                                       .arg(missing.size() > 1 ? QStringLiteral("s") : QString(),
+                                            missing.join(QStringLiteral(", ")))};
+    const auto extras = schemaExtras(db);
+    if (!extras.isEmpty()) {
+        const auto& [kind, name] = extras.first();
+        return {Verdict::Mendable,
+                kind == QLatin1String("trigger")
+                    ? QStringLiteral("it holds a trigger, \"%1\", that would run on its own "
+                                     "when contacts change")
+                          .arg(name)
+                    : QStringLiteral("it holds a view, \"%1\", which the program never makes")
+                          .arg(name)};
+    }
+    return {};
+}
+
+void mendShape(Database& db) {
+    db.exec(QStringLiteral("SAVEPOINT mend_shape"));
+    try {
+        const QString table = tableName();
+        const QString type = bookTableType(db);
+        const QString mended = dialect::quoteName(table + QStringLiteral(" mended"));
+        if (type != QLatin1String("table")) {
+            // The rows the view shows become the table's; ids are given afresh.
+            db.exec(tableDefinition(mended));
+            if (!type.isEmpty()) {
+                QStringList shared;
+                const QStringList shown = tableColumns(db, table).names;
+                for (const QString& field : fieldNames()) {
+                    if (shown.contains(field, Qt::CaseInsensitive))
+                        shared.append(dialect::quoteName(field));
+                }
+                if (!shared.isEmpty())
+                    db.exec(QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3")
+                                .arg(mended, shared.join(u','), dialect::quoteName(table)));
+            }
+        }
+        for (const auto& [kind, name] : schemaExtras(db))
+            db.exec(QStringLiteral("DROP %1 IF EXISTS %2").arg(kind, dialect::quoteName(name)));
+        if (type != QLatin1String("table")) {
+            db.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(mended, table));
+        } else {
+            for (const QString& field : missingFields(db))
+                db.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
+                            .arg(table, fieldDefinition(field)));
+        }
+        db.exec(indexDefinitions(true));
+        db.exec(QStringLiteral("RELEASE mend_shape"));
+    } catch (const PlatformError&) {
+        db.exec(QStringLiteral("ROLLBACK TO mend_shape; RELEASE mend_shape"));
         throw;
     }
 }

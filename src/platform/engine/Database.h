@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -103,6 +104,30 @@ QString tableName();
 const QStringList& fieldNames();
 // Creates a new, empty book (or stand-by database) at `path`; the file must not exist.
 void create(const QString& path);
+
+// Whether an open database can serve as the program's book and, when not, what is wrong.
+struct Shape {
+    enum class Verdict {
+        // Our marks; table PhoneBK with every contact field; nothing in the schema that runs
+        // on its own or stands in for a table (no trigger, no view).
+        Usable,
+        // Ours, but PhoneBK is a view or lacks fields, or a trigger or view stands beside it:
+        // mendShape makes it usable and keeps every contact.
+        Mendable,
+        // No book of ours (no marks, or no PhoneBK at all): nothing here can be mended.
+        Foreign,
+    };
+    Verdict verdict = Verdict::Usable;
+    // What is wrong, to follow "cannot be used: " ("its table PhoneBK lacks the fields city,
+    // zip"); empty when usable.
+    QString problem;
+};
+// Reads only the marks and the table list. Failures to read them throw PlatformError.
+Shape checkShape(Database& db);
+// Makes a Mendable book usable: a PhoneBK view becomes a table of the rows it shows, missing
+// fields are added (empty), triggers and views are dropped, and the book's indexes are made
+// where missing. Runs as one savepoint, so it also works inside a transaction.
+void mendShape(Database& db);
 } // namespace book
 
 // True while a DataSource holds the file open (compared by the file's canonical path).
@@ -120,10 +145,25 @@ void CompactDatabase(const QString& source, const QString& destination);
 void BackUpDatabase(const QString& source, const QString& destination,
                     const std::function<void()>& whileHeld = {});
 
-// Checks the file; when it is damaged, rebuilds it from every row that can still be read and
-// swaps the rebuilt file in. A healthy file is left as it is, byte for byte. A missing file is
-// 3024, one held open by a data source 3051, a file that is not a database (or whose table
-// list cannot be read) 3049.
-void RepairDatabase(const QString& path);
+// The most rows any b-tree of `table` (the table itself, each of its indexes) can be counted
+// to hold; nothing when none can be counted. On a damaged file an index may still count rows
+// whose pages are lost.
+std::optional<qint64> countableRows(Database& db, const QString& table);
+
+struct RepairOptions {
+    // Where the file as it was is kept when it is rewritten: a second name of it, else a copy.
+    // The name must not be taken. Empty: not kept. When it cannot be kept, nothing is swapped.
+    QString keepOriginalAs;
+    // A sound file that `needsMending` finds wanting is rewritten too; `mend` runs on every
+    // rewritten copy before it is checked.
+    std::function<bool(Database&)> needsMending;
+    std::function<void(Database&)> mend;
+};
+
+// Checks the file; when it is damaged (or wants mending), rebuilds it from every row that can
+// still be read and swaps the rebuilt file in. A healthy file is left as it is, byte for byte.
+// True when the file was rewritten. A missing file is 3024, one held open by a data source
+// 3051, a file that is not a database (or whose table list cannot be read) 3049.
+bool RepairDatabase(const QString& path, const RepairOptions& options = {});
 
 } // namespace quillory::engine

@@ -4,6 +4,7 @@
 #include "platform/engine/OpenFiles.h"
 #include "platform/files/FileOps.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -423,7 +424,54 @@ void BackUpDatabase(const QString& source, const QString& destination,
     }
 }
 
-void RepairDatabase(const QString& path) {
+std::optional<qint64> countableRows(Database& db, const QString& table) {
+    const QString quoted = dialect::quoteName(table);
+    QStringList counts{QStringLiteral("SELECT count(*) FROM %1").arg(quoted),
+                       QStringLiteral("SELECT count(*) FROM %1 NOT INDEXED").arg(quoted)};
+    try {
+        Statement indexes(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' "
+                                             "AND lower(tbl_name) = lower(?)"));
+        indexes.bind(1, table);
+        while (indexes.step())
+            counts.append(QStringLiteral("SELECT count(*) FROM %1 INDEXED BY %2")
+                              .arg(quoted, dialect::quoteName(indexes.column(0).toString())));
+    } catch (const PlatformError&) {
+        // Without the list of indexes the table itself is counted.
+    }
+    std::optional<qint64> most;
+    for (const QString& count : counts) {
+        try {
+            most = std::max(most.value_or(0), db.scalar(count).toLongLong());
+        } catch (const PlatformError&) {
+        }
+    }
+    return most;
+}
+
+namespace {
+
+// Keeps the file at `path` under the free name `keepAs` as well: a second name of the same
+// file where the file system has them (the swap that follows gives `path` a new file), else
+// a durable copy.
+void keepOriginal(const QString& path, const QString& keepAs) {
+    checkFileName(keepAs);
+    if (QFileInfo::exists(keepAs))
+        throw PlatformError(ErrorNumber::EngineAlreadyExists,
+                            QStringLiteral("The file \"%1\" already exists.").arg(keepAs));
+    if (files::linkFile(path, keepAs))
+        return;
+    try {
+        copyBytes(path, keepAs, QFileInfo(path).size());
+        makeDurable(keepAs);
+    } catch (const PlatformError&) {
+        QFile::remove(keepAs);
+        throw;
+    }
+}
+
+} // namespace
+
+bool RepairDatabase(const QString& path, const RepairOptions& options) {
     requireFile(path);
     requireNotHeld(path);
     const QString temporary = path + QStringLiteral(".repair");
@@ -431,8 +479,8 @@ void RepairDatabase(const QString& path) {
     removeWithJournal(temporary);
 
     std::unique_ptr<Database> damaged = Database::open(path);
-    if (isHealthy(*damaged))
-        return;
+    if (isHealthy(*damaged) && !(options.needsMending && options.needsMending(*damaged)))
+        return false;
 
     QVector<SchemaEntry> schema;
     try {
@@ -475,6 +523,8 @@ void RepairDatabase(const QString& path) {
                     throw;
             }
         }
+        if (options.mend)
+            options.mend(*fresh);
         fresh->exec(QStringLiteral("COMMIT"));
         if (!isHealthy(*fresh))
             throw PlatformError(
@@ -483,12 +533,15 @@ void RepairDatabase(const QString& path) {
         fresh.reset();
         damaged.reset();
         files::syncFile(temporary);
+        if (!options.keepOriginalAs.isEmpty())
+            keepOriginal(path, options.keepOriginalAs);
         files::replaceFile(temporary, path);
     } catch (const PlatformError&) {
         fresh.reset();
         removeWithJournal(temporary);
         throw;
     }
+    return true;
 }
 
 } // namespace quillory::engine

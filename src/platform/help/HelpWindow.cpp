@@ -226,6 +226,12 @@ void HelpWindow::buildLayout() {
     ui::CenterForm(*this);
 
     connect(contents, &QHelpContentWidget::linkActivated, this, &HelpWindow::showPage);
+    // A single click on a topic opens it, as the "Using help" page tells the user; the view's
+    // own activation (a double click or Enter, by the style) stays.
+    connect(contents, &QHelpContentWidget::clicked, this, [this](const QModelIndex& topic) {
+        if (QHelpContentItem* item = m_engine->contentModel()->contentItemAt(topic))
+            showPage(item->url());
+    });
     connect(m_engine->contentModel(), &QHelpContentModel::contentsCreated, this, [this, contents] {
         contents->expandToDepth(0);
         if (QHelpContentItem* root =

@@ -2,6 +2,7 @@
 
 #include "platform/files/FileOps.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
@@ -18,6 +19,12 @@ namespace quillory {
 namespace {
 
 const QByteArray Utf8Bom("\xEF\xBB\xBF", 3);
+
+// The first line of a Windows-1252 file whose bytes would otherwise pass for UTF-8, as they do
+// once a save has replaced the only line that was not: without it, the next reading would take
+// the other lines' bytes for UTF-8 and change what they say ("\xC3\xA4" is "Ã¤", not "ä").
+// It is a comment to every other reader. Reading drops it; writing puts it back where needed.
+const QByteArray Windows1252Mark("; Windows-1252");
 
 // The characters the platform trims from names and values like blanks: blank, tab, vertical
 // tab, form feed, CR and ^Z. Other white space, such as a no-break space, belongs to the value.
@@ -135,6 +142,16 @@ bool toWindows1252(const QString& text, QByteArray& bytes) {
             return false;
     }
     return true;
+}
+
+// The length of the line end at `at`: 2 for CR LF, 1 for a lone LF or CR, 0 at the end of the
+// bytes, -1 when the line goes on.
+qsizetype lineEndLength(const QByteArray& bytes, qsizetype at) {
+    if (at >= bytes.size())
+        return 0;
+    if (bytes.at(at) == '\r')
+        return at + 1 < bytes.size() && bytes.at(at + 1) == '\n' ? 2 : 1;
+    return bytes.at(at) == '\n' ? 1 : -1;
 }
 
 bool isValidUtf8(const QByteArray& bytes) {
@@ -277,6 +294,12 @@ PrivateProfile PrivateProfile::fromBytes(const QByteArray& bytes) {
         body.remove(0, Utf8Bom.size());
     }
     document.m_encoding = isValidUtf8(body) ? Encoding::Utf8 : Encoding::Windows1252;
+    if (const qsizetype end = lineEndLength(body, Windows1252Mark.size());
+        body.startsWith(Windows1252Mark) && end >= 0) {
+        document.m_encoding = Encoding::Windows1252;
+        document.m_markEnd = body.mid(Windows1252Mark.size(), end);
+        body.remove(0, Windows1252Mark.size() + end);
+    }
 
     // LF, CR LF and a CR on its own each end a line. Both encodings keep CR and LF as single
     // bytes that are never part of another character, so the bytes can be split first.
@@ -291,8 +314,7 @@ PrivateProfile PrivateProfile::fromBytes(const QByteArray& bytes) {
         Line line;
         line.bytes = body.mid(begin, end - begin);
         if (end < size) {
-            const bool crlf = body.at(end) == '\r' && end + 1 < size && body.at(end + 1) == '\n';
-            line.end = body.mid(end, crlf ? 2 : 1);
+            line.end = body.mid(end, lineEndLength(body, end));
             const int count = ++endCounts[line.end];
             if (commonestEnd.isEmpty() || count > endCounts.value(commonestEnd))
                 commonestEnd = line.end;
@@ -424,12 +446,13 @@ bool PrivateProfile::setValue(const QString& section, const QString& key, const 
 }
 
 QByteArray PrivateProfile::toBytes() const {
-    QByteArray bytes;
-    if (m_bom)
-        bytes = Utf8Bom;
+    QByteArray body;
     for (const Line& line : m_lines)
-        bytes += line.bytes + line.end;
-    return bytes;
+        body += line.bytes + line.end;
+    const bool ascii = std::all_of(body.begin(), body.end(), [](char c) { return c >= 0; });
+    if (m_encoding == Encoding::Windows1252 && !ascii && isValidUtf8(body))
+        body.prepend(Windows1252Mark + (m_markEnd.isEmpty() ? m_newLineEnd : m_markEnd));
+    return m_bom ? Utf8Bom + body : body;
 }
 
 bool PrivateProfile::save(const QString& path) const {

@@ -15,13 +15,16 @@ namespace quillory {
 // vertical tabs, form feeds, CRs and ^Z, and a value then loses one pair of enclosing double or
 // single quotes; callers receive at most MaxValueLength characters, as they read through a
 // buffer of ReadBufferSize. A file is UTF-8 when its bytes are valid UTF-8 and Windows-1252
-// otherwise, as the platform reads files that are not UTF-8.
+// otherwise, as the platform reads files that are not UTF-8, or when its first line is the
+// comment "; Windows-1252".
 //
 // Writing creates the file, the section and the key as needed and replaces an existing key's
 // line in place; every other byte of the file (other lines, their line ends, the encoding) is
-// kept as it was. Only a value that the file's encoding cannot hold turns a Windows-1252 file
-// into UTF-8, so that no character is lost. A file is replaced as a whole through a temporary
-// file, so a failed save leaves the previous file intact.
+// kept as it was. A Windows-1252 file whose bytes would pass for UTF-8 is written with that
+// comment first, so that it is read in the same encoding the next time. Only a value that the
+// file's encoding cannot hold turns a Windows-1252 file into UTF-8, so that no character is lost. A
+// file is replaced as a whole through a temporary file, so a failed save leaves the previous file
+// intact.
 //
 // Only regular files of at most MaxFileSize bytes are read: a named pipe would block the
 // program for ever and a device such as /dev/zero would be read until memory runs out. Such a
@@ -113,6 +116,7 @@ private:
     QVector<Line> m_lines;
     QByteArray m_newLineEnd = QByteArrayLiteral("\n");
     Encoding m_encoding = Encoding::Utf8;
+    QByteArray m_markEnd; // the line end of the Windows-1252 mark the file was read with
     bool m_bom = false;
     Source m_source = Source::Missing;
     QString m_problem;

@@ -21,13 +21,13 @@ PdfFileChooser& installedChooser() {
 
 // A preview opened from a dialog is that dialog's child, so the user can page through it while
 // the dialog is still up; when the dialog goes, the preview moves to the dialog's own parent
-// window and stays open where it is, as a print job's previews outlive the job's dialog.
+// window and stays open where it is, as a print job's previews outlive the job's dialog. When
+// that window is a dialog too (the label dialog stands over Printing Options), the preview moves
+// on again when it goes.
 class PreviewKeeper final : public QObject {
 public:
     PreviewKeeper(QWidget* dialog, QWidget* preview) : QObject(preview), m_preview(preview) {
-        dialog->installEventFilter(this);
-        // A dialog may also go without being hidden first (deleted while never shown).
-        connect(dialog, &QObject::destroyed, this, [this, dialog] { keep(dialog); });
+        watch(dialog);
     }
 
 protected:
@@ -38,14 +38,23 @@ protected:
     }
 
 private:
+    void watch(QWidget* dialog) {
+        dialog->installEventFilter(this);
+        // A dialog may also go without being hidden first (deleted while never shown).
+        connect(dialog, &QObject::destroyed, this, [this, dialog] { keep(dialog); });
+    }
+
     void keep(QWidget* dialog) {
         if (!m_preview || m_preview->parentWidget() != dialog)
             return;
         dialog->removeEventFilter(this);
+        QWidget* owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
         const QRect geometry = m_preview->geometry();
-        m_preview->setParent(dialog->parentWidget(), m_preview->windowFlags());
+        m_preview->setParent(owner, m_preview->windowFlags());
         m_preview->setGeometry(geometry);
         m_preview->show();
+        if (qobject_cast<QDialog*>(owner))
+            watch(owner);
     }
 
     QPointer<QWidget> m_preview;

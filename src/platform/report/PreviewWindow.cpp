@@ -6,7 +6,6 @@
 #include "platform/report/PreviewPage.h"
 #include "platform/report/PrinterDialog.h"
 #include "platform/report/PrintOutput.h"
-#include "platform/ui/Geometry.h"
 #include "platform/ui/MessageBox.h"
 
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrinter>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
@@ -36,6 +36,34 @@ constexpr double MaximumZoom = 8.0;
 constexpr double ZoomStep = 1.25;
 // How long one idle step may spend laying out pages before the window answers again.
 constexpr int CountStepMs = 15;
+// The window's size, frame included, where the screen has room for it.
+constexpr QSize PreferredSize(820, 1000);
+// How far a preview stands from one already open at its place, right and down.
+constexpr int CascadeStep = 32;
+// The window manager frames a mapped window some time after it is shown: polled this often,
+// this many times (3 s) at most; without a window manager no frame comes.
+constexpr int FrameCheckMs = 20;
+constexpr int FrameChecks = 150;
+
+// Where a new preview stands, frame included: in the middle of the available area of its
+// screen and no larger than it, so that its status line is never cut off; moved right and down
+// past each preview already standing there, and made smaller where the move would take it off
+// the screen, so that two previews of one job never hide each other exactly.
+QRect placeOnScreen(const QRect& available, const QList<QPoint>& taken) {
+    const QSize size = PreferredSize.boundedTo(available.size());
+    QRect place(available.topLeft() + QPoint((available.width() - size.width()) / 2,
+                                             (available.height() - size.height()) / 2),
+                size);
+    while (taken.contains(place.topLeft()) && place.width() > CascadeStep &&
+           place.height() > CascadeStep) {
+        place.translate(CascadeStep, CascadeStep);
+        if (place.right() > available.right())
+            place.setRight(available.right());
+        if (place.bottom() > available.bottom())
+            place.setBottom(available.bottom());
+    }
+    return place;
+}
 
 QString reasonOf(const std::exception& error) {
     if (const auto* platform = dynamic_cast<const PlatformError*>(&error))
@@ -213,8 +241,20 @@ PreviewWindow::PreviewWindow(std::unique_ptr<PageSource> pages, QWidget* parent)
     m_refit.setSingleShot(true);
     connect(&m_refit, &QTimer::timeout, this, &PreviewWindow::render);
 
-    resize(ui::fitOnScreens(QRect(0, 0, 820, 1000)).size());
-    ui::CenterForm(*this);
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    QList<QPoint> taken;
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != this && window->isVisible() &&
+            window->objectName() == QLatin1String("frmPreview"))
+            taken.append(window->frameGeometry().topLeft());
+    }
+    m_place = screen ? placeOnScreen(screen->availableGeometry(), taken)
+                     : QRect(QPoint(0, 0), PreferredSize);
+    // Until the frame is known, the inner size is the outer one.
+    resize(m_place.size());
+    move(m_place.topLeft());
+    m_frameWait.setInterval(FrameCheckMs);
+    connect(&m_frameWait, &QTimer::timeout, this, &PreviewWindow::fitFrame);
     updateState();
 }
 
@@ -446,18 +486,28 @@ void PreviewWindow::print() {
     printer.setPageLayout(m_pages->pageLayout());
     PrinterDialogRequest request;
     request.orientation = m_pages->pageLayout().orientation() == QPageLayout::Landscape ? 2 : 1;
+    QString failure;
     try {
         PrinterDialogService::show(request, printer, this);
+        failure = runWaiting([&] { printPages(*m_pages, printer); });
     } catch (const PlatformError& error) {
-        if (error.number() != DialogCancelled)
-            tell(error.description());
-        return;
+        if (error.number() == DialogCancelled)
+            return;
+        failure = QStringLiteral("The pages could not be printed.\n\n") + error.description();
     }
-    runTellingFailure([&] { printPages(*m_pages, printer); });
+    if (failure.isEmpty())
+        return;
+    // As with an envelope, pages that cannot be printed may be kept as a PDF file instead.
+    const ui::Answer answer = ui::MessageBoxService::show(
+        {failure + QStringLiteral("\n\nDo you want to save the pages as a PDF file instead?"),
+         ui::Buttons::YesNo, ui::Icon::Exclamation, 0, windowTitle()},
+        this);
+    if (answer == ui::Answer::Yes)
+        exportPdf();
 }
 
-void PreviewWindow::runTellingFailure(const std::function<void()>& output) {
-    // Writing every page takes a while on a long job; a failure is told once it is over.
+QString PreviewWindow::runWaiting(const std::function<void()>& output) {
+    // Writing every page takes a while on a long job.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QString failure;
     try {
@@ -466,8 +516,7 @@ void PreviewWindow::runTellingFailure(const std::function<void()>& output) {
         failure = reasonOf(error);
     }
     QApplication::restoreOverrideCursor();
-    if (!failure.isEmpty())
-        tell(failure);
+    return failure;
 }
 
 void PreviewWindow::exportPdf() {
@@ -481,7 +530,34 @@ void PreviewWindow::exportPdf() {
     const QString path = choosePdfFile(this, suggested + QStringLiteral(".pdf"));
     if (path.isEmpty())
         return;
-    runTellingFailure([&] { writePdf(*m_pages, path); });
+    const QString failure = runWaiting([&] { writePdf(*m_pages, path); });
+    if (!failure.isEmpty())
+        tell(failure);
+}
+
+void PreviewWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Only the first showing places the window; one moved to another owner stays where it is.
+    if (m_frameChecks == 0 && !m_frameWait.isActive()) {
+        fitFrame();
+        if (m_frameChecks < FrameChecks)
+            m_frameWait.start();
+    }
+}
+
+void PreviewWindow::fitFrame() {
+    const QSize frame = frameGeometry().size() - size();
+    const bool framed = frame.width() > 0 || frame.height() > 0;
+    // A window the user has resized meanwhile is left as it is.
+    const bool untouched = size() == m_place.size();
+    if (framed && untouched) {
+        resize(m_place.size() - frame);
+        move(m_place.topLeft());
+    }
+    if (framed || !untouched || ++m_frameChecks >= FrameChecks) {
+        m_frameWait.stop();
+        m_frameChecks = FrameChecks;
+    }
 }
 
 bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {

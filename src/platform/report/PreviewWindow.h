@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <QMainWindow>
+#include <QRect>
 #include <QTimer>
 
 class QAction;
@@ -30,6 +31,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QAction* addCommand(const QString& name, const QString& text, const QIcon& icon,
@@ -53,9 +55,10 @@ private:
     void countStep();
     void updateState();
     void layoutFailed(const QString& reason);
-    // Runs a print or export with the wait cursor and tells its failure, if any.
-    void runTellingFailure(const std::function<void()>& output);
+    // Runs a print or export with the wait cursor; returns its failure, empty when none.
+    QString runWaiting(const std::function<void()>& output);
     void tell(const QString& text);
+    void fitFrame();
 
     std::unique_ptr<PageSource> m_pages;
     QSizeF m_paper;        // the page in points
@@ -77,6 +80,9 @@ private:
     QAction* m_last = nullptr;
     QTimer m_counter;
     QTimer m_refit;
+    QRect m_place;      // where the window stands, frame included, until the frame is known
+    QTimer m_frameWait; // polls for the window manager's frame after the first show
+    int m_frameChecks = 0;
 };
 
 } // namespace quillory::report

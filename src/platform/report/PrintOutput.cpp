@@ -64,6 +64,13 @@ void printPages(PageSource& pages, QPrinter& printer) {
         return QStringLiteral("The job could not be printed on \"%1\": %2").arg(name, reason);
     };
     printer.setFullPage(true);
+    // A sheet goes out on its own paper: the printer dialog sets the queue's default paper, and
+    // a Letter label sheet drawn shrunk on A4 puts its bottom row into the labels above.
+    const QPageLayout own = fullPage(pages.pageLayout());
+    if (!printer.setPageLayout(own)) {
+        printer.setPageSize(own.pageSize());
+        printer.setPageOrientation(own.orientation());
+    }
     if (printer.docName().isEmpty())
         printer.setDocName(pages.title());
     QPainter painter;

@@ -6,6 +6,7 @@
 #include <QPageLayout>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 
 namespace quillory::report {
 
@@ -30,6 +31,11 @@ void PrinterDialogService::show(const PrinterDialogRequest& request, QPrinter& p
     if (responder()) {
         accepted = responder()(request, printer);
     } else {
+        // Without a printer the dialog would offer nothing to print on (printing to a file is
+        // hidden); the caller is told instead, and may offer a PDF.
+        if (QPrinterInfo::availablePrinterNames().isEmpty())
+            throw PlatformError(ErrorNumber::DeviceUnavailable,
+                                QStringLiteral("No printer is installed."));
         QPrintDialog dialog(&printer, parent);
         // No print-to-file box, no page range, no selection.
         dialog.setOption(QAbstractPrintDialog::PrintToFile, false);

@@ -14,7 +14,8 @@ struct PrinterDialogRequest {
 };
 
 // Every printer dialog goes through here, so that tests can answer it. `printer` is set up from
-// the user's choices when the dialog is accepted. A cancelled dialog throws PlatformError 32755.
+// the user's choices when the dialog is accepted. A cancelled dialog throws PlatformError 32755;
+// when no printer is installed, no dialog is shown and PlatformError 68 says so.
 class PrinterDialogService {
 public:
     using Responder = std::function<bool(const PrinterDialogRequest&, QPrinter& printer)>;

@@ -30,7 +30,8 @@ void ReportControl::setRunner(Runner installed) {
 }
 
 ReportRequest ReportControl::request() const {
-    return {ReportFileName, WindowTitle, SelectionFormula, SortFields, Destination, LabelOffset};
+    return {ReportFileName, WindowTitle, SelectionFormula, SortFields,
+            Destination,    LabelOffset, LeaveBlank};
 }
 
 void ReportControl::setAction(int action) {

@@ -21,6 +21,7 @@ struct ReportRequest {
     std::array<QString, 2> sortFields{}; // "+{PhoneBK.name}" / "-{PhoneBK.namef}"; empty: none
     int destination = 0;                 // 0: the preview window
     QPointF labelOffset;                 // millimetres every label page is moved by
+    int leaveBlank = 0;                  // label places left empty at the start of the first sheet
     bool operator==(const ReportRequest&) const = default;
 };
 
@@ -38,6 +39,8 @@ public:
     int Destination = 0;
     // The printer calibration in millimetres: label sheets are drawn moved by it.
     QPointF LabelOffset;
+    // Label places already used on the first sheet, left empty (ReportSource::leaveBlank).
+    int LeaveBlank = 0;
 
     // Action = 1 runs the report as the properties describe it; other values do nothing.
     void setAction(int action);

@@ -6,10 +6,12 @@
 #include "platform/report/Preview.h"
 
 #include <algorithm>
+#include <cmath>
+#include <QFontMetricsF>
 #include <QHash>
-#include <QPaintDevice>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QTransform>
 
 namespace quillory::report {
 
@@ -91,35 +93,52 @@ QString tidy(QString line) {
     return line.replace(QStringLiteral(" ,"), QStringLiteral(","));
 }
 
-// A band object's font as the painter's device needs it, and its measures. Template fonts are
-// in points and the painter draws in points whatever the device's resolution, so the font is
-// scaled to be enlarged once, and its metrics are then in points too.
+// A band object's font and its measures, the same on every device. A font is resolved at whole
+// pixels, so a 5.5 pt line drawn on a device of one dot per point (or of 72 dots to the inch)
+// would come out as 6 pt, and a box would hold fewer lines than its template was made for. Text
+// is therefore drawn with its font enlarged `scale` times, to some 128 pixels, under a painter
+// scaled down as much, and measured in that size. (Far larger fonts measure slowly.)
+constexpr double TextPixels = 128;
+
 struct Prepared {
-    QFont font;
+    QFont font;   // `scale` times the template's size, in pixels
+    double scale; // a multiple of 4, so that sizes in quarter points come out exact
     QFontMetricsF metrics;
+
+    double lineSpacing() const { return metrics.lineSpacing() / scale; }
+    double ascent() const { return metrics.ascent() / scale; }
+    double advance(const QString& text) const { return metrics.horizontalAdvance(text) / scale; }
+    QString elided(const QString& text, double width) const {
+        return metrics.elidedText(text, Qt::ElideRight, width * scale);
+    }
 };
 using PreparedFonts = QHash<const ReportObject*, Prepared>;
 
-const Prepared& prepared(PreparedFonts& cache, const ReportObject& object, QPainter& painter) {
+const Prepared& prepared(PreparedFonts& cache, const ReportObject& object) {
     auto found = cache.find(&object);
     if (found == cache.end()) {
+        const double points = object.font.pointSizeF();
+        const double scale = 4 * std::max(1.0, std::round(TextPixels / (4 * points)));
         QFont font = object.font;
-        const int dpi = painter.device() ? painter.device()->logicalDpiY() : 72;
-        if (dpi > 0)
-            font.setPointSizeF(object.font.pointSizeF() * 72.0 / dpi);
-        found = cache.insert(&object, Prepared{font, QFontMetricsF(font, painter.device())});
+        font.setPixelSize(std::max(1, qRound(points * scale)));
+        found = cache.insert(&object, Prepared{font, scale, QFontMetricsF(font)});
     }
     return *found;
 }
 
+// Draws a band whose top left is `origin`, in points.
 void drawBand(QPainter& painter, PreparedFonts& fonts, const Band& band, QPointF origin,
               double width, const Fill& fill) {
+    const QTransform points = painter.transform();
     for (const ReportObject& object : band.objects) {
         QRectF box = object.box.translated(origin);
         if (box.width() <= 0)
             box.setWidth(width - object.box.x());
-        const Prepared& font = prepared(fonts, object, painter);
-        const double lineHeight = font.metrics.lineSpacing();
+        const Prepared& font = prepared(fonts, object);
+        const double scale = font.scale;
+        // Everything of this object is placed in points times its scale; see Prepared.
+        painter.setTransform(QTransform::fromScale(1 / scale, 1 / scale) * points);
+        const double lineHeight = font.lineSpacing();
         if (box.height() <= 0)
             box.setHeight(lineHeight);
         if (painter.font() != font.font)
@@ -129,17 +148,17 @@ void drawBand(QPainter& painter, PreparedFonts& fonts, const Band& band, QPointF
         auto drawLine = [&](QString text, const QRectF& at) {
             if (text.isEmpty())
                 return;
-            double advance = font.metrics.horizontalAdvance(text);
+            double advance = font.advance(text);
             if (advance > at.width()) {
-                text = font.metrics.elidedText(text, Qt::ElideRight, at.width());
-                advance = font.metrics.horizontalAdvance(text);
+                text = font.elided(text, at.width());
+                advance = font.advance(text);
             }
             double x = at.left();
             if (object.align & Qt::AlignRight)
                 x = at.right() - advance;
             else if (object.align & Qt::AlignHCenter)
                 x = at.left() + (at.width() - advance) / 2;
-            painter.drawText(QPointF(x, at.top() + font.metrics.ascent()), text);
+            painter.drawText(QPointF(x, at.top() + font.ascent()) * scale, text);
         };
         switch (object.kind) {
         case ReportObject::Kind::Text:
@@ -168,14 +187,16 @@ void drawBand(QPainter& painter, PreparedFonts& fonts, const Band& band, QPointF
             break;
         }
         case ReportObject::Kind::Rule: {
+            const double thickness = object.box.height() > 0 ? object.box.height() : 0.5;
             painter.save();
-            painter.setPen(QPen(Qt::black, object.box.height() > 0 ? object.box.height() : 0.5));
-            painter.drawLine(QPointF(box.left(), box.top()), QPointF(box.right(), box.top()));
+            painter.setPen(QPen(Qt::black, thickness * scale));
+            painter.drawLine(box.topLeft() * scale, box.topRight() * scale);
             painter.restore();
             break;
         }
         }
     }
+    painter.setTransform(points);
 }
 
 const QRegularExpression& labelTemplate() {
@@ -464,6 +485,7 @@ std::unique_ptr<ReportSource> openReport(const ReportRequest& request,
         std::move(reportTemplate), database, request.selectionFormula,
         QStringList{request.sortFields[0], request.sortFields[1]}, request.windowTitle);
     source->setLabelOffset(request.labelOffset);
+    source->leaveBlank(request.leaveBlank);
     return source;
 }
 

@@ -1,7 +1,9 @@
 #include "platform/shell/DesktopApplications.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 
 namespace quillory::shell {
@@ -201,6 +203,26 @@ std::optional<ProgramCommand> defaultApplicationFor(const QString& mimeType) {
         }
     }
     return std::nullopt;
+}
+
+bool desktopHandles(const QString& scheme) {
+    if (defaultApplicationFor(QStringLiteral("x-scheme-handler/") + scheme.toLower()))
+        return true;
+    if (scheme.compare(QLatin1String("http"), Qt::CaseInsensitive) != 0 &&
+        scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) != 0)
+        return false;
+    // Web pages also go to the browser BROWSER names (commands separated by ':', the program
+    // the first word of each) or to one installed under a name the desktop's opener tries.
+    QStringList browsers = {QStringLiteral("x-www-browser"), QStringLiteral("firefox"),
+                            QStringLiteral("chromium"), QStringLiteral("google-chrome")};
+    for (const QString& command :
+         qEnvironmentVariable("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        browsers.append(command.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty));
+    return std::any_of(browsers.begin(), browsers.end(), [](const QString& browser) {
+        const QFileInfo file(browser);
+        return file.isAbsolute() ? file.isFile() && file.isExecutable()
+                                 : !findOnPath(browser).isEmpty();
+    });
 }
 
 } // namespace quillory::shell

@@ -12,4 +12,9 @@ namespace quillory::shell {
 // command that starts it without a document. Empty when the desktop knows none.
 std::optional<ProgramCommand> defaultApplicationFor(const QString& mimeType);
 
+// Whether the desktop has a program for addresses of `scheme` ("mailto", "https", "tel"): one
+// chosen or installed for it in the freedesktop lists or, for web pages, a browser the desktop's
+// opener would take.
+bool desktopHandles(const QString& scheme);
+
 } // namespace quillory::shell

@@ -31,6 +31,13 @@ QString checkedProgramFile(const ProgramCommand& command) {
                             QStringLiteral("\" was found on the search path (PATH)."));
         return found;
     }
+    // A relative path would be taken from whatever folder the program was started in.
+    if (QDir::isRelativePath(program))
+        cannotStart(command, ErrorNumber::BadFileName,
+                    QStringLiteral("\"") + program +
+                        QStringLiteral("\" is not a full path (one that begins with \"/\"). "
+                                       "Choose the program file itself, or give only its name "
+                                       "to have it looked for on the search path (PATH)."));
     const QFileInfo file(program);
     const QString path = QDir::toNativeSeparators(file.absoluteFilePath());
     if (!file.exists())

@@ -17,7 +17,8 @@ struct ProgramCommand {
 QString findOnPath(const QString& name);
 
 // Starts `command` on its own, never waited for: it outlives this program and its window is
-// its own. Throws PlatformError, whose text names the program and says why, when it cannot be
+// its own. Its program is a full path, or a bare name looked for on PATH; a relative path is
+// refused. Throws PlatformError, whose text names the program and says why, when it cannot be
 // started. Returns the started program's process id.
 qint64 startProgram(const ProgramCommand& command);
 

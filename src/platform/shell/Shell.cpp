@@ -1,10 +1,12 @@
 #include "platform/shell/Shell.h"
 
+#include "platform/files/PlatformError.h"
+#include "platform/shell/DesktopApplications.h"
 #include "platform/ui/MessageBox.h"
 
+#include <algorithm>
 #include <QDesktopServices>
 #include <QRegularExpression>
-#include <QUrlQuery>
 
 namespace quillory::shell {
 
@@ -13,14 +15,6 @@ namespace {
 ShellService::Opener& opener() {
     static ShellService::Opener instance;
     return instance;
-}
-
-// The desktop, or the recorder a test installed, gets the address.
-void handOver(const QUrl& url) {
-    if (opener())
-        opener()(url);
-    else
-        QDesktopServices::openUrl(url);
 }
 
 Target refused() {
@@ -52,39 +46,32 @@ QString schemeOf(const QString& text) {
     return match.hasMatch() ? match.captured(1).toLower() : QString();
 }
 
+// One label of a host name: letters and digits, with hyphens inside.
+const QString HostLabel = QStringLiteral("[\\p{L}\\p{N}](?:[\\p{L}\\p{N}\\-]*[\\p{L}\\p{N}])?");
+
 // A host name as users type it: labels of letters, digits and hyphens joined by dots, at least
 // two of them, then an optional port and path. A file path never looks like this.
 bool looksLikeBareHost(const QString& text) {
     static const QRegularExpression host(
-        QStringLiteral("^(?:[\\p{L}\\p{N}](?:[\\p{L}\\p{N}\\-]*[\\p{L}\\p{N}])?\\.)+"
-                       "[\\p{L}\\p{N}](?:[\\p{L}\\p{N}\\-]*[\\p{L}\\p{N}])?"
-                       "(?::\\d+)?(?:[/?#].*)?$"));
+        QStringLiteral("^(?:%1\\.)+%1(?::\\d+)?(?:[/?#].*)?$").arg(HostLabel));
     return host.match(text).hasMatch();
 }
 
-// The headers a mailto: address may carry: a subject and a text are what a message opens
-// with; anything else (attach=, extra recipients, other headers) is refused.
-bool mailHeadersAllowed(const QUrl& url) {
-    const QUrlQuery query(url);
-    for (const auto& item : query.queryItems(QUrl::FullyDecoded)) {
-        const QString header = item.first.trimmed().toLower();
-        if (header != QLatin1String("subject") && header != QLatin1String("body"))
-            return false;
-    }
-    return true;
+// The characters an address may hold before its "@": letters and digits of any script and the
+// marks addresses use. '?', '&', '#', '%', ',' and ';' are not among them: a mail program that
+// decodes the address before it splits it would read them as the start of headers, a
+// fragment or a second recipient.
+bool isMailboxCharacter(QChar c) {
+    return c.isLetterOrNumber() || QStringView(u".!$'*+-/=^_`{|}~").contains(c);
 }
 
-Target classifyMail(const QString& text) {
-    const QUrl url(text, QUrl::TolerantMode);
-    if (!url.isValid() || url.scheme().toLower() != QLatin1String("mailto") ||
-        !mailHeadersAllowed(url))
-        return refused();
-    // An address part that decodes to a '?' or a line break would smuggle headers past the
-    // check above in a mail program that decodes before it splits.
-    const QString address = url.path(QUrl::FullyDecoded);
-    if (address.contains(QLatin1Char('?')) || hasControlCharacters(address))
-        return refused();
-    return accepted(url);
+// The address of "Name <address>", or the text itself.
+QString bareAddress(const QString& text) {
+    const QString trimmed = text.trimmed();
+    const qsizetype open = trimmed.lastIndexOf(QLatin1Char('<'));
+    if (open < 0 || !trimmed.endsWith(QLatin1Char('>')))
+        return trimmed;
+    return trimmed.mid(open + 1, trimmed.size() - open - 2).trimmed();
 }
 
 Target classifyWeb(const QString& text) {
@@ -117,7 +104,63 @@ QString shown(const QString& text) {
     return result;
 }
 
+[[noreturn]] void cannotOpen(const QString& what, int number, const QString& why) {
+    throw PlatformError(number, QStringLiteral("\"") + what +
+                                    QStringLiteral("\" could not be opened: ") + why);
+}
+
+QString kindOfAddress(const QString& scheme) {
+    if (scheme == QLatin1String("mailto"))
+        return QStringLiteral("e-mail addresses");
+    if (scheme == QLatin1String("tel"))
+        return QStringLiteral("phone numbers");
+    return QStringLiteral("web pages");
+}
+
+// The desktop, or the recorder a test installed, gets the address, once we know the desktop
+// has a program for its kind: the desktop itself says nothing when it has none.
+void giveToDesktop(const QUrl& url) {
+    const QString what = shown(url.toDisplayString());
+    if (!desktopHandles(url.scheme()))
+        cannotOpen(what, ErrorNumber::FileNotFound,
+                   QStringLiteral("no program on this computer is set to open ") +
+                       kindOfAddress(url.scheme()) +
+                       QStringLiteral(". Choose one among the desktop's default applications."));
+    const bool started = opener() ? opener()(url) : QDesktopServices::openUrl(url);
+    if (!started)
+        cannotOpen(what, ErrorNumber::PathFileAccess,
+                   findOnPath(QStringLiteral("xdg-open")).isEmpty()
+                       ? QStringLiteral("the desktop could not start a program for it "
+                                        "(xdg-open, of the package xdg-utils, is not "
+                                        "installed).")
+                       : QStringLiteral("the desktop could not start a program for it."));
+}
+
+// The address a target stands for; an empty or refused one throws what the user is told.
+QUrl addressOf(const Target& target, const QString& text, const QString& nothingToOpen) {
+    switch (target.kind) {
+    case Target::Kind::Empty:
+        throw PlatformError(ErrorNumber::BadFileName, nothingToOpen);
+    case Target::Kind::Refused:
+        throw PlatformError(ErrorNumber::BadFileName, ShellService::refusalMessage(text));
+    case Target::Kind::Open:
+        break;
+    }
+    return target.url;
+}
+
 } // namespace
+
+bool handOver(QWidget* parent, const std::function<void()>& work) {
+    try {
+        work();
+        return true;
+    } catch (const PlatformError& error) {
+        ui::MessageBoxService::show(
+            {error.description(), ui::Buttons::Ok, ui::Icon::Exclamation, 0, {}}, parent);
+        return false;
+    }
+}
 
 Target ShellService::classify(const QString& text) {
     if (hasControlCharacters(text))
@@ -127,12 +170,30 @@ Target ShellService::classify(const QString& text) {
         return {Target::Kind::Empty, {}};
     const QString scheme = schemeOf(trimmed);
     if (scheme == QLatin1String("mailto"))
-        return classifyMail(trimmed);
+        return mailTarget(QUrl::fromPercentEncoding(trimmed.mid(scheme.size() + 1).toUtf8()));
     if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
         return classifyWeb(trimmed);
     if (scheme.isEmpty() && looksLikeBareHost(trimmed))
         return classifyWeb(QStringLiteral("http://") + trimmed);
     return refused();
+}
+
+Target ShellService::mailTarget(const QString& text) {
+    static const QRegularExpression domainForm(QStringLiteral("^(?:%1\\.)*%1$").arg(HostLabel));
+    if (hasControlCharacters(text))
+        return refused();
+    const QString address = bareAddress(text);
+    if (address.isEmpty())
+        return accepted(QUrl(QStringLiteral("mailto:")));
+    const qsizetype at = address.indexOf(QLatin1Char('@'));
+    const QString mailbox = address.left(at);
+    const QString domain = address.mid(at + 1);
+    if (at <= 0 || !std::all_of(mailbox.begin(), mailbox.end(), isMailboxCharacter) ||
+        !domainForm.match(domain).hasMatch())
+        return refused();
+    return accepted(QUrl::fromEncoded("mailto:" + QUrl::toPercentEncoding(mailbox, "!$'*+") + '@' +
+                                          QUrl::toPercentEncoding(domain),
+                                      QUrl::StrictMode));
 }
 
 QString ShellService::refusalMessage(const QString& text) {
@@ -142,19 +203,14 @@ QString ShellService::refusalMessage(const QString& text) {
 }
 
 bool ShellService::open(const QString& text, QWidget* parent) {
-    const Target target = classify(text);
-    switch (target.kind) {
-    case Target::Kind::Empty:
-        return false;
-    case Target::Kind::Refused:
-        ui::MessageBoxService::show(
-            {refusalMessage(text), ui::Buttons::Ok, ui::Icon::Exclamation, 0, {}}, parent);
-        return false;
-    case Target::Kind::Open:
-        break;
-    }
-    handOver(target.url);
-    return true;
+    return handOver(parent, [&] {
+        giveToDesktop(addressOf(classify(text), text,
+                                QStringLiteral("There is no web page address to open.")));
+    });
+}
+
+bool ShellService::mail(const QString& address, QWidget* parent) {
+    return handOver(parent, [&] { giveToDesktop(addressOf(mailTarget(address), address, {})); });
 }
 
 QUrl ShellService::phoneAddress(const QString& number) {
@@ -175,18 +231,13 @@ QUrl ShellService::phoneAddress(const QString& number) {
 }
 
 bool ShellService::call(const QString& number, QWidget* parent) {
-    const QUrl address = phoneAddress(number);
-    if (address.isEmpty()) {
-        ui::MessageBoxService::show({QStringLiteral("There is no phone number to call."),
-                                     ui::Buttons::Ok,
-                                     ui::Icon::Exclamation,
-                                     0,
-                                     {}},
-                                    parent);
-        return false;
-    }
-    handOver(address);
-    return true;
+    return handOver(parent, [&] {
+        const QUrl address = phoneAddress(number);
+        if (address.isEmpty())
+            throw PlatformError(ErrorNumber::BadFileName,
+                                QStringLiteral("There is no phone number to call."));
+        giveToDesktop(address);
+    });
 }
 
 void ShellService::setOpener(Opener newOpener) {

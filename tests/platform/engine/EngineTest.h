@@ -77,4 +77,8 @@ private Q_SLOTS:
     void backupCopyIsWholeAndCompact();
     void backupCopyRefuses_data();
     void backupCopyRefuses();
+
+    // test_durability.cpp
+    void finishedChangesOutlastAPowerCut_data();
+    void finishedChangesOutlastAPowerCut();
 };

@@ -205,6 +205,7 @@ private Q_SLOTS:
     void keepsTheFilesLineEnding_data();
     void keepsTheFilesLineEnding();
     void readsWindows1252AndKeepsIt();
+    void keepsWindows1252WhenItsLastNonUtf8ByteGoes();
     void readsLinesAndBlanksAsThePlatformDoes_data();
     void readsLinesAndBlanksAsThePlatformDoes();
     void generatedFilesReadAndSaveAsThePlatformDoes_data();
@@ -450,6 +451,24 @@ void TestProfile::readsWindows1252AndKeepsIt() {
              "[User Prefs]\r\nUSERName=" + name.toUtf8() +
                  "\r\nTIP=1\r\nUSERCity=" + QStringLiteral("東京").toUtf8() + "\r\n");
     QCOMPARE(PrivateProfile::getString(Prefs, QStringLiteral("USERName"), path), name);
+}
+
+// A save that takes away the only byte UTF-8 would refuse leaves the file in Windows-1252, so an
+// untouched value reads the same next time; a value the code page cannot hold makes it UTF-8.
+void TestProfile::keepsWindows1252WhenItsLastNonUtf8ByteGoes() {
+    TempProgramFolder folder;
+    const QString path = folder.file(QStringLiteral("p.ini"));
+    const QByteArray original("[User Prefs]\r\nUSERName=M\xfcller\r\nUSERCity=\xc3\xa4rger\r\n");
+    folder.write(QStringLiteral("p.ini"), original);
+    for (const char* utf8 : {"Miller", "M\u00fcller", "\u6771\u4eac", "Miller"}) {
+        const QString name = QString::fromUtf8(utf8);
+        QVERIFY(PrivateProfile::writeString(Prefs, QStringLiteral("USERName"), name, path));
+        QCOMPARE(PrivateProfile::getString(Prefs, QStringLiteral("USERName"), path), name);
+        QCOMPARE(PrivateProfile::getString(Prefs, QStringLiteral("USERCity"), path),
+                 QStringLiteral("\u00c3\u00a4rger"));
+        if (name == "M\u00fcller") // back in the code page: byte for byte what it was
+            QCOMPARE(folder.read(QStringLiteral("p.ini")), original);
+    }
 }
 
 void TestProfile::readsLinesAndBlanksAsThePlatformDoes_data() {

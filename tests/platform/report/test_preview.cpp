@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
@@ -18,6 +19,7 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QProcess>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSet>
 #include <QTemporaryDir>
@@ -150,6 +152,9 @@ QStringList numbered(int count) {
 class TestPreview : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // No printer is installed unless a test's printer dialog names one.
+    void initTestCase() { qputenv("CUPS_SERVER", "/nonexistent/quillory-test-cups.sock"); }
+
     void cleanup() {
         PrinterDialogService::setResponder({});
         setPdfFileChooser({});
@@ -284,50 +289,83 @@ private Q_SLOTS:
         closeAndForget(opened);
     }
 
+    // Where nothing can be printed (no printer installed, a printer that does not take the
+    // job), the pages are offered as a PDF file instead.
     void printing_data() {
         QTest::addColumn<int>("count");
         QTest::addColumn<bool>("accept");
-        QTest::addColumn<QString>("folder"); // where the printer writes, below the temp folder
+        QTest::addColumn<QString>("folder"); // where the printer writes; "none": no printer
         QTest::addColumn<QStringList>("printed");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("three pages") << 3 << true << "" << numbered(3) << "";
-        QTest::newRow("one page") << 1 << true << "" << numbered(1) << "";
-        QTest::newRow("cancelled") << 3 << false << "" << QStringList{} << "";
+        QTest::addColumn<QStringList>("saved"); // as a PDF instead
+        QTest::newRow("three pages") << 3 << true << "" << numbered(3) << QStringList{};
+        QTest::newRow("one page") << 1 << true << "" << numbered(1) << QStringList{};
+        QTest::newRow("cancelled") << 3 << false << "" << QStringList{} << QStringList{};
         QTest::newRow("printer cannot start")
-            << 2 << true << "missing/deeper" << QStringList{}
-            << "The job could not be printed on \"job.pdf\": the printer did not accept the job.";
+            << 2 << true << "missing/deeper" << QStringList{} << numbered(2);
+        QTest::newRow("no printer") << 2 << true << "none" << QStringList{} << numbered(2);
     }
     void printing() {
         QFETCH(int, count);
         QFETCH(bool, accept);
         QFETCH(QString, folder);
         QFETCH(QStringList, printed);
-        QFETCH(QString, message);
+        QFETCH(QStringList, saved);
         QTemporaryDir dir;
         const QString path = dir.filePath(folder.isEmpty() ? QStringLiteral("job.pdf")
                                                            : folder + QStringLiteral("/job.pdf"));
         int asked = 0;
-        PrinterDialogService::setResponder(
-            [&](const PrinterDialogRequest& request, QPrinter& printer) {
-                ++asked;
-                if (request.orientation != 1)
-                    return false;
-                printer.setOutputFormat(QPrinter::PdfFormat);
-                printer.setOutputFileName(path);
-                return accept;
-            });
+        if (folder != "none")
+            PrinterDialogService::setResponder(
+                [&](const PrinterDialogRequest& request, QPrinter& printer) {
+                    ++asked;
+                    if (request.orientation != 1)
+                        return false;
+                    printer.setOutputFormat(QPrinter::PdfFormat);
+                    printer.setOutputFileName(path);
+                    return accept;
+                });
+        const QString instead = dir.filePath("instead.pdf");
+        setPdfFileChooser([&](QWidget*, const QString&) { return instead; });
         test::ScriptedMessageBoxes boxes;
         const Opened opened = open(count);
         QVERIFY(QTest::qWaitForWindowActive(opened.window));
         step(opened.window, QStringLiteral("Ctrl+P"));
-        QCOMPARE(asked, 1);
+        QCOMPARE(asked, folder == "none" ? 0 : 1);
         if (printed.isEmpty())
             QVERIFY(!QFileInfo::exists(path));
         else
             QCOMPARE(pdfPages(path), printed);
-        QCOMPARE(boxes.texts(), message.isEmpty() ? QStringList{} : QStringList{message});
+        QCOMPARE(boxes.asked().size(), saved.isEmpty() ? 0 : 1);
+        QCOMPARE(QFileInfo::exists(instead) ? pdfPages(instead) : QStringList{}, saved);
         QVERIFY(opened.window->isVisible());
         closeAndForget(opened);
+    }
+
+    // A preview opened from the label dialog, over Printing Options, outlives both.
+    void previewOutlivesTheDialogsItCameFrom() {
+        QMainWindow main;
+        auto* options = new QDialog(&main);
+        auto* labels = new QDialog(options);
+        options->show();
+        labels->show();
+        const QPointer<QWidget> preview = showPreview(std::make_unique<NumberedPages>(1), labels);
+        labels->hide();
+        delete options;
+        QVERIFY(preview && preview->isVisible());
+        QCOMPARE(preview->parentWidget(), &main);
+        closeAndForget({qobject_cast<QMainWindow*>(preview.data())});
+    }
+
+    // Two previews of one job stand within the screen, not exactly on top of each other.
+    void secondPreviewStandsApart() {
+        const Opened first = open(1), second = open(1);
+        QVERIFY(QTest::qWaitForWindowExposed(second.window));
+        const QRect screen = second.window->screen()->availableGeometry();
+        QVERIFY(screen.contains(first.window->frameGeometry()));
+        QVERIFY(screen.contains(second.window->frameGeometry()));
+        QVERIFY(first.window->pos() != second.window->pos());
+        closeAndForget(second);
+        closeAndForget(first);
     }
 
     void exportPdf_data() {

@@ -204,6 +204,9 @@ private Q_SLOTS:
             << QString() << byLetter << seven
             << QList<QStringList>{
                    {"[A]", "A1/x", "A2/x"}, {"A3/x", "A4/x", "A5/x"}, {"[B]", "B1/x", "B2/x"}};
+        QTest::newRow("groups: one heading for a letter in either case")
+            << QString() << byLetter << QStringList{"a1", "A2", "b1"}
+            << QList<QStringList>{{"[A]", "a1/x", "A2/x"}, {"[B]", "b1/x"}};
         QTest::newRow("groups: a heading that fits without its row moves on")
             << QString() << byLetter << QStringList{"A1", "A2", "B1"}
             << QList<QStringList>{{"[A]", "A1/x", "A2/x"}, {"[B]", "B1/x"}};
@@ -250,6 +253,67 @@ private Q_SLOTS:
             QVERIFY(drawn.at(1).baseline.x() >= 144 - 1);
             QVERIFY(drawn.at(2).baseline.y() >= drawn.at(0).baseline.y() + 72 - 1);
         }
+    }
+
+    // Each shipped template with the longest record it was made for, every field it shows filled:
+    // every word of the record is printed, whole. Without the fields that stand on lines of their
+    // own, no line is printed without its value, and lines below move up into the room.
+    void everyLinePrinted_data() {
+        QTest::addColumn<QString>("templateName");
+        for (const QString& name :
+             QDir(qEnvironmentVariable("QUILLORY_ASSETS")).entryList({"*.rpt"}, QDir::Files))
+            QTest::newRow(qPrintable(name)) << name;
+    }
+    void everyLinePrinted() {
+        QFETCH(QString, templateName);
+        Fixture f;
+        QVERIFY(QFile::copy(shippedTemplate(templateName), f.dir.file(templateName)));
+        const Template shape = loadTemplate(f.dir.file(templateName));
+        QVariantMap full{{"name", "Montgomery"},
+                         {"namef", "Alexandra"},
+                         {"city", "Albuquerque"},
+                         {"address1", "1234 Pennsylvania Avenue"},
+                         {"address2", "Apartment 56B"},
+                         {"state", "NM"},
+                         {"zip", "87101-4321"},
+                         {"Birthday", "12/31/59"},
+                         {"email", "alexandra.montgomery@example.org"},
+                         {"extra8", "Alexandra Montgomery"}};
+        for (const char* phone : {"phone", "phone2", "pager", "phone3", "fax", "fax2"})
+            full.insert(phone, QStringLiteral("505-555-01%1").arg(full.size()));
+        const auto print = [&](const QVariantMap& record) {
+            test::writeBook(f.dir.file(shape.database), {record});
+            return drawPage(*f.open(templateName, QString()), 0);
+        };
+        const QList<test::DrawnText> lines = print(full);
+        const QStringList words =
+            textsOf(lines).join(' ').remove(',').split(' ', Qt::SkipEmptyParts);
+        for (const QString& field : shape.fields()) {
+            for (const QString& word : full.value(field.section('.', 1)).toString().split(' '))
+                QVERIFY2(words.contains(word), qPrintable(field + ": " + words.join(' ')));
+        }
+
+        QVariantMap sparse = full;
+        for (const char* field : {"address1", "address2", "Birthday", "pager", "phone3"})
+            sparse.remove(field);
+        const QList<test::DrawnText> left = print(sparse);
+        QSet<double> lost, moved; // the left edges of lines left out, and of lines moved up
+        qsizetype kept = 0;
+        for (const test::DrawnText& line : lines) {
+            const auto same = std::find_if(left.begin(), left.end(), [&](const auto& other) {
+                return other.text == line.text && other.baseline.x() == line.baseline.x();
+            });
+            if (same == left.end()) {
+                lost.insert(line.baseline.x());
+                continue;
+            }
+            ++kept;
+            QVERIFY2(same->baseline.y() <= line.baseline.y() + 0.01, qPrintable(line.text));
+            if (same->baseline.y() < line.baseline.y() - 0.01)
+                moved.insert(line.baseline.x());
+        }
+        QCOMPARE(kept, left.size());
+        QCOMPARE(moved, lost);
     }
 
     // A template that cannot be used says why; the reason names what is wrong.

@@ -15,18 +15,19 @@
 
 namespace quillory::test {
 
-// Records what would have been opened instead of opening it.
+// Records what would have been opened instead of opening it; the desktop answers `accepts`.
 struct RecordedOpens {
     RecordedOpens() {
         shell::ShellService::setOpener([this](const QUrl& url) {
             opened.append(url.toString(QUrl::FullyEncoded));
-            return true;
+            return accepts;
         });
     }
     ~RecordedOpens() { shell::ShellService::setOpener({}); }
     RecordedOpens(const RecordedOpens&) = delete;
     RecordedOpens& operator=(const RecordedOpens&) = delete;
     QStringList opened;
+    bool accepts = true;
 };
 
 constexpr QFile::Permissions Runnable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
@@ -64,22 +65,31 @@ private:
 };
 
 // A desktop of the test's own, so the machine's applications and choices play no part: user
-// and system folders for configuration ("config", "etc") and applications ("home", "usr"), and
-// a search path ("bin") with nothing on it but what the test puts there.
+// and system folders for configuration ("config", "etc") and applications ("home", "usr"), a
+// search path ("bin") with nothing on it but what the test puts there, and no BROWSER; with
+// `programs`, a program for every kind of address the program hands to the desktop.
 struct FakeDesktop {
-    FakeDesktop()
+    explicit FakeDesktop(bool programs = false)
         : configHome("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8()),
           configDirs("XDG_CONFIG_DIRS", (dir.path() + "/etc").toUtf8()),
           dataHome("XDG_DATA_HOME", (dir.path() + "/home").toUtf8()),
           dataDirs("XDG_DATA_DIRS", (dir.path() + "/usr").toUtf8()),
           currentDesktop("XDG_CURRENT_DESKTOP", "Test"),
-          searchPath("PATH", (dir.path() + "/bin").toUtf8()) {
+          searchPath("PATH", (dir.path() + "/bin").toUtf8()), browser("BROWSER", {}) {
         QDir().mkpath(path(QStringLiteral("bin")));
+        if (!programs)
+            return;
+        writeFile(path("usr/applications/any.desktop"),
+                  "[Desktop Entry]\nType=Application\nExec=a");
+        QByteArray list = "[Default Applications]\n";
+        for (const char* scheme : {"mailto", "http", "https", "tel"})
+            list += QByteArray("x-scheme-handler/") + scheme + "=any.desktop\n";
+        writeFile(path("config/mimeapps.list"), list);
     }
     QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
 
     QTemporaryDir dir;
-    ScopedEnv configHome, configDirs, dataHome, dataDirs, currentDesktop, searchPath;
+    ScopedEnv configHome, configDirs, dataHome, dataDirs, currentDesktop, searchPath, browser;
 };
 
 } // namespace quillory::test

@@ -34,6 +34,8 @@ class TestShell : public QObject {
 private Q_SLOTS:
     void onlyMailAndWebReachTheDesktop_data();
     void onlyMailAndWebReachTheDesktop();
+    void webPagesGoToTheBrowser_data();
+    void webPagesGoToTheBrowser();
     void refusalShowsControlCharacters();
     void defaultApplication_data();
     void defaultApplication();
@@ -55,8 +57,9 @@ void TestShell::onlyMailAndWebReachTheDesktop_data() {
     };
     open("mail to an address", "mailto:ann@example.org", "mailto:ann@example.org");
     open("mail without an address", "mailto:", "mailto:");
-    open("mail with a subject", "mailto:ann@example.org?subject=Hello",
-         "mailto:ann@example.org?subject=Hello");
+    open("mail to a name and address", "mailto:Ann <ann@example.org>", "mailto:ann@example.org");
+    open("marks of an address encoded", "mailto:o'neil/uk=1@example.org",
+         "mailto:o'neil%2Fuk%3D1@example.org");
     open("https page", "https://www.example.org/a?b=c", "https://www.example.org/a?b=c");
     open("http page, letter case", "HTTP://Www.Example.org/Page", "http://www.example.org/Page");
     open("bare host", "www.example.org", "http://www.example.org");
@@ -78,6 +81,12 @@ void TestShell::onlyMailAndWebReachTheDesktop_data() {
     refuse("attachment", "mailto:ann@example.org?attach=/etc/passwd");
     refuse("encoded attachment header", "mailto:ann@example.org?%61ttach=/etc/passwd");
     refuse("hidden recipient", "mailto:ann@example.org?bcc=eve@example.org");
+    refuse("copy to another", "mailto:ann@example.org?cc=eve@example.org");
+    refuse("header after an ampersand", "mailto:ann@example.org&attach=/etc/passwd");
+    refuse("header after a fragment", "mailto:ann@example.org#?attach=/etc/passwd");
+    refuse("encoded line break", "mailto:ann@example.org%0d%0aBcc:eve@example.org");
+    refuse("second recipient", "mailto:ann@example.org,eve@example.org");
+    refuse("mail with a subject", "mailto:ann@example.org?subject=Hello");
     refuse("query hidden in the address", "mailto:ann%3Fattach=/etc/passwd@example.org");
     refuse("address with a newline", "www.example.org\nfile:///etc/passwd");
     refuse("mail with a line break", "mailto:ann@example.org\r\nBcc: eve@example.org");
@@ -89,19 +98,40 @@ void TestShell::onlyMailAndWebReachTheDesktop() {
     QFETCH(QString, opened);
     QFETCH(bool, refused);
     test::ScriptedMessageBoxes boxes;
+    test::FakeDesktop programs(true);
     RecordedOpens desktop;
 
     const bool handedOver = ShellService::open(text);
 
     QCOMPARE(handedOver, !opened.isEmpty());
     QCOMPARE(desktop.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
-    if (refused) {
-        QCOMPARE(boxes.asked().size(), 1);
+    QCOMPARE(boxes.asked().size(), opened.isEmpty() ? 1 : 0); // what is not opened is said
+    if (refused)
         QCOMPARE(boxes.asked().first().text, ShellService::refusalMessage(text));
-        QCOMPARE(boxes.asked().first().icon, ui::Icon::Exclamation);
-    } else {
-        QCOMPARE(boxes.texts(), QStringList());
-    }
+}
+
+void TestShell::webPagesGoToTheBrowser_data() {
+    QTest::addColumn<QString>("browser"); // BROWSER; %1: the test's folder
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("named by BROWSER") << "%1/web --new" << QString("web") << true;
+    QTest::newRow("on the path") << QString() << "bin/firefox" << true;
+    QTest::newRow("none") << "%1/web" << QString("bin/lynx") << false;
+}
+
+// Without a program chosen for web pages, the browser the desktop's opener would take is
+// enough; with none, the user hears why.
+void TestShell::webPagesGoToTheBrowser() {
+    QFETCH(QString, browser);
+    QFETCH(QString, installed);
+    QFETCH(bool, opened);
+    test::ScriptedMessageBoxes boxes;
+    FakeDesktop desktop;
+    writeFile(desktop.path(installed), "", Runnable);
+    ScopedEnv variable("BROWSER", browser.arg(desktop.dir.path()).toUtf8());
+    RecordedOpens recorder;
+    QCOMPARE(ShellService::open(QStringLiteral("example.org")), opened);
+    QCOMPARE(boxes.texts().filter("could not be opened").size(), opened ? 0 : 1);
 }
 
 void TestShell::refusalShowsControlCharacters() {
@@ -225,6 +255,10 @@ void TestShell::programThatCannotStart_data() {
     QTest::newRow("not runnable") << "/text" << ErrorNumber::PermissionDenied
                                   << "the file \"%1/text\" is not a program this user may run.";
     QTest::newRow("nothing set") << "" << ErrorNumber::BadFileName << "no program file is set.";
+    QTest::newRow("a relative path") << "bin/writer" << ErrorNumber::BadFileName
+                                     << "\"bin/writer\" is not a full path (one that begins with "
+                                        "\"/\"). Choose the program file itself, or give only its "
+                                        "name to have it looked for on the search path (PATH).";
     QTest::newRow("its interpreter is missing")
         << "/broken" << ErrorNumber::PathFileAccess
         << "the system could not run \"%1/broken\" (execv: No such file or directory).";
