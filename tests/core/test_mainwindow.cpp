@@ -26,7 +26,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -80,34 +79,18 @@ QString storedCity(const StartedProgram& program, const QString& last) {
     return db->scalar(QStringLiteral("SELECT city FROM PhoneBK WHERE name = ?"), {last}).toString();
 }
 
-// The program with its window shown and active, as a user has it; its book holds `contacts`
-// last names ("N00", "N01", ...) in that order.
+// The program with its window shown and active, its book holding `contacts` contacts named
+// "N00", "N01", ..., and the help file and the address book's templates beside it.
 std::unique_ptr<StartedProgram> activeProgram(int contacts = 3) {
     QList<QVariantMap> book;
     for (int i = 0; i < contacts; ++i)
-        book.append(test::contactNamed(QStringLiteral("N%1").arg(i, 2, 10, QLatin1Char('0')),
-                                       QStringLiteral("F")));
+        book.append(test::contactNamed(QStringLiteral("N%1").arg(i, 2, 10, QLatin1Char('0')), {}));
     auto program = std::make_unique<StartedProgram>(test::ProgramSetup{.contacts = book});
-    // The help file and the address book's templates, as they lie beside the program.
-    for (const char* shipped : {"CORVANEL.hlp", "combook1.rpt", "combook2.rpt"}) {
-        const QString name = QString::fromLatin1(shipped);
-        QFile::copy(QDir(qEnvironmentVariable("QUILLORY_ASSETS")).filePath(name),
-                    program->folder.file(name));
-    }
+    for (const char* name : {"CORVANEL.hlp", "combook1.rpt", "combook2.rpt"})
+        QFile::copy(QDir(qEnvironmentVariable("QUILLORY_ASSETS")).filePath(QLatin1String(name)),
+                    program->folder.file(QLatin1String(name)));
     program->main->show();
-    if (!QTest::qWaitForWindowActive(program->main))
-        return nullptr;
-    return program;
-}
-
-// The windows of the program shown now, by name.
-QStringList shownWindows() {
-    QStringList names;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isVisible())
-            names.append(window->objectName());
-    }
-    return names;
+    return QTest::qWaitForWindowActive(program->main) ? std::move(program) : nullptr;
 }
 
 } // namespace
@@ -148,16 +131,10 @@ private Q_SLOTS:
     void sessionEndAsksOnlyWhenAllowed_data();
     void sessionEndAsksOnlyWhenAllowed();
     void windowGeometryRoundTrips();
-    void maximizedWindowComesBackMaximized();
-    void keysMoveTheCard_data();
-    void keysMoveTheCard();
-    void commandKeysOpenTheirWindows_data();
-    void commandKeysOpenTheirWindows();
-    void newAndSaveByKeys();
+    void keysDoWhatTheirMenuItemsDo_data();
+    void keysDoWhatTheirMenuItemsDo();
     void altLettersOpenMenusAndNeverType_data();
     void altLettersOpenMenusAndNeverType();
-    void escapeClosesWindows_data();
-    void escapeClosesWindows();
     void gridColumnsNamedForUsers();
     void centerFormAllowsNegativeCoordinates();
     // Runs the application's event loop to its end: kept last.
@@ -784,113 +761,85 @@ void TestMainWindow::windowGeometryRoundTrips() {
     }
 }
 
-void TestMainWindow::keysMoveTheCard_data() {
-    QTest::addColumn<QString>("box"); // where the caret is
+void TestMainWindow::keysDoWhatTheirMenuItemsDo_data() {
     QTest::addColumn<QKeySequence>("key");
-    QTest::addColumn<int>("position");     // of the card afterwards, or
-    QTest::addColumn<bool>("boxKeepsKey"); // the box uses the key for itself
-    const QKeySequence down(Qt::Key_PageDown), up(Qt::Key_PageUp);
-    const QKeySequence first(Qt::CTRL | Qt::Key_Home), last(Qt::CTRL | Qt::Key_End);
-    for (const char* box : {"Text1", "Text4", "Text10", "CboContact"}) {
-        QTest::addRow("%s PageDown", box) << box << down << 4 << false;
-        QTest::addRow("%s PageUp", box) << box << up << 2 << false;
-        QTest::addRow("%s Ctrl+Home", box) << box << first << 1 << false;
-        QTest::addRow("%s Ctrl+End", box) << box << last << 40 << false;
-    }
-    // The remarks and the grid page through their own lines.
-    for (const char* box : {"Text11", "DBGrid2"}) {
-        QTest::addRow("%s PageDown", box) << box << down << 4 << true;
-        QTest::addRow("%s PageUp", box) << box << up << 2 << true;
-    }
-}
-
-void TestMainWindow::keysMoveTheCard() {
-    QFETCH(QString, box);
-    QFETCH(QKeySequence, key);
-    QFETCH(int, position);
-    QFETCH(bool, boxKeepsKey);
-    const auto program = activeProgram(40);
-    QVERIFY(program);
-    frmMain& main = *program->main;
-    main.mnuDown->trigger();
-    main.mnuDown->trigger();
-    QCOMPARE(main.PositionLBL->text(), QStringLiteral("3"));
-    if (box == QLatin1String("DBGrid2"))
-        main.Toolbar2->clickButton(21);
-    auto* focus = main.findChild<QWidget*>(box);
-    QVERIFY(focus && focus->isVisible());
-    focus->setFocus();
-
-    QTest::keySequence(focus, key);
-
-    const bool windowMoved = main.PositionLBL->text() == QString::number(position);
-    QVERIFY2(windowMoved != boxKeepsKey, qPrintable(main.PositionLBL->text()));
-    QCOMPARE(main.Text1->text(), QStringLiteral("N%1").arg(main.PositionLBL->text().toInt() - 1, 2,
-                                                           10, QLatin1Char('0')));
-    QVERIFY(program->boxes.asked().isEmpty());
-}
-
-void TestMainWindow::commandKeysOpenTheirWindows_data() {
-    QTest::addColumn<QKeySequence>("key");
-    QTest::addColumn<QString>("menuItem"); // whose window the key opens
-    QTest::newRow("Find") << QKeySequence(QKeySequence::Find) << "mnuSearch";
-    QTest::newRow("Print") << QKeySequence(QKeySequence::Print) << "mnuPrint";
-    QTest::newRow("Help contents") << QKeySequence(QKeySequence::HelpContents) << "mnuHelpfile";
-    // Where the desktop's key scheme has a key to quit, it is this one.
-    QTest::newRow("Quit") << QKeySequence(Qt::CTRL | Qt::Key_Q) << "mnuExit";
-}
-
-void TestMainWindow::commandKeysOpenTheirWindows() {
-    QFETCH(QKeySequence, key);
-    QFETCH(QString, menuItem);
-    // What a command shows: its modal dialog, a window of its own or a question.
-    QStringList seen;
-    auto opened = [&](const std::function<void()>& act) {
-        seen.clear();
-        const QStringList before = shownWindows();
-        test::ModalScript dialogs([&](QDialog& dialog) { seen.append(dialog.objectName()); });
-        act();
-        for (const QString& window : shownWindows()) {
-            if (!before.contains(window))
-                seen.append(window);
-        }
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->objectName() == QLatin1String("HelpWindow"))
-                window->close();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTest::addColumn<QString>("box");      // where the caret is
+    QTest::addColumn<QString>("menuItem"); // none: the box uses the key for itself
+    const auto row = [](const char* name, const QKeySequence& key, const char* box,
+                        const char* item) {
+        QTest::newRow(name) << key << QString::fromLatin1(box) << QString::fromLatin1(item);
     };
-    const auto program = activeProgram();
-    QVERIFY(program);
-    frmMain& main = *program->main;
-    program->boxes.answer(ui::Answer::No);
-    opened([&] { main.findChild<QAction*>(menuItem)->trigger(); });
-    const QStringList byMenu = seen;
-    program->boxes.answer(ui::Answer::No);
-    const qsizetype asked = program->boxes.asked().size();
-    main.Text2->setFocus();
-
-    opened([&] { QTest::keySequence(main.Text2, key); });
-
-    QVERIFY2(!byMenu.isEmpty() || asked > 0, qPrintable(menuItem));
-    QCOMPARE(seen, byMenu);
-    QCOMPARE(program->boxes.asked().size(), 2 * asked);
-    QVERIFY(main.isVisible());
+    row("New", QKeySequence::New, "Text4", "mnuAdd");
+    row("Save", QKeySequence::Save, "Text4", "mnuSave");
+    row("Find", QKeySequence::Find, "Text4", "mnuSearch");
+    row("Print", QKeySequence::Print, "Text4", "mnuPrint");
+    row("Help", QKeySequence::HelpContents, "Text4", "mnuHelpfile");
+    // Where the desktop's key scheme has a key to quit, it is this one.
+    row("Quit", Qt::CTRL | Qt::Key_Q, "Text4", "mnuExit");
+    for (const char* box : {"Text4", "CboContact"}) {
+        QTest::addRow("%s PageDown", box) << QKeySequence(Qt::Key_PageDown) << box << "mnuDown";
+        QTest::addRow("%s PageUp", box) << QKeySequence(Qt::Key_PageUp) << box << "mnuUp";
+        QTest::addRow("%s Ctrl+Home", box)
+            << QKeySequence(Qt::CTRL | Qt::Key_Home) << box << "mnuBOF";
+        QTest::addRow("%s Ctrl+End", box)
+            << QKeySequence(Qt::CTRL | Qt::Key_End) << box << "mnuEOF";
+    }
+    // The remarks page through their own lines, the grid through its rows (to the first).
+    row("remarks PageDown", Qt::Key_PageDown, "Text11", "");
+    row("grid PageUp", Qt::Key_PageUp, "DBGrid2", "mnuBOF");
 }
 
-void TestMainWindow::newAndSaveByKeys() {
-    const auto program = activeProgram();
-    QVERIFY(program);
-    frmMain& main = *program->main;
-    main.Text4->setFocus();
-
-    QTest::keySequence(main.Text4, QKeySequence::New);
-    QVERIFY(main.Text1->text().isEmpty());
-    QTest::keyClicks(main.Text1, QStringLiteral("Quist"));
-    QTest::keyClicks(main.Text4, QStringLiteral("Oslo"));
-    QTest::keySequence(main.Text4, QKeySequence::Save);
-
-    QCOMPARE(storedCity(*program, QStringLiteral("Quist")), QStringLiteral("Oslo"));
+void TestMainWindow::keysDoWhatTheirMenuItemsDo() {
+    QFETCH(QKeySequence, key);
+    QFETCH(QString, box);
+    QFETCH(QString, menuItem);
+    // What a user sees of a command on the third card, with typing on it: the dialogs and
+    // windows it opens (the printing options print the address book), each of which Escape
+    // closes, the questions it asks and the card it leaves.
+    const auto observe = [&](const std::function<void(frmMain&)>& act, QStringList& seen) {
+        const auto program = activeProgram(40);
+        QVERIFY(program);
+        frmMain& main = *program->main;
+        main.mnuDown->trigger();
+        main.mnuDown->trigger();
+        QTest::keyClicks(main.Text4, QStringLiteral("x"));
+        if (box == QLatin1String("DBGrid2"))
+            main.Toolbar2->clickButton(21);
+        main.findChild<QWidget*>(box)->setFocus();
+        report::PrinterDialogService::setResponder([](const auto&, QPrinter&) { return true; });
+        const auto restore = qScopeGuard([] { report::PrinterDialogService::setResponder({}); });
+        test::ModalScript dialogs([&](QDialog& dialog) {
+            seen.append(dialog.objectName());
+            if (auto* book = dialog.findChild<QAbstractButton*>(QStringLiteral("OptAdd"))) {
+                book->click();
+                dialog.findChild<QAbstractButton*>(QStringLiteral("Command1"))->click();
+            }
+        });
+        program->boxes.answer(ui::Answer::No);
+        act(main);
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (!window->isVisible() || window == &main)
+                continue;
+            seen.append(window->objectName());
+            window->activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), window);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QTRY_VERIFY(!window->isVisible());
+        }
+        seen += program->boxes.texts();
+        seen << main.Text1->text() << main.Text4->text()
+             << QStringLiteral("new card: %1, typing kept: %2")
+                    .arg(main.Data1->isAdding())
+                    .arg(main.Data1->hasPendingEdits());
+    };
+    QStringList untouched, byMenu, byKey;
+    observe([](frmMain&) {}, untouched);
+    if (!menuItem.isEmpty())
+        observe([&](frmMain& main) { main.findChild<QAction*>(menuItem)->trigger(); }, byMenu);
+    observe([&](frmMain&) { QTest::keySequence(QApplication::focusWidget(), key); }, byKey);
+    QVERIFY(!QTest::currentTestFailed());
+    QVERIFY(menuItem.isEmpty() || byMenu != untouched);
+    QCOMPARE(byKey, menuItem.isEmpty() ? untouched : byMenu);
 }
 
 void TestMainWindow::altLettersOpenMenusAndNeverType_data() {
@@ -903,7 +852,6 @@ void TestMainWindow::altLettersOpenMenusAndNeverType_data() {
         QTest::addRow("%s Alt+U", box) << box << int(Qt::Key_U) << "mnuUtil";
         QTest::addRow("%s Alt+H", box) << box << int(Qt::Key_H) << "mnuHelp";
         QTest::addRow("%s Alt+P", box) << box << int(Qt::Key_P) << "";
-        QTest::addRow("%s Alt+Q", box) << box << int(Qt::Key_Q) << "";
     }
 }
 
@@ -913,16 +861,8 @@ void TestMainWindow::altLettersOpenMenusAndNeverType() {
     QFETCH(QString, menu);
     const auto program = activeProgram();
     QVERIFY(program);
-    frmMain& main = *program->main;
-    auto* focus = main.findChild<QWidget*>(box);
+    auto* focus = program->main->findChild<QWidget*>(box);
     focus->setFocus();
-    const auto cardText = [&] {
-        QStringList texts = {main.CboContact->currentText(), main.Text11->toPlainText()};
-        for (QLineEdit* line : main.card->findChildren<QLineEdit*>())
-            texts.append(line->text());
-        return texts;
-    };
-    const QStringList before = cardText();
 
     QTest::keyClick(focus, Qt::Key(letter), Qt::AltModifier);
 
@@ -930,48 +870,7 @@ void TestMainWindow::altLettersOpenMenusAndNeverType() {
     QCOMPARE(popup ? popup->objectName() : QString(), menu);
     if (popup)
         popup->close();
-    QCOMPARE(cardText(), before);
-    QVERIFY(!main.Data1->hasPendingEdits());
-}
-
-void TestMainWindow::escapeClosesWindows_data() {
-    QTest::addColumn<QKeySequence>("key");
-    QTest::addColumn<QString>("window");
-    QTest::newRow("help") << QKeySequence(QKeySequence::HelpContents) << "HelpWindow";
-    QTest::newRow("print preview") << QKeySequence(QKeySequence::Print) << "frmPreview";
-}
-
-void TestMainWindow::escapeClosesWindows() {
-    QFETCH(QKeySequence, key);
-    QFETCH(QString, window);
-    const auto program = activeProgram();
-    QVERIFY(program);
-    // The printing options print the address book on the printer chosen, which opens its
-    // preview.
-    report::PrinterDialogService::setResponder([](const auto&, QPrinter&) { return true; });
-    const auto restore = qScopeGuard([] { report::PrinterDialogService::setResponder({}); });
-    test::ModalScript printing([](QDialog& dialog) {
-        if (auto* book = dialog.findChild<QAbstractButton*>(QStringLiteral("OptAdd"))) {
-            book->click();
-            dialog.findChild<QAbstractButton*>(QStringLiteral("Command1"))->click();
-        }
-    });
-    QTest::keySequence(program->main->Text1, key);
-    QPointer<QWidget> opened;
-    QTRY_VERIFY(opened = [&]() -> QWidget* {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->objectName() == window && w->isVisible())
-                return w;
-        }
-        return nullptr;
-    }());
-    opened->activateWindow();
-    QTRY_COMPARE(QApplication::activeWindow(), opened.data());
-
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-
-    QTRY_VERIFY(!opened || !opened->isVisible());
-    QVERIFY(program->main->isVisible());
+    QVERIFY(!program->main->Data1->hasPendingEdits());
 }
 
 void TestMainWindow::gridColumnsNamedForUsers() {
@@ -981,56 +880,17 @@ void TestMainWindow::gridColumnsNamedForUsers() {
     frmMain& main = *program.main;
     main.Toolbar2->clickButton(21);
     QAbstractItemModel* grid = main.DBGrid2->model();
-
-    QStringList headers;
-    for (int column = 0; column < grid->columnCount(); ++column)
+    QStringList headers, cells;
+    for (int column = 0; column < grid->columnCount(); ++column) {
         headers.append(grid->headerData(column, Qt::Horizontal).toString());
-    // No column is headed by a field's internal name, and each can be told from the others.
-    const QRegularExpression internalName(QStringLiteral("^extra\\d$"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    QCOMPARE(headers.filter(internalName), QStringList());
+        cells.append(grid->index(0, column).data().toString());
+    }
+    // No column is headed by a field's name in the book, and each can be told from the others.
+    QCOMPARE(headers.filter(QRegularExpression(QStringLiteral("^extra\\d$"))), QStringList());
     QCOMPARE(QSet<QString>(headers.begin(), headers.end()).size(), headers.size());
     // The web page's column is headed as its box on the card is.
-    const qsizetype webPage = [&] {
-        for (int column = 0; column < grid->columnCount(); ++column) {
-            if (grid->index(0, column).data().toString() == main.Text18->text())
-                return column;
-        }
-        return -1;
-    }();
-    QVERIFY(webPage >= 0);
-    QCOMPARE(headers[webPage] + QLatin1Char(':'),
+    QCOMPARE(headers.value(cells.indexOf(main.Text18->text())) + QLatin1Char(':'),
              main.fieldLabels.value(QStringLiteral("Text18"))->text());
-}
-
-void TestMainWindow::maximizedWindowComesBackMaximized() {
-    TempProgramFolder folder;
-    const QByteArray normal = "Left=750\r\nTop=600\r\nWidth=11250\r\nHeight=8250\r\n";
-    folder.write(QStringLiteral("Corvanel.win"), "[User Prefs]\r\n" + normal);
-    // Quits with the window as the user leaves it; what the file keeps.
-    const auto quit = [&](StartedProgram& program) {
-        program.boxes.answer(ui::Answer::No);
-        program.main->close();
-        return folder.read(QStringLiteral("Corvanel.win"));
-    };
-    {
-        StartedProgram program(folder);
-        program.main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(program.main));
-        QTRY_COMPARE(program.main->frameGeometry(), QRect(50, 40, 750, 550));
-        program.main->showMaximized();
-        QTRY_VERIFY(program.main->frameGeometry() != QRect(50, 40, 750, 550));
-        const QByteArray stored = quit(program);
-        QVERIFY2(stored.contains(normal + "Maximized=True"), stored.constData());
-    }
-    StartedProgram program(folder);
-    program.main->show();
-    QVERIFY(QTest::qWaitForWindowExposed(program.main));
-    QVERIFY(program.main->isMaximized());
-    program.main->showNormal();
-    QTRY_COMPARE(program.main->frameGeometry(), QRect(50, 40, 750, 550));
-    const QByteArray stored = quit(program);
-    QVERIFY2(stored.contains(normal + "Maximized=False"), stored.constData());
 }
 
 void TestMainWindow::centerFormAllowsNegativeCoordinates() {
