@@ -1,10 +1,12 @@
 #include "outside/frmPhone.h"
 
 #include "core/AppContext.h"
+#include "core/ContactRecord.h"
 #include "core/frmMain.h"
 #include "outside/OutsideWindows.h"
 #include "platform/files/PlatformError.h"
 #include "platform/serial/MSComm.h"
+#include "platform/shell/PhoneNumber.h"
 #include "platform/shell/Shell.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/MessageBox.h"
@@ -28,19 +30,39 @@ namespace {
 const QString LineSettings = QStringLiteral("9600,N,8,1");
 const QByteArray HangUp = QByteArrayLiteral("ATH\r");
 
-// What a modem answers when it could not dial, as the status line names it.
-const QList<QByteArray>& failureAnswers() {
-    static const QList<QByteArray> answers = {"NO DIALTONE", "NO CARRIER", "NO ANSWER", "BUSY",
-                                              "ERROR"};
-    return answers;
+constexpr frmPhone::ResultCode ResultCodes[] = {
+    {"OK", "0", frmPhone::ResultCode::Dialled},
+    {"NO CARRIER", "3", frmPhone::ResultCode::Failed},
+    {"ERROR", "4", frmPhone::ResultCode::NotDialled},
+    {"NO DIALTONE", "6", frmPhone::ResultCode::NotDialled},
+    {"BUSY", "7", frmPhone::ResultCode::Busy},
+    {"NO ANSWER", "8", frmPhone::ResultCode::Busy},
+};
+
+// The result code a whole line of the modem's answer is, if any: its letter case, blanks and
+// any control characters the line picked up do not matter ("o\0k", "No Dial Tone"). Anything
+// else on the line, as the echo of a number spelt "1-800-OK-TAXI", makes it no answer.
+const frmPhone::ResultCode* resultCodeOf(const QByteArray& line) {
+    QByteArray bare;
+    for (const char c : line) {
+        if (static_cast<unsigned char>(c) > ' ' && c != '\x7f')
+            bare += c;
+    }
+    for (const frmPhone::ResultCode& code : ResultCodes) {
+        if (bare == code.number ||
+            bare.compare(QByteArray(code.words).replace(' ', ""), Qt::CaseInsensitive) == 0)
+            return &code;
+    }
+    return nullptr;
 }
 
-// A line that sends nothing but noise must not fill the memory while the wait lasts: the
-// answer keeps its last characters only, far more than any answer a modem gives.
-constexpr qsizetype AnswerKept = 4096;
+// A modem's lines are short; a longer one is noise, and is not kept while it lasts, so that
+// a line that sends nothing but noise cannot fill the memory.
+constexpr qsizetype LongestLine = 256;
 
 // Errors of the serial port after it was opened are passed over: a dial that cannot send
-// ends in the wait's own time limit, and a hang-up that fails leaves nothing to do.
+// ends in the wait's own time limit or when the port says the modem is gone, and a hang-up
+// that fails leaves nothing to do.
 template <typename Call> void ignoringErrors(Call call) {
     try {
         call();
@@ -48,19 +70,26 @@ template <typename Call> void ignoringErrors(Call call) {
     }
 }
 
+// The message for a port that cannot be opened names the device that was tried and why.
 QString portUnavailableMessage(const serial::MSComm& port) {
     QString text =
-        QStringLiteral("CommPORT not available. Change the CommPort property to another port.");
+        QStringLiteral("CommPORT not available. Change the CommPort property to another port.\n\n");
+    const QString device = port.devicePath();
     const serial::OpenFailure failure = port.lastOpenFailure();
-    if (failure.kind == serial::OpenFailure::Kind::NoPermission) {
-        text += QStringLiteral("\n\nYou may not use %1").arg(port.devicePath());
-        text += failure.group.isEmpty()
-                    ? QStringLiteral(".")
-                    : QStringLiteral(": your user must be in the group \"%1\", which owns it "
-                                     "(log out and in again after being added).")
-                          .arg(failure.group);
+    switch (failure.kind) {
+    case serial::OpenFailure::Kind::Missing:
+        return text + QStringLiteral("There is no device %1.").arg(device);
+    case serial::OpenFailure::Kind::InUse:
+        return text + QStringLiteral("%1 is in use by another program.").arg(device);
+    case serial::OpenFailure::Kind::NoPermission:
+        break;
     }
-    return text;
+    text += QStringLiteral("You may not use %1").arg(device);
+    return text + (failure.group.isEmpty()
+                       ? QStringLiteral(".")
+                       : QStringLiteral(": your user must be in the group \"%1\", which owns it "
+                                        "(log out and in again after being added).")
+                             .arg(failure.group));
 }
 
 } // namespace
@@ -105,6 +134,14 @@ frmPhone::frmPhone(AppContext& app, QWidget* parent)
     exit = outside::button("exit", QStringLiteral("&Exit"), this);
     Command1->setDefault(true);
 
+    lblContact = new QLabel(this);
+    lblContact->setObjectName(QStringLiteral("lblContact"));
+    lblContact->setAccessibleName(QStringLiteral("Contact"));
+    lblContact->setTextFormat(Qt::PlainText);
+    QFont nameFont = lblContact->font();
+    nameFont.setBold(true);
+    lblContact->setFont(nameFont);
+
     Label5 = new QLabel(this);
     Label5->setObjectName(QStringLiteral("Label5"));
     Label5->setTextFormat(Qt::PlainText);
@@ -121,11 +158,12 @@ frmPhone::frmPhone(AppContext& app, QWidget* parent)
     auto* grid = new QGridLayout(this);
     grid->setVerticalSpacing(ui::twipsToPixels(90));
     grid->setHorizontalSpacing(ui::twipsToPixels(180));
-    grid->addWidget(Label1, 0, 0, 1, 2);
-    grid->addWidget(Frame1, 1, 0);
-    grid->addWidget(phNum, 2, 0);
-    grid->addLayout(buttons, 1, 1, 2, 1);
-    grid->addWidget(Label5, 3, 0, 1, 2);
+    grid->addWidget(lblContact, 0, 0, 1, 2);
+    grid->addWidget(Label1, 1, 0, 1, 2);
+    grid->addWidget(Frame1, 2, 0);
+    grid->addWidget(phNum, 3, 0);
+    grid->addLayout(buttons, 2, 1, 2, 1);
+    grid->addWidget(Label5, 4, 0, 1, 2);
     grid->setColumnStretch(0, 1);
     // Nothing in the dialog gains from more room, so it keeps the size its contents need.
     grid->setSizeConstraint(QLayout::SetFixedSize);
@@ -138,7 +176,9 @@ frmPhone::frmPhone(AppContext& app, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this, &frmPhone::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmPhone::Command2_Click);
     connect(exit, &QPushButton::clicked, this, &frmPhone::exit_Click);
+    connect(phNum, &QLineEdit::textEdited, this, &frmPhone::lineFree);
     connect(MSComm1, &serial::MSComm::OnComm, this, &frmPhone::MSComm1_OnComm);
+    connect(MSComm1, &serial::MSComm::Lost, this, &frmPhone::MSComm1_Lost);
     m_wait.setSingleShot(true);
     connect(&m_wait, &QTimer::timeout, this, &frmPhone::answerWaitEnded);
 
@@ -169,8 +209,16 @@ void frmPhone::Form_Load() {
 }
 
 void frmPhone::copyNumber(const QLineEdit* box) {
-    // The number as the card shows it, typing not yet saved included.
+    // The number as the card shows it, typing not yet saved included, and whose it is: the
+    // main window may move to another card while this dialer stays open.
+    const frmMain& main = m_app.mainWindow();
     phNum->setText(box->text());
+    lblContact->setText(contact::displayName(main.Text12->text(), main.Text1->text()).trimmed());
+    lineFree();
+}
+
+void frmPhone::lineFree() {
+    Command1->setDefault(true);
 }
 
 void frmPhone::optHome_Click() {
@@ -206,7 +254,19 @@ void frmPhone::exit_Click() {
 void frmPhone::Dial(const QString& number) {
     if (m_state != State::Idle)
         return;
-    m_dialString = QByteArrayLiteral("ATDT") + number.toLatin1() + QByteArrayLiteral(";\r");
+    // Only what a modem dials goes after "ATDT": a line break of the card's text would end the
+    // command and run the rest as commands of its own. An empty number is dialled as it is.
+    const QString problem =
+        number.trimmed().isEmpty() ? QString() : shell::ShellService::numberProblem(number);
+    if (!problem.isEmpty()) {
+        Label5->setText(QStringLiteral("The number was not dialled."));
+        ui::MessageBoxService::show({problem, ui::Buttons::Ok, ui::Icon::Exclamation, 0, {}}, this);
+        return;
+    }
+    m_dialString =
+        QByteArrayLiteral("ATDT") +
+        shell::modemDigits(shell::readPhoneNumber(number).value_or(shell::PhoneNumber{})) +
+        QByteArrayLiteral(";\r");
     ignoringErrors([this] { MSComm1->setSettings(LineSettings); });
     try {
         MSComm1->setPortOpen(true);
@@ -216,19 +276,14 @@ void frmPhone::Dial(const QString& number) {
         return;
     }
     m_answer.clear();
+    m_longLine = false;
     m_state = State::Waiting;
     Command1->setEnabled(false);
+    // Until the line is free again, Enter must not dial into the call the user picks up.
+    Command1->setDefault(false);
+    m_wait.start(m_answerWait);
     ignoringErrors([this] { MSComm1->setInBufferCount(0); });
     ignoringErrors([this] { MSComm1->Output(m_dialString); });
-    m_wait.start(m_answerWait);
-}
-
-QString frmPhone::answerWithoutEcho() const {
-    // A modem may echo the dial string; a number written in letters (1-800-BOOKS) must not
-    // read as the modem's "OK".
-    QByteArray answer = m_answer;
-    answer.replace(m_dialString.chopped(1), QByteArray());
-    return QString::fromLatin1(answer);
 }
 
 void frmPhone::MSComm1_OnComm() {
@@ -238,34 +293,71 @@ void frmPhone::MSComm1_OnComm() {
         ignoringErrors([this] { MSComm1->setInBufferCount(0); });
         return;
     }
-    if (MSComm1->InBufferCount() == 0)
-        return;
-    m_answer += MSComm1->Input();
-    if (m_answer.size() > AnswerKept)
-        m_answer = m_answer.right(AnswerKept);
-    const QString answer = answerWithoutEcho();
-    if (answer.contains(QLatin1String("OK"))) {
-        m_wait.stop();
-        m_state = State::Prompting;
-        QApplication::beep();
-        ui::MessageBoxService::show({QStringLiteral("Please pick up the phone and either press "
-                                                    "Enter or click OK"),
-                                     ui::Buttons::Ok,
-                                     ui::Icon::None,
-                                     0,
-                                     {}},
-                                    this);
-        hangUp();
-        return;
-    }
-    for (const QByteArray& failure : failureAnswers()) {
-        if (answer.contains(QLatin1String(failure))) {
-            hangUp(QStringLiteral("The modem answered %1, so the number was not dialled. The "
-                                  "line has been hung up.")
-                       .arg(QLatin1String(failure)));
+    const QByteArray input = MSComm1->Input();
+    for (const char c : input) {
+        if (c != '\r' && c != '\n') {
+            m_longLine = m_longLine || m_answer.size() >= LongestLine;
+            if (!m_longLine)
+                m_answer += c;
+            continue;
+        }
+        const ResultCode* code = m_longLine ? nullptr : resultCodeOf(m_answer);
+        m_answer.clear();
+        m_longLine = false;
+        if (code) {
+            answered(*code);
             return;
         }
     }
+}
+
+void frmPhone::answered(const ResultCode& code) {
+    const QString words = QLatin1String(code.words);
+    switch (code.outcome) {
+    case ResultCode::Dialled:
+        pickUp();
+        return;
+    case ResultCode::Busy:
+        hangUp(QStringLiteral("The number was dialled, but the modem answered %1. The line has "
+                              "been hung up.")
+                   .arg(words));
+        return;
+    case ResultCode::NotDialled:
+        hangUp(QStringLiteral("The modem answered %1, so the number was not dialled. The line "
+                              "has been hung up.")
+                   .arg(words));
+        return;
+    case ResultCode::Failed:
+        hangUp(QStringLiteral("The modem answered %1, so the call could not be made. The line "
+                              "has been hung up.")
+                   .arg(words));
+        return;
+    }
+}
+
+void frmPhone::pickUp() {
+    m_wait.stop();
+    m_state = State::Prompting;
+    QApplication::beep();
+    ui::MessageBoxService::show(
+        {QStringLiteral("Please pick up the phone and either press Enter or click OK"),
+         ui::Buttons::Ok,
+         ui::Icon::None,
+         0,
+         {}},
+        this);
+    hangUp();
+}
+
+void frmPhone::MSComm1_Lost() {
+    const QString status = QStringLiteral("The modem is no longer there: %1 went away. Check "
+                                          "that it is plugged in and switched on, then dial "
+                                          "again.")
+                               .arg(MSComm1->devicePath());
+    if (m_state == State::Waiting)
+        hangUp(status);
+    else
+        Label5->setText(status); // the question to pick up, still open, ends the call
 }
 
 void frmPhone::answerWaitEnded() {
@@ -277,11 +369,15 @@ void frmPhone::answerWaitEnded() {
 }
 
 void frmPhone::hangUp(const QString& status) {
+    // After the user has picked up, the line is theirs: Dial waits to be asked for again before
+    // Enter presses it.
+    const bool pickedUp = m_state == State::Prompting;
     m_wait.stop();
     ignoringErrors([this] { MSComm1->Output(HangUp); });
     ignoringErrors([this] { MSComm1->setPortOpen(false); });
     m_state = State::Idle;
     Command1->setEnabled(true);
+    Command1->setDefault(!pickedUp);
     if (!status.isEmpty())
         Label5->setText(status);
     Q_EMIT dialEnded();

@@ -53,6 +53,15 @@ public:
     // How long a dial waits for the modem's "OK"; tests shorten it.
     void setAnswerWait(std::chrono::milliseconds wait) { m_answerWait = wait; }
 
+    // An answer a modem gives to a dial, in words (ATV1) and as a number (ATV0), with what it
+    // says about the number.
+    struct ResultCode {
+        enum Outcome { Dialled, Busy, NotDialled, Failed };
+        const char* words;
+        const char* number;
+        Outcome outcome;
+    };
+
     // Controls, named as designed.
     QGroupBox* Frame1;
     QRadioButton *optHome, *optWork, *optPager, *OptOther;
@@ -62,6 +71,7 @@ public:
     QPushButton* exit;
     QLabel* Label5;
     QLabel* Label1;
+    QLabel* lblContact; // whose number is being dialled
     serial::MSComm* MSComm1;
 
 Q_SIGNALS:
@@ -77,15 +87,20 @@ private:
 
     void copyNumber(const QLineEdit* box);
     void MSComm1_OnComm();
+    void MSComm1_Lost();
+    void answered(const ResultCode& code);
+    void pickUp();
+    // Dial is the default button again: the user has asked for a number anew.
+    void lineFree();
     void answerWaitEnded();
     // Hangs up, closes the port and, when `status` is given, says it in the status line.
     void hangUp(const QString& status = {});
-    QString answerWithoutEcho() const;
 
     AppContext& m_app;
     State m_state = State::Idle;
     QByteArray m_dialString;
-    QByteArray m_answer;
+    QByteArray m_answer;     // the line of the modem's answer that has begun
+    bool m_longLine = false; // that line is too long to be an answer
     QTimer m_wait;
     std::chrono::milliseconds m_answerWait = AnswerWait;
 };

@@ -111,29 +111,50 @@ void TestDialer::modemAnswers_data() {
     QTest::addColumn<QString>("status"); // the status line after the dial
 
     const QString dialling = QStringLiteral("Attempting to dial - 555-0101");
-    QTest::newRow("OK in one read") << "555-0101" << Replies{{"OK", 0ms}} << true << dialling;
+    const QString silent = QStringLiteral("The modem did not answer within 0.4 seconds. The line "
+                                          "has been hung up; check the modem and the port chosen "
+                                          "in the settings.");
+    const auto answered = [&](const char* row, const QByteArray& answer, const QString& status) {
+        QTest::newRow(row) << "555-0101" << Replies{{answer, 20ms}} << status.isEmpty()
+                           << (status.isEmpty() ? dialling : status);
+    };
+    const auto notDialled = [](const char* words) {
+        return QStringLiteral("The modem answered %1, so the number was not dialled. The line "
+                              "has been hung up.")
+            .arg(words);
+    };
+    const auto dialled = [](const char* words) {
+        return QStringLiteral("The number was dialled, but the modem answered %1. The line has "
+                              "been hung up.")
+            .arg(words);
+    };
+    answered("OK ended by CR", "OK\r", {});
     QTest::newRow("O and K in two reads")
         << "555-0101" << Replies{{"\r\nO", 0ms}, {"K\r\n", 150ms}} << true << dialling;
-    QTest::newRow("noise before OK")
-        << "555-0101"
-        << Replies{{QByteArray::fromHex("00fffe801b5b324a7fc3"), 0ms},
-                   {QByteArray(300, '\xa5'), 20ms},
-                   {"\r\nOK\r\n", 20ms}}
-        << true << dialling;
-    QTest::newRow("ERROR") << "555-0101" << Replies{{"\r\nERROR\r\n", 0ms}} << false
-                           << "The modem answered ERROR, so the number was not dialled. The line "
-                              "has been hung up.";
-    QTest::newRow("BUSY") << "555-0101" << Replies{{"\r\nBUSY\r\n", 50ms}} << false
-                          << "The modem answered BUSY, so the number was not dialled. The line "
-                             "has been hung up.";
-    QTest::newRow("nothing at all")
-        << "555-0101" << Replies{} << false
-        << "The modem did not answer within 0.4 seconds. The line has been hung up; check the "
-           "modem and the port chosen in the settings.";
-    QTest::newRow("echo of a number spelt in letters")
-        << "1-800-BOOKS" << Replies{{"ATDT1-800-BOOKS;\r", 0ms}} << false
-        << "The modem did not answer within 0.4 seconds. The line has been hung up; check the "
-           "modem and the port chosen in the settings.";
+    QTest::newRow("noise before OK") << "555-0101"
+                                     << Replies{{QByteArray::fromHex("00fffe801b5b324a7fc3"), 0ms},
+                                                {QByteArray(300, '\xa5'), 20ms},
+                                                {"\r\nOK\r\n", 20ms}}
+                                     << true << dialling;
+    answered("a flood of lines, then OK", QByteArray(100000, '\n') + "OK\r\n", {});
+    answered("a flood on one line ending in OK", QByteArray(100000, 'x') + "OK\r\n", silent);
+    answered("NUL between O and K", QByteArray("\r\nO\0K\r\n", 7), {});
+    answered("ERROR", "\r\nERROR\r\n", notDialled("ERROR"));
+    answered("BUSY", "\r\nBUSY\r\n", dialled("BUSY"));
+    answered("lower-case busy", "\r\nbusy\r\n", dialled("BUSY"));
+    answered("0 is OK", "0\r", {});
+    answered("3 is NO CARRIER", "3\r",
+             "The modem answered NO CARRIER, so the call could not be made. The line has been "
+             "hung up.");
+    answered("4 is ERROR", "4\r", notDialled("ERROR"));
+    answered("6 is NO DIALTONE", "6\r", notDialled("NO DIALTONE"));
+    answered("7 is BUSY", "7\r", dialled("BUSY"));
+    answered("8 is NO ANSWER", "8\r", dialled("NO ANSWER"));
+    QTest::newRow("nothing at all") << "555-0101" << Replies{} << false << silent;
+    QTest::newRow("OK within the echo of the dial line")
+        << "555-0101" << Replies{{"ATDT555-OK", 0ms}, {"-0101;\r", 50ms}} << false << silent;
+    QTest::newRow("echo, then OK")
+        << "555-0101" << Replies{{"ATDT5550101;\r", 0ms}, {"\r\nOK\r\n", 50ms}} << true << dialling;
     QTest::newRow("empty number") << "" << Replies{{"OK\r\n", 0ms}} << true
                                   << "Attempting to dial - ";
 }
@@ -167,7 +188,7 @@ void TestDialer::modemAnswers() {
     p.main->mnuDial->trigger();
 
     QCOMPARE(script.shown(), 1);
-    const QByteArray dial = "ATDT" + number.toLatin1() + ";\r";
+    const QByteArray dial = "ATDT" + number.toLatin1().replace("-", "") + ";\r";
     QVERIFY(modem.waitForReceived("ATH\r", 2s));
     QCOMPARE(modem.received(), dial + "ATH\r");
     QCOMPARE(prompts.texts, prompted ? QStringList{PickUp} : QStringList());
@@ -202,7 +223,8 @@ void TestDialer::numberFollowsTheOption() {
         auto* dialer = qobject_cast<frmPhone*>(&dialog);
         QVERIFY(dialer);
         // Every opening starts on the home number, whatever was chosen the time before.
-        seen << QString::number(dialer->optHome->isChecked()) << dialer->phNum->text();
+        seen << QString::number(dialer->optHome->isChecked()) << dialer->phNum->text()
+             << dialer->lblContact->text();
         dialer->phNum->setText(QStringLiteral("typed by hand"));
         dialer->findChild<QRadioButton*>(option)->click();
         seen << dialer->phNum->text();
@@ -213,17 +235,20 @@ void TestDialer::numberFollowsTheOption() {
     p.main->mnuDial->trigger();
 
     QCOMPARE(script.shown(), 2);
-    QCOMPARE(seen, (QStringList{"1", "555-0101", number, "1", "555-0101", number}));
+    QCOMPARE(seen, (QStringList{"1", "555-0101", "Ann Adams", number, "1", "555-0101", "Ann Adams",
+                                number}));
 }
 
 void TestDialer::portThatCannotBeOpened_data() {
     QTest::addColumn<bool>("heldByAnother");
-    QTest::newRow("no such device") << false;
-    QTest::newRow("held by another program") << true;
+    QTest::addColumn<QString>("why"); // "%1" stands for the device tried
+    QTest::newRow("no such device") << false << "There is no device %1.";
+    QTest::newRow("held by another program") << true << "%1 is in use by another program.";
 }
 
 void TestDialer::portThatCannotBeOpened() {
     QFETCH(bool, heldByAnother);
+    QFETCH(QString, why);
     ModemEmulator modem;
     QVERIFY(modem.isReady());
     QSerialPort other(modem.devicePath());
@@ -244,7 +269,7 @@ void TestDialer::portThatCannotBeOpened() {
 
     p.main->mnuDial->trigger();
 
-    QCOMPARE(p.boxes.texts(), QStringList{PortUnavailable});
+    QCOMPARE(p.boxes.texts(), QStringList{PortUnavailable + "\n\n" + why.arg(device)});
     QCOMPARE(p.boxes.asked().first().icon, ui::Icon::None);
     QCOMPARE(status, QStringLiteral("Attempting to dial - 555-0101"));
     QTest::qWait(100);
@@ -304,7 +329,7 @@ void TestDialer::leavingDuringTheWaitHangsUp() {
     StartedProgram p({.contacts = QList<QVariantMap>{contact("Adams", "555-0101")}});
     auto leave = [&](frmPhone& dialer) {
         dialer.Command1->click();
-        QVERIFY(modem.waitForReceived("ATDT555-0101;\r", 2s));
+        QVERIFY(modem.waitForReceived("ATDT5550101;\r", 2s));
         QVERIFY(dialer.isDialling());
         if (byCloseBox)
             dialer.close();
@@ -325,7 +350,7 @@ void TestDialer::leavingDuringTheWaitHangsUp() {
     }
 
     QVERIFY(modem.waitForReceived("ATH\r", 2s));
-    QCOMPARE(modem.received(), QByteArray("ATDT555-0101;\rATH\r"));
+    QCOMPARE(modem.received(), QByteArray("ATDT5550101;\rATH\r"));
     QVERIFY(p.boxes.asked().isEmpty());
     // The port is free again for the next program.
     QSerialPort next(modem.devicePath());
@@ -460,25 +485,57 @@ void TestDialer::settingsChooseTheDevice() {
 
 void TestDialer::phoneProgram_data() {
     QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("opened"); // empty: nothing, and a message
-    QTest::newRow("punctuation dropped") << "+1 (555) 010-2030"
-                                         << "tel:+1%20555%200102030";
-    QTest::newRow("star and hash kept") << "*31#5550102"
-                                        << "tel:*31%235550102";
-    QTest::newRow("a script is only its digits") << "javascript:alert(1)"
-                                                 << "tel:1";
-    QTest::newRow("no digits") << "call me"
+    QTest::addColumn<QByteArray>("dialled"); // by the modem after "ATDT"; empty: nothing
+    QTest::addColumn<QString>("opened");     // by the phone program; empty: nothing
+    QTest::addColumn<QString>("message");    // why nothing was dialled or opened
+    const QString noNumber = QStringLiteral("There is no phone number to call.");
+    const auto notANumber = [](const QString& shown) {
+        return "\"" + shown +
+               "\" holds characters that are not part of a phone number, so it "
+               "was not dialled.";
+    };
+    QTest::newRow("punctuation dropped")
+        << "+1 (555) 010-2030" << QByteArray("+15550102030") << "tel:+1-555-010-2030"
+        << "";
+    QTest::newRow("star and hash kept")
+        << "*31#5550102" << QByteArray("*31#5550102") << "tel:*31%235550102"
+        << "";
+    QTest::newRow("full-width digits") << "\uFF15\uFF15\uFF15\uFF0D\uFF10\uFF11\uFF10\uFF11"
+                                       << QByteArray("5550101") << "tel:555-0101"
+                                       << "";
+    QTest::newRow("letters as on the keypad")
+        << "1-800-FLOWERS" << QByteArray("18003569377") << "tel:1-800-3569377"
+        << "";
+    QTest::newRow("extension") << "+1 (212) 555-0199 ext. 42" << QByteArray("+12125550199,42")
+                               << "tel:+1-212-555-0199;ext=42"
                                << "";
+    QTest::newRow("wait for a second dial tone")
+        << "9w555-0101" << QByteArray("9W5550101") << "tel:9555-0101"
+        << "";
+    QTest::newRow("commands after line breaks")
+        << "555\rAT&F0&W\rATDT1900555" << QByteArray() << ""
+        << notANumber(QStringLiteral("555\u240DAT&F0&W\u240DATDT1900555"));
+    QTest::newRow("a script") << "javascript:alert(1)" << QByteArray() << ""
+                              << notANumber("javascript:alert(1)");
+    QTest::newRow("no digits") << "call me" << QByteArray() << "" << noNumber;
 }
 
 void TestDialer::phoneProgram() {
     QFETCH(QString, number);
+    QFETCH(QByteArray, dialled);
     QFETCH(QString, opened);
+    QFETCH(QString, message);
+    ModemEmulator modem;
+    QVERIFY(modem.isReady());
+    modem.answerDial({{"\r\nOK\r\n", 0ms}});
+    ScopedEnv port("QUILLORY_COM1", modem.devicePath().toUtf8());
     test::FakeDesktop programs(true);
     test::RecordedOpens desktop;
     StartedProgram p({.contacts = QList<QVariantMap>{contact("Adams", number)}});
     test::ModalScript script([&](QDialog& dialog) {
         auto* dialer = qobject_cast<frmPhone*>(&dialog);
+        dialer->Command1->click();
+        QVERIFY(waitUntilIdle(*dialer));
         dialer->Command2->click();
         QVERIFY(dialer->isVisible());
         dialer->exit->click();
@@ -487,9 +544,11 @@ void TestDialer::phoneProgram() {
     p.main->mnuDial->trigger();
 
     QCOMPARE(desktop.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
-    QCOMPARE(p.boxes.texts(), opened.isEmpty()
-                                  ? QStringList{QStringLiteral("There is no phone number to call.")}
-                                  : QStringList());
+    if (!dialled.isEmpty())
+        QVERIFY(modem.waitForReceived("ATH\r", 2s));
+    QCOMPARE(modem.received(), dialled.isEmpty() ? QByteArray() : "ATDT" + dialled + ";\rATH\r");
+    QCOMPARE(p.boxes.texts(), QStringList({dialled.isEmpty() ? message : PickUp}) +
+                                  (opened.isEmpty() ? QStringList{message} : QStringList()));
 }
 
 QTEST_MAIN(TestDialer)

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace quillory::test {
 
@@ -28,11 +29,15 @@ ModemEmulator::ModemEmulator() {
 }
 
 ModemEmulator::~ModemEmulator() {
-    delete m_notifier;
-    if (m_master >= 0)
-        ::close(m_master);
-    if (m_slave >= 0)
-        ::close(m_slave);
+    unplug();
+}
+
+void ModemEmulator::unplug() {
+    delete std::exchange(m_notifier, nullptr);
+    for (int* end : {&m_master, &m_slave}) {
+        if (*end >= 0)
+            ::close(std::exchange(*end, -1));
+    }
 }
 
 bool ModemEmulator::waitForReceived(const QByteArray& bytes, std::chrono::milliseconds within) {

@@ -32,6 +32,9 @@ public:
     // How the next dial commands ("ATDT...") are answered; by default they get no answer.
     void answerDial(QList<Reply> replies) { m_dialReplies = std::move(replies); }
 
+    // Pulls the modem out: the line hangs up under the program, as when a USB modem is unplugged.
+    void unplug();
+
     // Everything the program has sent, in order.
     QByteArray received() const { return m_received; }
     // Waits (running events) until the program has sent `bytes` somewhere in all it sent.

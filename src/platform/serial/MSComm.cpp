@@ -19,6 +19,18 @@ constexpr int DrainMilliseconds = 500;
 
 MSComm::MSComm(QObject* parent) : QObject(parent) {
     connect(&m_port, &QSerialPort::readyRead, this, &MSComm::OnComm);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::portError);
+}
+
+void MSComm::portError(QSerialPort::SerialPortError error) {
+    // A device that went away (a USB modem unplugged, a line hung up) stays readable for
+    // ever with nothing to read; the port is closed so that nothing waits on it any more.
+    if (!m_port.isOpen() || (error != QSerialPort::ResourceError &&
+                             error != QSerialPort::ReadError && error != QSerialPort::WriteError))
+        return;
+    m_port.close();
+    m_port.clearError();
+    Q_EMIT Lost();
 }
 
 MSComm::~MSComm() = default;

@@ -54,6 +54,8 @@ public:
 Q_SIGNALS:
     // Characters have arrived.
     void OnComm();
+    // The device went away or can no longer be read or written; the port has been closed.
+    void Lost();
 
 private:
     struct Line {
@@ -63,6 +65,7 @@ private:
         QSerialPort::StopBits stopBits;
     };
     static std::optional<Line> parseSettings(const QString& settings);
+    void portError(QSerialPort::SerialPortError error);
     void applyLine(const Line& line);
 
     QSerialPort m_port;

@@ -2,6 +2,7 @@
 
 #include "platform/files/PlatformError.h"
 #include "platform/shell/DesktopApplications.h"
+#include "platform/shell/PhoneNumber.h"
 #include "platform/ui/MessageBox.h"
 
 #include <algorithm>
@@ -214,29 +215,27 @@ bool ShellService::mail(const QString& address, QWidget* parent) {
 }
 
 QUrl ShellService::phoneAddress(const QString& number) {
-    QString kept;
-    bool hasDigit = false;
-    for (const QChar c : number) {
-        const bool digit = c >= u'0' && c <= u'9';
-        hasDigit = hasDigit || digit;
-        if (digit || c == u'+' || c == u'*' || c == u'#' || c == u' ')
-            kept += c;
-    }
-    if (!hasDigit)
-        return {};
-    QUrl address;
-    address.setScheme(QStringLiteral("tel"));
-    address.setPath(kept.trimmed());
-    return address;
+    const std::optional<PhoneNumber> read = readPhoneNumber(number);
+    return read ? telAddress(*read) : QUrl();
+}
+
+QString ShellService::numberProblem(const QString& number) {
+    const std::optional<PhoneNumber> read = readPhoneNumber(number);
+    if (!read)
+        return QStringLiteral("\"") + shown(number) +
+               QStringLiteral("\" holds characters that are not part of a phone number, so it "
+                              "was not dialled.");
+    if (!read->hasDigits)
+        return QStringLiteral("There is no phone number to call.");
+    return {};
 }
 
 bool ShellService::call(const QString& number, QWidget* parent) {
     return handOver(parent, [&] {
-        const QUrl address = phoneAddress(number);
-        if (address.isEmpty())
-            throw PlatformError(ErrorNumber::BadFileName,
-                                QStringLiteral("There is no phone number to call."));
-        giveToDesktop(address);
+        const QString problem = numberProblem(number);
+        if (!problem.isEmpty())
+            throw PlatformError(ErrorNumber::BadFileName, problem);
+        giveToDesktop(phoneAddress(number));
     });
 }
 

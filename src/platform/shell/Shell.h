@@ -50,14 +50,18 @@ public:
     // Opens a new message to `address` (see mailTarget) in the desktop's mail program.
     static bool mail(const QString& address, QWidget* parent = nullptr);
 
-    // The tel: address of a phone number as a card holds it: only digits, "+", "*", "#" and
-    // blanks are kept, so nothing else of the text reaches the phone program. Empty when no
-    // digit is left.
+    // The tel: address of a phone number as a card holds it, dialled as a keypad would dial it
+    // (see PhoneNumber.h). Empty when the text has no digit or holds a character that no phone
+    // number has.
     static QUrl phoneAddress(const QString& number);
 
+    // Why `number` can be neither called nor dialled: it has no digit, or it holds characters
+    // that no phone number has. Empty when it can be.
+    static QString numberProblem(const QString& number);
+
     // Hands `number` to the desktop's phone program as a tel: address. This is the one way a
-    // tel: address leaves the program. A number without digits is said in a message and
-    // nothing is opened.
+    // tel: address leaves the program. A number without digits, or with characters no number
+    // has, is said in a message and nothing is opened.
     static bool call(const QString& number, QWidget* parent = nullptr);
 
     // The message a refused `text` gets.
