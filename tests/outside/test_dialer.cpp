@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QTest>
 #include <sys/stat.h>
@@ -95,6 +96,9 @@ private Q_SLOTS:
     void leavingDuringTheWaitHangsUp_data();
     void leavingDuringTheWaitHangsUp();
     void mainWindowStaysUsableWhileDialling();
+    void modemThatGoesAway_data();
+    void modemThatGoesAway();
+    void heldEnterDoesNotDialAgain();
     void portStandsForTheChosenDevice_data();
     void portStandsForTheChosenDevice();
     void devicesOffered_data();
@@ -384,6 +388,83 @@ void TestDialer::mainWindowStaysUsableWhileDialling() {
     QCOMPARE(prompts.texts, QStringList{PickUp});
     QVERIFY(modem.waitForReceived("ATH\r", 2s));
     dialer->exit->click();
+}
+
+void TestDialer::modemThatGoesAway_data() {
+    QTest::addColumn<bool>("asked"); // gone while the user is asked to pick up
+    QTest::newRow("while waiting for the answer") << false;
+    QTest::newRow("while asked to pick up") << true;
+}
+
+void TestDialer::modemThatGoesAway() {
+    QFETCH(bool, asked);
+    ModemEmulator modem;
+    QVERIFY(modem.isReady());
+    if (asked)
+        modem.answerDial({{"\r\nOK\r\n", 0ms}});
+    ScopedEnv port("QUILLORY_COM1", modem.devicePath().toUtf8());
+    const QString device = modem.devicePath();
+    StartedProgram p({.contacts = QList<QVariantMap>{contact("Adams", "555-0101")}});
+    frmPhone* dialer = nullptr;
+    bool closedWhileAsked = false;
+    ui::MessageBoxService::setResponder([&](const ui::MessageRequest&) {
+        modem.unplug();
+        closedWhileAsked = QTest::qWaitFor([&] { return !dialer->MSComm1->PortOpen(); }, 5000);
+        return ui::Answer::Ok;
+    });
+    const auto restore = qScopeGuard([] { ui::MessageBoxService::setResponder({}); });
+    QString status;
+    test::ModalScript script([&](QDialog& dialog) {
+        dialer = qobject_cast<frmPhone*>(&dialog);
+        // Only the port's own report can end this dial in time.
+        dialer->setAnswerWait(60s);
+        dialer->Command1->click();
+        QVERIFY(modem.waitForReceived("ATDT5550101;\r", 2s));
+        if (!asked)
+            modem.unplug();
+        QVERIFY(waitUntilIdle(*dialer));
+        QVERIFY(!dialer->MSComm1->PortOpen());
+        status = dialer->Label5->text();
+        dialer->exit->click();
+    });
+
+    p.main->mnuDial->trigger();
+
+    QCOMPARE(script.shown(), 1);
+    QCOMPARE(closedWhileAsked, asked);
+    QCOMPARE(status, QStringLiteral("The modem is no longer there: %1 went away. Check that it is "
+                                    "plugged in and switched on, then dial again.")
+                         .arg(device));
+}
+
+void TestDialer::heldEnterDoesNotDialAgain() {
+    ModemEmulator modem;
+    QVERIFY(modem.isReady());
+    modem.answerDial({{"\r\nOK\r\n", 0ms}});
+    ScopedEnv port("QUILLORY_COM1", modem.devicePath().toUtf8());
+    StartedProgram p({.contacts = QList<QVariantMap>{contact("Adams", "555-0101")}});
+    PromptWatch prompts(modem);
+    QList<bool> dialling; // after each Enter
+    test::ModalScript script([&](QDialog& dialog) {
+        auto* dialer = qobject_cast<frmPhone*>(&dialog);
+        const auto pressEnter = [&] {
+            QTest::keyClick(dialer->phNum, Qt::Key_Return);
+            dialling << dialer->isDialling();
+            QVERIFY(waitUntilIdle(*dialer));
+        };
+        pressEnter();
+        pressEnter();
+        pressEnter();
+        // Choosing the number again asks for a new call.
+        dialer->optHome->click();
+        pressEnter();
+        dialer->exit->click();
+    });
+
+    p.main->mnuDial->trigger();
+
+    QCOMPARE(dialling, (QList<bool>{true, false, false, true}));
+    QCOMPARE(prompts.texts, (QStringList{PickUp, PickUp}));
 }
 
 void TestDialer::portStandsForTheChosenDevice_data() {
