@@ -122,43 +122,34 @@ void TestDialer::modemAnswers_data() {
         QTest::newRow(row) << "555-0101" << Replies{{answer, 20ms}} << status.isEmpty()
                            << (status.isEmpty() ? dialling : status);
     };
-    const auto notDialled = [](const char* words) {
-        return QStringLiteral("The modem answered %1, so the number was not dialled. The line "
-                              "has been hung up.")
-            .arg(words);
-    };
-    const auto dialled = [](const char* words) {
-        return QStringLiteral("The number was dialled, but the modem answered %1. The line has "
-                              "been hung up.")
-            .arg(words);
-    };
+    const QString notDialled = "The modem answered %1, so the number was not dialled. The line has "
+                               "been hung up.";
+    const QString dialled = "The number was dialled, but the modem answered %1. The line has been "
+                            "hung up.";
     answered("OK ended by CR", "OK\r", {});
     QTest::newRow("O and K in two reads")
         << "555-0101" << Replies{{"\r\nO", 0ms}, {"K\r\n", 150ms}} << true << dialling;
-    QTest::newRow("noise before OK") << "555-0101"
-                                     << Replies{{QByteArray::fromHex("00fffe801b5b324a7fc3"), 0ms},
-                                                {QByteArray(300, '\xa5'), 20ms},
-                                                {"\r\nOK\r\n", 20ms}}
-                                     << true << dialling;
-    answered("a flood of lines, then OK", QByteArray(100000, '\n') + "OK\r\n", {});
+    QTest::newRow("noise before OK")
+        << "555-0101"
+        << Replies{{QByteArray::fromHex("00fffe801b5b324a7fc3"), 0ms},
+                   {QByteArray(300, '\xa5'), 20ms},
+                   {"\r\nOK\r\n", 20ms}}
+        << true << dialling;
     answered("a flood on one line ending in OK", QByteArray(100000, 'x') + "OK\r\n", silent);
     answered("NUL between O and K", QByteArray("\r\nO\0K\r\n", 7), {});
-    answered("ERROR", "\r\nERROR\r\n", notDialled("ERROR"));
-    answered("BUSY", "\r\nBUSY\r\n", dialled("BUSY"));
-    answered("lower-case busy", "\r\nbusy\r\n", dialled("BUSY"));
+    answered("ERROR", "\r\nERROR\r\n", notDialled.arg("ERROR"));
+    answered("BUSY", "\r\nBUSY\r\n", dialled.arg("BUSY"));
+    answered("lower-case busy", "\r\nbusy\r\n", dialled.arg("BUSY"));
     answered("0 is OK", "0\r", {});
     answered("3 is NO CARRIER", "3\r",
              "The modem answered NO CARRIER, so the call could not be made. The line has been "
              "hung up.");
-    answered("4 is ERROR", "4\r", notDialled("ERROR"));
-    answered("6 is NO DIALTONE", "6\r", notDialled("NO DIALTONE"));
-    answered("7 is BUSY", "7\r", dialled("BUSY"));
-    answered("8 is NO ANSWER", "8\r", dialled("NO ANSWER"));
+    answered("6 is NO DIALTONE", "6\r", notDialled.arg("NO DIALTONE"));
+    answered("7 is BUSY", "7\r", dialled.arg("BUSY"));
+    answered("8 is NO ANSWER", "8\r", dialled.arg("NO ANSWER"));
     QTest::newRow("nothing at all") << "555-0101" << Replies{} << false << silent;
     QTest::newRow("OK within the echo of the dial line")
         << "555-0101" << Replies{{"ATDT555-OK", 0ms}, {"-0101;\r", 50ms}} << false << silent;
-    QTest::newRow("echo, then OK")
-        << "555-0101" << Replies{{"ATDT5550101;\r", 0ms}, {"\r\nOK\r\n", 50ms}} << true << dialling;
     QTest::newRow("empty number") << "" << Replies{{"OK\r\n", 0ms}} << true
                                   << "Attempting to dial - ";
 }
@@ -403,7 +394,6 @@ void TestDialer::modemThatGoesAway() {
     if (asked)
         modem.answerDial({{"\r\nOK\r\n", 0ms}});
     ScopedEnv port("QUILLORY_COM1", modem.devicePath().toUtf8());
-    const QString device = modem.devicePath();
     StartedProgram p({.contacts = QList<QVariantMap>{contact("Adams", "555-0101")}});
     frmPhone* dialer = nullptr;
     bool closedWhileAsked = false;
@@ -434,7 +424,7 @@ void TestDialer::modemThatGoesAway() {
     QCOMPARE(closedWhileAsked, asked);
     QCOMPARE(status, QStringLiteral("The modem is no longer there: %1 went away. Check that it is "
                                     "plugged in and switched on, then dial again.")
-                         .arg(device));
+                         .arg(modem.devicePath()));
 }
 
 void TestDialer::heldEnterDoesNotDialAgain() {
