@@ -186,7 +186,9 @@ frmPhone::frmPhone(AppContext& app, QWidget* parent)
 }
 
 frmPhone::~frmPhone() {
-    // A dialer that goes while the modem is off the hook puts it back first.
+    // A dialer that goes while the modem is off the hook puts it back first, without
+    // listening to the port any more.
+    MSComm1->disconnect(this);
     if (MSComm1->PortOpen()) {
         ignoringErrors([this] { MSComm1->Output(HangUp); });
         ignoringErrors([this] { MSComm1->setPortOpen(false); });
