@@ -35,8 +35,8 @@ constexpr frmPhone::ResultCode ResultCodes[] = {
     {"NO CARRIER", "3", frmPhone::ResultCode::Failed},
     {"ERROR", "4", frmPhone::ResultCode::NotDialled},
     {"NO DIALTONE", "6", frmPhone::ResultCode::NotDialled},
-    {"BUSY", "7", frmPhone::ResultCode::Busy},
-    {"NO ANSWER", "8", frmPhone::ResultCode::Busy},
+    {"BUSY", "7", frmPhone::ResultCode::NotReached},
+    {"NO ANSWER", "8", frmPhone::ResultCode::NotReached},
 };
 
 // The result code a whole line of the modem's answer is, if any: its letter case, blanks and
@@ -265,7 +265,7 @@ void frmPhone::Dial(const QString& number) {
         ui::MessageBoxService::show({problem, ui::Buttons::Ok, ui::Icon::Exclamation, 0, {}}, this);
         return;
     }
-    m_dialString =
+    const QByteArray dialString =
         QByteArrayLiteral("ATDT") +
         shell::modemDigits(shell::readPhoneNumber(number).value_or(shell::PhoneNumber{})) +
         QByteArrayLiteral(";\r");
@@ -285,7 +285,7 @@ void frmPhone::Dial(const QString& number) {
     Command1->setDefault(false);
     m_wait.start(m_answerWait);
     ignoringErrors([this] { MSComm1->setInBufferCount(0); });
-    ignoringErrors([this] { MSComm1->Output(m_dialString); });
+    ignoringErrors([&] { MSComm1->Output(dialString); });
 }
 
 void frmPhone::MSComm1_OnComm() {
@@ -319,7 +319,7 @@ void frmPhone::answered(const ResultCode& code) {
     case ResultCode::Dialled:
         pickUp();
         return;
-    case ResultCode::Busy:
+    case ResultCode::NotReached:
         hangUp(QStringLiteral("The number was dialled, but the modem answered %1. The line has "
                               "been hung up.")
                    .arg(words));

@@ -23,8 +23,9 @@ class MSComm;
 // chosen serial port, waits for the modem to say it has dialled, asks the user to pick up the
 // handset and hangs the modem up again. The wait runs on the modem's answers and a timer, so
 // the program stays usable meanwhile; it ends on "OK", on a failure the modem reports, after
-// AnswerWait without either, or when the dialog is left, and each end but "OK" hangs up and
-// closes the port at once. The number can also be handed to the desktop's phone program.
+// AnswerWait without either, when the modem goes away or when the dialog is left, and each end
+// but "OK" hangs up and closes the port at once. The number can also be handed to the
+// desktop's phone program.
 class frmPhone final : public QDialog {
     Q_OBJECT
 public:
@@ -56,7 +57,7 @@ public:
     // An answer a modem gives to a dial, in words (ATV1) and as a number (ATV0), with what it
     // says about the number.
     struct ResultCode {
-        enum Outcome { Dialled, Busy, NotDialled, Failed };
+        enum Outcome { Dialled, NotReached, NotDialled, Failed };
         const char* words;
         const char* number;
         Outcome outcome;
@@ -98,7 +99,6 @@ private:
 
     AppContext& m_app;
     State m_state = State::Idle;
-    QByteArray m_dialString;
     QByteArray m_answer;     // the line of the modem's answer that has begun
     bool m_longLine = false; // that line is too long to be an answer
     QTimer m_wait;
