@@ -46,11 +46,6 @@ Run runProgram(const test::TempProgramFolder& folder, const QStringList& argumen
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 const QByteArray twoCards = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane;;;\r\nTEL:555-0100\r\n"
                             "ADR:;;;Salem;;;\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:4.0\r\n"
                             "FN:Rick Roe\r\nEND:VCARD\r\n";
@@ -243,7 +238,9 @@ void TestExchangeCommand::fullDisk() {
     const test::SmallTmpfs small(disk, "1m");
     if (!small.mounted())
         QSKIP("a small tmpfs can be mounted only by root");
-    const QString book = (importing ? disk : folder.path()) + QStringLiteral("/Corvanel.MDB");
+    const QString bookName =
+        importing ? QStringLiteral("disk/Corvanel.MDB") : contact::file::BookName;
+    const QString book = folder.file(bookName);
     QVariantMap jane = test::contactNamed(QStringLiteral("Doe"), QStringLiteral("Jane"));
     jane.insert(QStringLiteral("remarks"), QString(300000, u'r'));
     test::writeBook(book, {jane});
@@ -253,17 +250,14 @@ void TestExchangeCommand::fullDisk() {
                  "\r\nNOTE:" + QByteArray(900, 'n') + "\r\nEND:VCARD\r\n";
     folder.write(QStringLiteral("in.vcf"), cards);
     // Some room is left, so that the export's write is cut short rather than refused at once.
-    QFile filler(disk + QStringLiteral("/filler"));
-    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    filler.write(QByteArray(importing ? 100000 : 1000000 - 64 * 1024, 'f'));
-    filler.close();
-    const QByteArray before = bytesOf(book);
+    folder.write(QStringLiteral("disk/filler"), QByteArray(importing ? 100000 : 960000, 'f'));
+    const QByteArray before = folder.read(bookName);
     const Run run = runProgram(
         folder, importing ? QStringList{"--home", disk, "--import", folder.file("in.vcf")}
                           : QStringList{"--export", disk + "/out.vcf"});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(output), qPrintable(run.err));
-    QCOMPARE(bytesOf(book), before);
+    QCOMPARE(folder.read(bookName), before);
     QVERIFY(!QFileInfo::exists(book + QStringLiteral("-journal")));
 }
 
