@@ -3,6 +3,7 @@
 #include "app/HomeLock.h"
 #include "app/Registration.h"
 #include "core/AppContext.h"
+#include "core/BookFiles.h"
 #include "core/ContactRecord.h"
 #include "core/frmMain.h"
 #include "core/frmSplash.h"
@@ -289,6 +290,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillory: %s\n", qPrintable(error.description()));
         return 1;
     }
+    quillory::bookfiles::protectOwnFiles(*folder);
     if (reporting)
         return writeReport(parser, reportOption, pdfOption, selectionOption, sortOption,
                            missingOption, *folder);

@@ -1,5 +1,6 @@
 #include "core/AppContext.h"
 
+#include "core/BookFiles.h"
 #include "core/frmMain.h"
 #include "core/SettingsStore.h"
 
@@ -7,7 +8,9 @@ namespace quillory {
 
 AppContext::AppContext(ProgramFolder folder, QObject* parent)
     : QObject(parent), m_folder(std::move(folder)),
-      m_store(std::make_unique<SettingsStore>(m_folder.path())) {}
+      m_store(std::make_unique<SettingsStore>(m_folder.path())) {
+    bookfiles::protectOwnFiles(m_folder);
+}
 
 AppContext::~AppContext() {
     delete m_main;

@@ -5,6 +5,7 @@
 #include "platform/engine/DataSource.h"
 #include "platform/engine/EngineError.h"
 #include "platform/files/FileOps.h"
+#include "platform/files/OwnFiles.h"
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
 
@@ -380,6 +381,32 @@ void clearLeftovers(const ProgramFolder& folder) {
         return;
     for (const QString& file : leftovers)
         passOver([&] { files::deleteFile(file); });
+}
+
+QStringList ownFiles(const ProgramFolder& folder) {
+    QStringList own;
+    for (const QString& name :
+         {contact::file::Book, contact::file::StandBy, contact::file::CompactTemp,
+          contact::file::CompactOld, contact::file::Backup, contact::file::Settings,
+          contact::file::WindowGeometry, contact::file::PrintCopy, contact::file::ReturnAddresses,
+          contact::file::ReturnCopy}) {
+        const QString path = folder.file(name);
+        own << path << path + QStringLiteral("-journal");
+    }
+    own << backupRecordName(folder.file(contact::file::Backup)) << leftoverFiles(folder);
+    static const QRegularExpression beforeRepair(
+        QStringLiteral("^corvanel-before-repair-.*\\.mdb$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QStringList entries = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& entry : entries) {
+        if (beforeRepair.match(entry).hasMatch())
+            own << files::joinPath(folder.path(), entry);
+    }
+    return own;
+}
+
+void protectOwnFiles(const ProgramFolder& folder) {
+    files::setOwnFiles([folder] { return ownFiles(folder); });
 }
 
 void ReleaseBook(engine::DataSource& data, const ProgramFolder& folder) {

@@ -73,6 +73,13 @@ QStringList leftoverFiles(const ProgramFolder& folder);
 // every other leftover an unfinished one. A file that cannot be deleted is passed over.
 void clearLeftovers(const ProgramFolder& folder);
 
+// The files the program keeps in `folder`, which nothing may be exported or printed over: the
+// book, the stand-by, the back-up and its record, the settings, the label dialog's databases,
+// the copies a compaction, a restore or a repair makes or keeps, and the journals of them all.
+QStringList ownFiles(const ProgramFolder& folder);
+// Makes them the files every export and PDF refuses to write over (files::refuseOwnFile).
+void protectOwnFiles(const ProgramFolder& folder);
+
 // Lets go of the book file: the card's pending edits are written first (a failure to write
 // them throws, and the book stays open with the edits kept), then the data source is pointed
 // at the stand-by database, which is created again when it is missing. When the stand-by

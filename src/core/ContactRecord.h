@@ -63,6 +63,10 @@ inline const QString BackupName = QStringLiteral("Corvanel.MD1");
 inline const QString Settings = QStringLiteral("\\Corvanel.hig");
 inline const QString WindowGeometry = QStringLiteral("\\Corvanel.win");
 inline const QString BookName = QStringLiteral("Corvanel.MDB");
+// The label dialog's working copy of the book, the return addresses and their working copy.
+inline const QString PrintCopy = QStringLiteral("\\print.mdb");
+inline const QString ReturnAddresses = QStringLiteral("\\name1.mdb");
+inline const QString ReturnCopy = QStringLiteral("\\name.mdb");
 } // namespace file
 
 } // namespace quillory::contact

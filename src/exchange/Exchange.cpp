@@ -7,6 +7,8 @@
 #include "platform/engine/Database.h"
 #include "platform/engine/EngineError.h"
 #include "platform/engine/RecordSource.h"
+#include "platform/files/FileOps.h"
+#include "platform/files/OwnFiles.h"
 #include "platform/files/PlatformError.h"
 
 #include <QBuffer>
@@ -269,6 +271,12 @@ QString exportQuery(const ExportOptions& options) {
     return engine::planRecordSource(contact::source::Sorted).sql;
 }
 
+// Failures of the book's writes themselves: a full disk, a write the disk refused.
+bool writesCutShort(int number) {
+    return number == ErrorNumber::EngineDiskFull || number == ErrorNumber::DiskFull ||
+           number == engine::EngineNumber::DiskIO || number == ErrorNumber::EngineWriteFailed;
+}
+
 } // namespace
 
 Format detectFormat(const QByteArray& head) {
@@ -392,8 +400,8 @@ QString ImportSummary::text() const {
     return lines.join(QLatin1Char('\n'));
 }
 
-ImportSummary importFile(const QString& bookPath, const QString& filePath,
-                         const ImportOptions& options) {
+static ImportSummary importInOneGo(const QString& bookPath, const QString& filePath,
+                                   const ImportOptions& options) {
     const auto file = openInput(filePath);
     // The file's form is settled before the book is touched.
     const auto reader = detail::openReader(*file, filePath, options.read);
@@ -427,8 +435,27 @@ ImportSummary importFile(const QString& bookPath, const QString& filePath,
     return summary;
 }
 
+ImportSummary importFile(const QString& bookPath, const QString& filePath,
+                         const ImportOptions& options) {
+    try {
+        return importInOneGo(bookPath, filePath, options);
+    } catch (const PlatformError& error) {
+        // The transaction has been rolled back by now; should that fail, the next open of the
+        // book rolls it back from its journal.
+        if (!writesCutShort(error.number()))
+            throw;
+        QString reason = error.description();
+        while (reason.endsWith(u'.'))
+            reason.chop(1);
+        throw PlatformError(error.number(),
+                            reason +
+                                QStringLiteral(". Nothing was imported; the book is unchanged."));
+    }
+}
+
 ExportSummary exportBook(const QString& bookPath, const QString& filePath,
                          const ExportOptions& options) {
+    files::refuseOwnFile(filePath, {bookPath});
     auto db = openBook(bookPath, engine::Database::Mode::ReadOnly);
     const QString sql = exportQuery(options);
     qint64 total = -1;
@@ -446,7 +473,8 @@ ExportSummary exportBook(const QString& bookPath, const QString& filePath,
     const int photoColumn = columns.value(QStringLiteral("bitmap"), -1);
 
     QSaveFile out(filePath);
-    if (!out.open(QIODevice::WriteOnly))
+    // Unbuffered: every write reaches the system at once, so its failure is told with its reason.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw PlatformError(ErrorNumber::PathFileAccess,
                             QStringLiteral("The file \"%1\" cannot be written: %2.")
                                 .arg(filePath, out.errorString()));
@@ -454,10 +482,7 @@ ExportSummary exportBook(const QString& bookPath, const QString& filePath,
     const auto flush = [&out, &buffer, &filePath](bool always) {
         if (!always && buffer.size() < 1024 * 1024)
             return;
-        if (out.write(buffer) != buffer.size())
-            throw PlatformError(ErrorNumber::DeviceIO,
-                                QStringLiteral("The file \"%1\" cannot be written: %2.")
-                                    .arg(filePath, out.errorString()));
+        files::writeAll(out, buffer, filePath);
         buffer.clear();
     };
     const bool csv = options.format == Format::Csv;
@@ -488,10 +513,7 @@ ExportSummary exportBook(const QString& bookPath, const QString& filePath,
         return {0, true};
     }
     flush(true);
-    if (!out.commit())
-        throw PlatformError(ErrorNumber::DeviceIO,
-                            QStringLiteral("The file \"%1\" cannot be written: %2.")
-                                .arg(filePath, out.errorString()));
+    files::commitAll(out, filePath);
     return summary;
 }
 

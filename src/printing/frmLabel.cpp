@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "core/BookFiles.h"
 #include "core/CardPlace.h"
+#include "core/ContactRecord.h"
 #include "core/frmMain.h"
 #include "core/GridModel.h"
 #include "core/UserSettings.h"
@@ -46,10 +47,10 @@ template <typename Widget> Widget* named(Widget* widget, const char* name) {
 }
 
 const QString Table = QStringLiteral("PhoneBK");
-const QString BookFile = QStringLiteral("\\Corvanel.MDB");
-const QString PrintCopy = QStringLiteral("\\print.mdb");
-const QString ReturnAddresses = QStringLiteral("\\name1.mdb");
-const QString ReturnCopy = QStringLiteral("\\name.mdb");
+const QString BookFile = contact::file::Book;
+const QString PrintCopy = contact::file::PrintCopy;
+const QString ReturnAddresses = contact::file::ReturnAddresses;
+const QString ReturnCopy = contact::file::ReturnCopy;
 const QString NoStockMessage = QStringLiteral("Choose a label stock in User Settings first");
 const QString NoReturnAddressMessage =
     QStringLiteral("Enter your return address in User Settings first");

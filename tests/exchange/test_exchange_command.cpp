@@ -10,9 +10,12 @@
 #include "StartedProgram.h"
 #include "TestSupport.h"
 
+#include <csignal>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quillory;
 
@@ -57,6 +60,9 @@ private Q_SLOTS:
     void commandLine();
     void exportThenImportElsewhere();
     void importWhileProgramOpen();
+    void fullDisk_data();
+    void fullDisk();
+    void exportAfterKilledWriter();
 };
 
 void TestExchangeCommand::commandLine_data() {
@@ -105,6 +111,22 @@ void TestExchangeCommand::commandLine_data() {
     QTest::newRow("export into a missing folder")
         << QByteArray() << true << false << QStringList{"--export", "no/such/folder/out.csv"} << 1
         << "cannot be written" << QStringList{"Doe,Jane"};
+    QTest::newRow("export over the book")
+        << QByteArray() << true << false << QStringList{"--export", "./CORVANEL.mdb"} << 1
+        << "Quillory's own file \"Corvanel.MDB\"" << QStringList{"Doe,Jane"};
+    QTest::newRow("export through a link to the book")
+        << QByteArray() << true << false << QStringList{"--export", "link.vcf"} << 1
+        << "\"link.vcf\" is Quillory's own file" << QStringList{"Doe,Jane"};
+    QTest::newRow("export over the back-up")
+        << QByteArray() << true << false << QStringList{"--export", "Corvanel.MD1"} << 1
+        << "own file \"Corvanel.MD1\"" << QStringList{"Doe,Jane"};
+    QTest::newRow("report PDF over the book")
+        << QByteArray() << true << false
+        << QStringList{"--report", "combook1.rpt", "--pdf", "Corvanel.MDB"} << 1
+        << "own file \"Corvanel.MDB\"" << QStringList{"Doe,Jane"};
+    QTest::newRow("envelope PDF over the settings")
+        << QByteArray() << true << false << QStringList{"--envelope", "--pdf", "Corvanel.hig"} << 1
+        << "own file \"Corvanel.hig\"" << QStringList{"Doe,Jane"};
     QTest::newRow("export vCard 3.0")
         << QByteArray() << true << false << QStringList{"--export", "out.vcf", "--format", "vcard3"}
         << 0 << "Exported 1 contacts" << QStringList{"Doe,Jane"};
@@ -128,6 +150,7 @@ void TestExchangeCommand::commandLine() {
         folder.write(QStringLiteral("in.vcf"), input);
         folder.write(QStringLiteral("in.csv"), input);
     }
+    QFile::link(book, folder.file(QStringLiteral("link.vcf")));
     std::optional<test::BookWriteLock> lock;
     if (bookLocked)
         lock.emplace(book);
@@ -194,6 +217,82 @@ void TestExchangeCommand::importWhileProgramOpen() {
     engine::DataSource& data = *program.main->Data1;
     data.refresh();
     QCOMPARE(data.recordCount(), 3);
+}
+
+// On a disk that fills up, an import into a book there takes nothing and leaves the book byte
+// for byte, and an export onto it names the cause.
+void TestExchangeCommand::fullDisk_data() {
+    QTest::addColumn<bool>("importing");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("import")
+        << true << "database or disk is full. Nothing was imported; the book is unchanged.";
+    QTest::newRow("export") << false << "cannot be written: No space left on device.";
+}
+
+void TestExchangeCommand::fullDisk() {
+    QFETCH(bool, importing);
+    QFETCH(QString, output);
+    test::TempProgramFolder folder;
+    const QString disk = folder.file(QStringLiteral("disk"));
+    QVERIFY(QDir().mkpath(disk));
+    const test::SmallTmpfs small(disk, "1m");
+    if (!small.mounted())
+        QSKIP("a small tmpfs can be mounted only by root");
+    const QString bookName =
+        importing ? QStringLiteral("disk/Corvanel.MDB") : contact::file::BookName;
+    const QString book = folder.file(bookName);
+    QVariantMap jane = test::contactNamed(QStringLiteral("Doe"), QStringLiteral("Jane"));
+    jane.insert(QStringLiteral("remarks"), QString(300000, u'r'));
+    test::writeBook(book, {jane});
+    QByteArray cards;
+    for (int i = 0; i < 1000; ++i)
+        cards += "BEGIN:VCARD\r\nFN:Al " + QByteArray::number(i) +
+                 "\r\nNOTE:" + QByteArray(900, 'n') + "\r\nEND:VCARD\r\n";
+    folder.write(QStringLiteral("in.vcf"), cards);
+    // Some room is left, so that the export's write is cut short rather than refused at once.
+    folder.write(QStringLiteral("disk/filler"), QByteArray(importing ? 100000 : 960000, 'f'));
+    const QByteArray before = folder.read(bookName);
+    const Run run = runProgram(
+        folder, importing ? QStringList{"--home", disk, "--import", folder.file("in.vcf")}
+                          : QStringList{"--export", disk + "/out.vcf"});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(output), qPrintable(run.err));
+    QCOMPARE(folder.read(bookName), before);
+    QVERIFY(!QFileInfo::exists(book + QStringLiteral("-journal")));
+}
+
+// A writer killed in the middle of a change leaves its journal beside the book; an export, which
+// only reads, plays it back and writes the book as it was before that change.
+void TestExchangeCommand::exportAfterKilledWriter() {
+    test::TempProgramFolder folder;
+    const QString book = folder.file(contact::file::BookName);
+    QList<QVariantMap> contacts;
+    for (int i = 0; i < 300; ++i) {
+        contacts << test::contactNamed(QStringLiteral("Last%1").arg(i), QStringLiteral("First"));
+        contacts.last().insert(QStringLiteral("remarks"), QString(500, u'r'));
+    }
+    test::writeBook(book, contacts);
+    const QByteArray before = folder.read(contact::file::BookName);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // A small cache makes the change reach the book file before its commit.
+        try {
+            const auto db = engine::Database::open(book);
+            db->exec(QStringLiteral(
+                "PRAGMA cache_size = 1; BEGIN; UPDATE PhoneBK SET remarks = remarks || name;"));
+            ::kill(::getpid(), SIGKILL);
+        } catch (...) {
+        }
+        ::_exit(3);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    QVERIFY(folder.read(contact::file::BookName) != before);
+    const Run run = runProgram(folder, {QStringLiteral("--export"), QStringLiteral("out.vcf")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(folder.read(QStringLiteral("out.vcf")).count("BEGIN:VCARD"), 300);
+    QCOMPARE(folder.read(contact::file::BookName), before);
 }
 
 QTEST_MAIN(TestExchangeCommand)

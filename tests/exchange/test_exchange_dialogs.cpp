@@ -77,6 +77,7 @@ private Q_SLOTS:
     void exportFromTheMenu_data();
     void exportFromTheMenu();
     void exportAsksBeforeReplacing();
+    void exportRefusesTheBook();
 };
 
 void TestExchangeDialogs::importFromTheMenu_data() {
@@ -318,6 +319,27 @@ void TestExchangeDialogs::exportAsksBeforeReplacing() {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("mine"));
+}
+
+// The book is not offered for replacing: the export is refused with the file's name, and the
+// book stays as it was.
+void TestExchangeDialogs::exportRefusesTheBook() {
+    StartedProgram p({.contacts = QList<QVariantMap>{contact("Adams", "Ann", "555-1")}});
+    const QString book = p.main->data().databaseName();
+    const QByteArray before = fileHash(book);
+    test::ModalScript script([&](QDialog& dialog) {
+        auto* exporter = qobject_cast<frmExport*>(&dialog);
+        exporter->setFile(book);
+        exporter->cmdExport->click();
+        QVERIFY(!exporter->isExporting());
+        exporter->cmdClose->click();
+    });
+    p.main->mnuExport->trigger();
+    QCOMPARE(p.boxes.texts(), QStringList{QStringLiteral("\"%1\" is Quillory's own file \"%2\" and "
+                                                         "cannot be written over; choose another "
+                                                         "file.")
+                                              .arg(book, QFileInfo(book).fileName())});
+    QCOMPARE(fileHash(book), before);
 }
 
 QTEST_MAIN(TestExchangeDialogs)

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTest>
 #include <sqlite3.h>
+#include <sys/mount.h>
 
 namespace quillory::test {
 
@@ -126,6 +127,17 @@ void BookWriteLock::release() {
     sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(m_db);
     m_db = nullptr;
+}
+
+SmallTmpfs::SmallTmpfs(const QString& path, const QByteArray& size)
+    : m_path(QFile::encodeName(path)) {
+    const QByteArray options = "size=" + size;
+    m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", 0, options.constData()) == 0;
+}
+
+SmallTmpfs::~SmallTmpfs() {
+    if (m_mounted)
+        ::umount2(m_path.constData(), MNT_DETACH);
 }
 
 } // namespace quillory::test

@@ -78,4 +78,19 @@ private:
     sqlite3* m_db = nullptr;
 };
 
+// A size-limited tmpfs mounted on the folder `path` until destroyed: a disk that fills up.
+class SmallTmpfs {
+public:
+    SmallTmpfs(const QString& path, const QByteArray& size);
+    ~SmallTmpfs();
+    SmallTmpfs(const SmallTmpfs&) = delete;
+    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+    // False where it cannot be mounted here (the tests do not run as root).
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+};
+
 } // namespace quillory::test

@@ -5,6 +5,8 @@
 #include "core/StatusPanels.h"
 #include "exchange/ui/BackgroundRun.h"
 #include "platform/engine/DataSource.h"
+#include "platform/files/OwnFiles.h"
+#include "platform/files/PlatformError.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/MessageBox.h"
 
@@ -186,13 +188,21 @@ void frmExport::cmdExport_Click() {
                                     this);
         return;
     }
+    frmMain& main = m_app.mainWindow();
+    // The book and the files the program keeps beside it are never offered for replacing.
+    try {
+        files::refuseOwnFile(path, {main.data().databaseName()});
+    } catch (const PlatformError& error) {
+        ui::MessageBoxService::show(
+            {error.description(), ui::Buttons::Ok, ui::Icon::Exclamation, 0, Caption}, this);
+        return;
+    }
     if (QFileInfo::exists(path) &&
         ui::MessageBoxService::show({QStringLiteral("\"%1\" exists already. Replace it?")
                                          .arg(QDir::toNativeSeparators(path)),
                                      ui::Buttons::YesNo, ui::Icon::Question, 1, Caption},
                                     this) != ui::Answer::Yes)
         return;
-    frmMain& main = m_app.mainWindow();
     // The card's typing is part of what the user exports.
     if (!main.writePendingCard(this))
         return;

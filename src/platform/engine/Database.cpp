@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace quillory::engine {
 
@@ -61,6 +62,26 @@ Connection openConnection(const QString& path, int flags) {
         throwEngineError(db.get(), rc, QStringLiteral("\"%1\" cannot be opened").arg(path));
     configureConnection(db.get(), path);
     return db;
+}
+
+// A writer killed in the middle of a change, or stopped by a full disk, leaves a hot journal
+// beside the file, and the file is whole again only once that journal is played back. Only a
+// connection that may write can do that; a read-only one refuses to read instead ("attempt to
+// write a readonly database"). So a read-only open first lets a writing connection read once,
+// which plays the journal back, when there is a journal and the file can be written. A journal
+// of a writer still at work is not hot and is left alone by that read.
+void rollBackHotJournal(const QString& path) {
+    const QString file = QFileInfo(path).canonicalFilePath();
+    const QFileInfo journal(file + QStringLiteral("-journal"));
+    if (file.isEmpty() || !journal.exists() || journal.size() == 0 ||
+        ::access(QFile::encodeName(file).constData(), W_OK) != 0)
+        return;
+    // A failure here is the read-only open's to report.
+    try {
+        const Connection db = openConnection(path, SQLITE_OPEN_READWRITE);
+        sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    } catch (const PlatformError&) {
+    }
 }
 
 // Lets a statement being prepared read and call functions, and nothing else.
@@ -121,6 +142,8 @@ std::unique_ptr<Database> Database::open(const QString& path, Mode mode) {
             ErrorNumber::EngineNotReadable,
             QStringLiteral("\"%1\" is not a database: the file is empty.").arg(path));
 
+    if (mode == Mode::ReadOnly)
+        rollBackHotJournal(path);
     const int flags = mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     Connection db = openConnection(path, flags);
     // Opening never reads the file; the first statement tells a database from anything else.

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,13 @@ QByteArray native(const QString& path) {
 [[noreturn]] void fail(int err, const QString& path, const QString& what) {
     throw PlatformError(errorNumberFor(err, path),
                         QStringLiteral("%1 \"%2\": %3").arg(what, path, systemErrorText(err)));
+}
+
+// The failure of the Qt file call just made: errno when the call set one, else Qt's own text.
+[[noreturn]] void failedWrite(int err, const QFileDevice& file, const QString& name) {
+    const QString reason = err != 0 ? systemErrorText(err) : file.errorString();
+    throw PlatformError(err != 0 ? fileErrorNumber(err) : ErrorNumber::DeviceIO,
+                        QStringLiteral("The file \"%1\" cannot be written: %2.").arg(name, reason));
 }
 
 } // namespace
@@ -116,6 +124,22 @@ QString folderFromNative(const QByteArray& native, bool create) {
                                 .arg(decoded));
     }
     return handle; // the handle stays open: the folder is reached through it from now on
+}
+
+void writeAll(QFileDevice& file, QByteArrayView bytes, const QString& name) {
+    while (!bytes.isEmpty()) {
+        errno = 0;
+        const qint64 written = file.write(bytes.data(), bytes.size());
+        if (written <= 0)
+            failedWrite(errno, file, name);
+        bytes = bytes.sliced(written);
+    }
+}
+
+void commitAll(QSaveFile& file, const QString& name) {
+    errno = 0;
+    if (!file.commit())
+        failedWrite(errno, file, name);
 }
 
 QString joinPath(const QString& folder, const QString& name) {

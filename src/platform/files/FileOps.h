@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+
+class QFileDevice;
+class QSaveFile;
 
 namespace quillory::files {
 
@@ -25,6 +29,14 @@ bool linkFile(const QString& existing, const QString& newName);
 // Flushes a file's contents, and the folder that lists it, to the disk.
 void syncFile(const QString& path);
 void syncFolder(const QString& folder);
+
+// Writes all of `bytes` to `file` (best opened Unbuffered), going on after a short write, so that
+// a failure carries the system's reason: a write cut short by a full disk reports no error of its
+// own, only the next one says "No space left on device". Throws PlatformError with the
+// file-system number of that reason: "The file "<name>" cannot be written: <reason>."
+void writeAll(QFileDevice& file, QByteArrayView bytes, const QString& name);
+// Commits a save file, a failure thrown as writeAll throws it.
+void commitAll(QSaveFile& file, const QString& name);
 
 // Finds an existing file in `folder` whose name matches `name` without regard to letter case;
 // returns folder + separator + the name as it stands on the disk, or folder + separator +

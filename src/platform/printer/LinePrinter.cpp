@@ -1,5 +1,6 @@
 #include "platform/printer/LinePrinter.h"
 
+#include "platform/files/OwnFiles.h"
 #include "platform/files/PlatformError.h"
 #include "platform/printer/LinePage.h"
 
@@ -34,6 +35,9 @@ void LinePrinter::printOnDefault(const LinePage& page, const QString& jobName) {
 }
 
 void LinePrinter::print(const LinePage& page, QPrinter& printer) {
+    // A PDF, or the printer dialog's print to a file.
+    if (!printer.outputFileName().isEmpty())
+        files::refuseOwnFile(printer.outputFileName());
     printer.setFullPage(true);
     if (!printer.setPageLayout(page.pageLayout())) {
         printer.setPageSize(page.pageLayout().pageSize());

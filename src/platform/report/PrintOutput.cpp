@@ -1,5 +1,6 @@
 #include "platform/report/PrintOutput.h"
 
+#include "platform/files/OwnFiles.h"
 #include "platform/files/PlatformError.h"
 #include "platform/report/PageSource.h"
 
@@ -59,6 +60,9 @@ QString printerName(const QPrinter& printer) {
 } // namespace
 
 void printPages(PageSource& pages, QPrinter& printer) {
+    // The printer dialog can send the job to a file instead.
+    if (!printer.outputFileName().isEmpty())
+        files::refuseOwnFile(printer.outputFileName());
     const QString name = printerName(printer);
     const auto failed = [&name](const QString& reason) {
         return QStringLiteral("The job could not be printed on \"%1\": %2").arg(name, reason);
@@ -101,6 +105,7 @@ void writePdf(PageSource& pages, const QString& path) {
     const auto failed = [&path](const QString& reason) {
         return QStringLiteral("The PDF file \"%1\" could not be written: %2").arg(path, reason);
     };
+    files::refuseOwnFile(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw PlatformError(ErrorNumber::PathFileAccess, failed(file.errorString()));

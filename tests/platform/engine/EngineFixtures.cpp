@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QtTest>
 #include <sqlite3.h>
-#include <sys/mount.h>
 
 namespace quillory::test {
 
@@ -142,17 +141,6 @@ void addErrorRows(const char* situationColumn, std::initializer_list<ErrorRow> r
     QTest::addColumn<int>("number");
     for (const ErrorRow& row : rows)
         QTest::newRow(row.name) << QString::fromLatin1(row.situation) << row.number;
-}
-
-SmallTmpfs::SmallTmpfs(const QString& path, const QByteArray& size)
-    : m_path(QFile::encodeName(path)) {
-    const QByteArray options = "size=" + size;
-    m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", 0, options.constData()) == 0;
-}
-
-SmallTmpfs::~SmallTmpfs() {
-    if (m_mounted)
-        ::umount2(m_path.constData(), MNT_DETACH);
 }
 
 } // namespace quillory::test

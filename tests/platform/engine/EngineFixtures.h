@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestSupport.h"
+
 #include <initializer_list>
 #include <QByteArray>
 #include <QString>
@@ -66,20 +68,5 @@ struct ErrorRow {
 // Makes the data of such a table: the situation in the QString column `situationColumn`, the
 // error number in the int column "number".
 void addErrorRows(const char* situationColumn, std::initializer_list<ErrorRow> rows);
-
-// A size-limited tmpfs mounted on the folder `path` until destroyed: a disk that fills up.
-class SmallTmpfs {
-public:
-    SmallTmpfs(const QString& path, const QByteArray& size);
-    ~SmallTmpfs();
-    SmallTmpfs(const SmallTmpfs&) = delete;
-    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
-    // False where it cannot be mounted here (the tests do not run as root).
-    bool mounted() const { return m_mounted; }
-
-private:
-    QByteArray m_path;
-    bool m_mounted = false;
-};
 
 } // namespace quillory::test
