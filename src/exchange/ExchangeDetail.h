@@ -61,12 +61,18 @@ QString isoBirthday(const QString& cardText);
 // with their label, so nothing is dropped.
 class ContactBuilder {
 public:
+    // `keepBlanks`: a value of blanks only is a value too (a vCard says exactly what a field
+    // holds); otherwise it counts as empty, as in the columns of a spreadsheet.
+    explicit ContactBuilder(bool keepBlanks = false) : m_keepBlanks(keepBlanks) {}
+
     // Puts `value` into the first of `fields` that is still empty; when all are taken it is kept
     // in remarks as "<label>: <value>".
     void put(const QStringList& fields, const QString& value, const QString& label);
     void put(const QString& field, const QString& value, const QString& label) {
         put(QStringList{field}, value, label);
     }
+    // Puts `value` into `field` as it is, replacing what the field held.
+    void set(const QString& field, const QString& value) { m_contact.fields[field] = value; }
     void remark(const QString& label, const QString& value);
     void note(const QString& text); // the contact's own remarks, before the labelled ones
     void fullName(const QString& text) { m_fullName = text; }
@@ -76,6 +82,10 @@ public:
     Contact finish();
 
 private:
+    bool isNothing(const QString& value) const {
+        return m_keepBlanks ? value.isEmpty() : value.trimmed().isEmpty();
+    }
+    bool m_keepBlanks = false;
     Contact m_contact;
     QStringList m_notes;
     QStringList m_remarks;

@@ -3,6 +3,7 @@
 
 #include "BookFiller.h"
 #include "exchange/Exchange.h"
+#include "HostileText.h"
 #include "platform/engine/Database.h"
 #include "platform/files/PlatformError.h"
 #include "TestSupport.h"
@@ -140,6 +141,8 @@ class TestExchange : public QObject {
 private Q_SLOTS:
     void roundTrip_data();
     void roundTrip();
+    void hostileVCardRoundTrip_data();
+    void hostileVCardRoundTrip();
     void samples_data();
     void samples();
     void changedMapping();
@@ -169,6 +172,7 @@ void TestExchange::roundTrip_data() {
     QTest::addColumn<QString>("fileName");
     QTest::newRow("vCard 4.0") << int(Format::VCard) << int(VCardVersion::V4) << "out.vcf";
     QTest::newRow("vCard 3.0") << int(Format::VCard) << int(VCardVersion::V3) << "out.vcf";
+    QTest::newRow("vCard 2.1") << int(Format::VCard) << int(VCardVersion::V21) << "out.vcf";
     QTest::newRow("CSV") << int(Format::Csv) << int(VCardVersion::V4) << "out.csv";
 }
 
@@ -201,6 +205,71 @@ void TestExchange::roundTrip() {
     QCOMPARE(actual.size(), expected.size());
     for (qsizetype i = 0; i < expected.size(); ++i)
         QCOMPARE(actual[i], expected[i]);
+}
+
+void TestExchange::hostileVCardRoundTrip_data() {
+    QTest::addColumn<int>("version");
+    QTest::newRow("vCard 4.0") << int(VCardVersion::V4);
+    QTest::newRow("vCard 3.0") << int(VCardVersion::V3);
+    QTest::newRow("vCard 2.1") << int(VCardVersion::V21);
+}
+
+// Every field a card writes holds each hostile text once (and, now and then, nothing, so that
+// Address2 stands alone); a book exported and imported again holds the same contacts. vCard has
+// one line break, so CRLF and CR come back as LF.
+void TestExchange::hostileVCardRoundTrip() {
+    QFETCH(int, version);
+    const QStringList fields = {"name",   "namef",  "address1", "address2", "city",   "state",
+                                "zip",    "phone",  "phone2",   "pager",    "phone3", "fax",
+                                "fax2",   "email",  "extra6",   "remarks",  "extra4", "extra1",
+                                "extra2", "extra3", "extra5",   "extra7"};
+    const QList<test::HostileText> texts = test::hostileTexts();
+    QList<QVariantMap> contacts, expected;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        QVariantMap contact;
+        for (qsizetype f = 0; f < fields.size(); ++f) {
+            if ((i + f) % 7 != 0)
+                contact.insert(fields[f], texts[(i + f) % texts.size()].text);
+        }
+        contact.insert("extra8",
+                       contact.value("namef").toString() + " " + contact.value("name").toString());
+        contacts.append(contact);
+        for (QVariant& value : contact)
+            value = value.toString().replace("\r\n", "\n").replace('\r', '\n');
+        expected.append(contact);
+    }
+    test::TempProgramFolder folder;
+    const QString source = folder.file(QStringLiteral("source.mdb"));
+    const QString target = folder.file(QStringLiteral("target.mdb"));
+    const QString file = folder.file(QStringLiteral("out.vcf"));
+    test::writeBook(source, contacts);
+    test::writeBook(target, {});
+    ExportOptions out;
+    out.version = VCardVersion(version);
+    QCOMPARE(exportBook(source, file, out).exported, texts.size());
+    ImportOptions in;
+    in.onDuplicate = OnDuplicate::Add;
+    const ImportSummary summary = importFile(target, file, in);
+    QVERIFY2(summary.unreadable.isEmpty(), qPrintable(summary.text()));
+
+    QList<QVariantMap> actual = bookContacts(target);
+    const auto byValues = [&fields](const QVariantMap& a, const QVariantMap& b) {
+        const auto key = [&fields](const QVariantMap& c) {
+            QStringList values;
+            for (const QString& field : fields)
+                values.append(c.value(field).toString());
+            return values.join(QChar(0x1F));
+        };
+        return key(a) < key(b);
+    };
+    std::sort(expected.begin(), expected.end(), byValues);
+    std::sort(actual.begin(), actual.end(), byValues);
+    QCOMPARE(actual.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        for (const QString& field : fields + QStringList{"extra8"})
+            QCOMPARE(field + ": " + actual[i].value(field).toString(),
+                     field + ": " + expected[i].value(field).toString());
+    }
 }
 
 // --- hand-written files --------------------------------------------------------------------
@@ -249,6 +318,25 @@ void TestExchange::samples_data() {
                       "TEL;CELL:222\r\nTEL;HOME;VOICE:333\r\nEND:VCARD\r\n")
         << 0 << "fax2"
         << "111";
+    QTest::newRow("phone as a tel: URI")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:A B\r\nTEL;VALUE=uri;TYPE=cell:tel:+1-555-"
+                      "0100\r\nEND:VCARD\r\n")
+        << 0 << "phone3"
+        << "+1-555-0100";
+    QTest::newRow("phone typed with tel: in front")
+        << v3 + "TEL;TYPE=HOME:tel:555\r\n" + end << 0 << "phone"
+        << "tel:555";
+    const QByteArray labelled = "item1.TEL:555\r\nitem1.X-ABLabel:Assistant\r\nitem2.TEL;type=pref:"
+                                "777\r\nitem2.X-ABLabel:_$!<WorkFAX>!$_\r\n";
+    QTest::newRow("labelled phone without a field") << v3 + labelled + end << 0 << "remarks"
+                                                    << "Phone (Assistant): 555";
+    QTest::newRow("labelled phone not the home phone") << v3 + labelled + end << 0 << "phone"
+                                                       << "";
+    QTest::newRow("labelled work fax") << v3 + labelled + end << 0 << "fax2"
+                                       << "777";
+    QTest::newRow("photo link") << v3 + "PHOTO;VALUE=uri:https://example.org/p.jpg\r\n" + end << 0
+                                << "remarks"
+                                << "Photo: https://example.org/p.jpg";
     QTest::newRow("cell phone is the other phone")
         << v3 + "TEL;TYPE=CELL:222\r\n" + end << 0 << "phone3"
         << "222";

@@ -108,6 +108,9 @@ void TestExchangeCommand::commandLine_data() {
     QTest::newRow("export vCard 3.0")
         << QByteArray() << true << false << QStringList{"--export", "out.vcf", "--format", "vcard3"}
         << 0 << "Exported 1 contacts" << QStringList{"Doe,Jane"};
+    QTest::newRow("export vCard 2.1") << QByteArray() << true << false
+                                      << QStringList{"--export", "out.vcf", "--format", "vcard21"}
+                                      << 0 << "Exported 1 contacts" << QStringList{"Doe,Jane"};
 }
 
 void TestExchangeCommand::commandLine() {
@@ -145,6 +148,8 @@ void TestExchangeCommand::commandLine() {
     QCOMPARE(test::bookNames(book), names);
     if (arguments.contains(QStringLiteral("vcard3")))
         QVERIFY(folder.read(QStringLiteral("out.vcf")).contains("VERSION:3.0\r\nFN:Jane Doe\r\n"));
+    if (arguments.contains(QStringLiteral("vcard21")))
+        QVERIFY(folder.read(QStringLiteral("out.vcf")).contains("VERSION:2.1\r\nFN:Jane Doe\r\n"));
 }
 
 // A book moved to another folder through a file, photos included: PNG and JPEG photos are kept

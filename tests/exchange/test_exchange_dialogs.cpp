@@ -240,6 +240,10 @@ void TestExchangeDialogs::exportFromTheMenu_data() {
                                               << "optView"
                                               << "optVCard3"
                                               << "vcf" << QStringList{"Baker"};
+    QTest::newRow("whole book, vCard 2.1") << ""
+                                           << "optWhole"
+                                           << "optVCard21"
+                                           << "vcf" << QStringList{"Adams", "Baker", "Cole"};
     QTest::newRow("marked for printing, CSV") << ""
                                               << "optMarked"
                                               << "optCsv"
@@ -288,8 +292,9 @@ void TestExchangeDialogs::exportFromTheMenu() {
     QCOMPARE(found, names);
     if (suffix == QLatin1String("vcf")) {
         QCOMPARE(text.count(QStringLiteral("BEGIN:VCARD")), names.size());
-        QVERIFY(
-            text.contains(format == QLatin1String("optVCard3") ? "VERSION:3.0" : "VERSION:4.0"));
+        const QHash<QString, QString> versions{
+            {"optVCard4", "4.0"}, {"optVCard3", "3.0"}, {"optVCard21", "2.1"}};
+        QVERIFY(text.contains("VERSION:" + versions.value(format) + "\r\n"));
     }
     QVERIFY(text.contains(QStringLiteral("555-typed")));
     QCOMPARE(p.boxes.texts(), QStringList{QStringLiteral("Exported %1 contact%2 to \"%3\".")
