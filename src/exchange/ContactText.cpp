@@ -264,6 +264,15 @@ void ContactBuilder::put(const QStringList& fields, const QString& value, const 
     remark(label, value);
 }
 
+void ContactBuilder::keep(const QString& field, const QString& value) {
+    if (value.isEmpty())
+        return;
+    if (field == QLatin1String("remarks"))
+        m_notes.append(value);
+    else
+        m_contact.fields[field] = value;
+}
+
 void ContactBuilder::remark(const QString& label, const QString& value) {
     if (value.trimmed().isEmpty())
         return;

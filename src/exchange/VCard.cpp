@@ -225,8 +225,8 @@ public:
             if (!m_inCard) {
                 if (tooLong || !isBegin(line)) {
                     if (!strayReported && (tooLong || !line.trimmed().isEmpty()))
-                        problem(lineNumber, tooLong ? tooLongText(lineNumber)
-                                                    : QStringLiteral("text outside a card"));
+                        problem(lineNumber,
+                                tooLong ? tooLongText() : QStringLiteral("text outside a card"));
                     strayReported = true;
                     continue;
                 }
@@ -235,21 +235,19 @@ public:
             }
             if (tooLong) {
                 if (m_broken.isEmpty())
-                    m_broken = tooLongText(lineNumber);
+                    m_broken = tooLongText();
                 continue;
             }
             if (isBegin(line)) {
-                problem(m_cardLine, QStringLiteral("the card has no END:VCARD before the next "
-                                                   "card begins on line %1")
-                                        .arg(lineNumber));
+                problem(m_cardLine,
+                        QStringLiteral("the card has no END:VCARD before the next card begins"));
                 startCard(lineNumber);
                 continue;
             }
             Property property;
             if (!parseProperty(line, property)) {
                 if (!line.trimmed().isEmpty() && m_broken.isEmpty())
-                    m_broken =
-                        QStringLiteral("line %1 is not a property (no colon)").arg(lineNumber);
+                    m_broken = QStringLiteral("a line of the card is not a property (no colon)");
                 continue;
             }
             if (property.name == "END" && property.value.size() < 32 &&
@@ -282,8 +280,7 @@ public:
         if (m_inCard) {
             m_inCard = false;
             problem(m_cardLine,
-                    QStringLiteral("the card has no END:VCARD; the file ends on line %1")
-                        .arg(m_lines.lineNumber()));
+                    QStringLiteral("the card has no END:VCARD before the end of the file"));
         }
         return false;
     }
@@ -293,9 +290,9 @@ private:
         // Long lines (photos) are never it; they are not copied to find that out.
         return line.size() < 32 && line.trimmed().toUpper() == "BEGIN:VCARD";
     }
-    static QString tooLongText(qint64 line) {
-        return QStringLiteral("line %1 is longer than %2 MB and was not read")
-            .arg(line)
+    // The problem names the record's first line, so the text names none.
+    static QString tooLongText() {
+        return QStringLiteral("a line is longer than %1 MB and was not read")
             .arg(maxRecordBytes / (1024 * 1024));
     }
 

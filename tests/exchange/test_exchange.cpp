@@ -170,35 +170,56 @@ void TestExchange::roundTrip_data() {
     QTest::addColumn<int>("format");
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("fileName");
-    QTest::newRow("vCard 4.0") << int(Format::VCard) << int(VCardVersion::V4) << "out.vcf";
-    QTest::newRow("vCard 3.0") << int(Format::VCard) << int(VCardVersion::V3) << "out.vcf";
-    QTest::newRow("vCard 2.1") << int(Format::VCard) << int(VCardVersion::V21) << "out.vcf";
-    QTest::newRow("CSV") << int(Format::Csv) << int(VCardVersion::V4) << "out.csv";
+    QTest::addColumn<QList<QVariantMap>>("contacts");
+    QTest::newRow("vCard 4.0") << int(Format::VCard) << int(VCardVersion::V4) << "out.vcf"
+                               << sampleContacts();
+    QTest::newRow("vCard 3.0") << int(Format::VCard) << int(VCardVersion::V3) << "out.vcf"
+                               << sampleContacts();
+    QTest::newRow("vCard 2.1") << int(Format::VCard) << int(VCardVersion::V21) << "out.vcf"
+                               << sampleContacts();
+    QTest::newRow("CSV") << int(Format::Csv) << int(VCardVersion::V4) << "out.csv"
+                         << sampleContacts();
+    // Whatever a field holds comes back: the text in every field the book has.
+    for (const auto& [name, text] : test::hostileTexts()) {
+        QVariantMap contact;
+        for (const QString& field : engine::book::fieldNames())
+            contact.insert(field, text);
+        contact.remove(QStringLiteral("bitmap"));
+        contact.insert(QStringLiteral("extra8"), text + u' ' + text);
+        QTest::addRow("CSV, %s", qPrintable(name))
+            << int(Format::Csv) << int(VCardVersion::V4) << "out.csv" << QList{contact};
+    }
 }
 
 void TestExchange::roundTrip() {
     QFETCH(int, format);
     QFETCH(int, version);
     QFETCH(QString, fileName);
+    QFETCH(QList<QVariantMap>, contacts);
     test::TempProgramFolder folder;
     const QString source = folder.file(QStringLiteral("source.mdb"));
     const QString target = folder.file(QStringLiteral("target.mdb"));
     const QString file = folder.file(fileName);
-    test::writeBook(source, sampleContacts());
+    test::writeBook(source, contacts);
     test::writeBook(target, {});
 
     ExportOptions out;
     out.format = Format(format);
     out.version = VCardVersion(version);
-    QCOMPARE(exportBook(source, file, out).exported, 3);
+    QCOMPARE(exportBook(source, file, out).exported, contacts.size());
     const QByteArray text = fileBytes(file);
     if (Format(format) == Format::VCard)
         checkUtf8Lines(text);
     else
         QVERIFY(text.startsWith("\xEF\xBB\xBF") && text.contains("\r\n"));
+    // A spreadsheet shows every value of the file as text, none as a formula.
+    for (const QString& value :
+         Format(format) == Format::Csv ? preview(file).firstValues : QStringList())
+        QVERIFY2(value.isEmpty() || !QStringLiteral("=+-@\t\r").contains(value.front()),
+                 qPrintable(value.left(40)));
 
     const ImportSummary summary = importFile(target, file);
-    QCOMPARE(summary.imported, 3);
+    QCOMPARE(summary.imported, contacts.size());
     QVERIFY2(summary.unreadable.isEmpty(), qPrintable(summary.text()));
     const QList<QVariantMap> expected = bookContacts(source);
     const QList<QVariantMap> actual = bookContacts(target);
@@ -464,6 +485,27 @@ void TestExchange::samples_data() {
                "\r\nEND:VCARD\r\n"
         << 0 << "photo"
         << "16x8";
+    QTest::newRow("quotes inside unquoted fields, each row one contact")
+        << QByteArray("Last Name,Notes\r\nLee,3.5\" floppy\r\nKim,a\r\nRoe,5\" disk\r\nPak,b\r\n")
+        << 3 << "name"
+        << "Pak";
+    const QByteArray google = "Given Name,Phone 1 - Type,Phone 1 - Value,Phone 2 - Type,Phone 2 - "
+                              "Value,Photo,Event 1 - Type,Event 1 - Value\r\nAnn,Work Fax,555-1,* "
+                              "Home Fax,555-2,https://example.com/a.jpg,Anniversary,2001-05-05\r\n";
+    QTest::newRow("webmail home fax, after a work fax") << google << 0 << "fax"
+                                                        << "555-2";
+    QTest::newRow("webmail photo link and event kept with their labels")
+        << google << 0 << "remarks"
+        << "Photo: https://example.com/a.jpg\nEvent 1 - Value (Anniversary): 2001-05-05";
+    QTest::newRow("another program's apostrophe stays")
+        << QByteArray("Last Name,Notes\r\nLee,'=quoted\r\n") << 0 << "remarks"
+        << "'=quoted";
+    QStringList olderOwn = ownCsvHeader();
+    olderOwn.removeIf([](const QString& column) { return !column.endsWith(u':'); });
+    QTest::newRow("older own layout: apostrophes and separators are the contact's")
+        << olderOwn.join(u',').toUtf8() + "\r\n'Til ::: then,Ann\r\n"
+        << 0 << "name"
+        << "'Til ::: then";
     QTest::newRow("unknown column kept in remarks")
         << QByteArray("Last Name,Shoe Size\r\nLee,9\r\n") << 0 << "remarks"
         << "Shoe Size: 9";
@@ -578,7 +620,7 @@ void TestExchange::brokenInput_data() {
         << QByteArray("\r\n \r\n") << 0 << QByteArray() << true << 0 << "is empty";
     QTest::newRow("50 MB vCard line")
         << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane\r\nNOTE:") << 50
-        << QByteArray("\r\nEND:VCARD\r\n") << false << 1 << "line 4 is longer than";
+        << QByteArray("\r\nEND:VCARD\r\n") << false << 1 << "a line is longer than";
     QTest::newRow("50 MB CSV line") << QByteArray("Last Name,Notes\r\nLee,") << 50
                                     << QByteArray("\r\n") << false << 2 << "longer than";
     QTest::newRow("header of 5000 columns")
@@ -593,6 +635,9 @@ void TestExchange::brokenInput_data() {
             card += "X-A:" + QByteArray::number(i) + " and some more words\r\n";
         return card + "END:VCARD\r\n";
     }() << 0 << QByteArray() << false << 1 << "the card is longer than 16 MB";
+    QTest::newRow("text that is no list of contacts")
+        << QByteArray("Quillory\r\n\r\nAn address book, built with cmake.\r\nSee docs.\r\n") << 0
+        << QByteArray() << true << 0 << "is no CSV file of contacts";
     QTest::newRow("50 MB line alone")
         << QByteArray() << 50 << QByteArray() << true << 1 << "line 1";
 }
@@ -635,6 +680,9 @@ void TestExchange::brokenInput() {
         QCOMPARE(summary.unreadable.first().line, qint64(line));
         QVERIFY2(summary.unreadable.first().reason.contains(reason),
                  qPrintable(summary.unreadable.first().reason));
+        // One line number, the record's: the reason names none of its own.
+        QVERIFY2(!summary.text().contains(QRegularExpression(QStringLiteral(": .*line \\d"))),
+                 qPrintable(summary.text()));
     }
     QVERIFY(fileBytes(book) == before);
 }

@@ -93,6 +93,10 @@ void TestExchangeCommand::commandLine_data() {
         << QByteArray("BEGIN:VCARD\r\nN:Doe;Jim\r\n") << true << false
         << QStringList{"--import", "in.vcf"} << 1
         << "nothing was imported; line 1: the card has no END:VCARD" << QStringList{"Doe,Jane"};
+    QTest::newRow("text that is no CSV of contacts")
+        << QByteArray("Quillory\r\n\r\nAn address book.\r\n") << true << false
+        << QStringList{"--import", "in.csv"} << 1 << "is no CSV file of contacts"
+        << QStringList{"Doe,Jane"};
     QTest::newRow("book being written")
         << twoCards << true << true << QStringList{"--import", "in.vcf"} << 1
         << "is being written by another program" << QStringList{"Doe,Jane"};
