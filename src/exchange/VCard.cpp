@@ -179,6 +179,15 @@ const std::pair<const char*, const char*> OwnProperties[] = {
     {"X-QUILLORY-PRINT", "extra7"},
 };
 
+// The field an own property carries; none for any other property.
+const char* ownField(const QByteArray& name) {
+    for (const auto& [property, field] : OwnProperties) {
+        if (name == property)
+            return field;
+    }
+    return nullptr;
+}
+
 // The phone types a label of the address-book programs that group a TEL with an X-ABLabel
 // ("_$!<HomeFAX>!$_", "iPhone") stands for; none for a label the card has no field for.
 QStringList labelTypes(const QString& label) {
@@ -412,8 +421,10 @@ private:
         } else if (name == "X-ABLABEL") {
             if (!p.group.isEmpty())
                 m_phoneLabels.insert(p.group, unescape(value));
-        } else if (name.startsWith("X-QUILLORY-")) {
-            takeOwn(name, unescape(value));
+        } else if (const char* field = ownField(name)) {
+            m_builder.set(QString::fromLatin1(field), unescape(value));
+            if (name == OwnType)
+                m_ownType = unescape(value); // its CATEGORIES, written after it, is the same
         } else if (name == "EMAIL") {
             ++m_emails;
             m_builder.put(QStringLiteral("email"), unescape(value),
@@ -456,18 +467,6 @@ private:
             "BEGIN", "PRODID",  "REV",    "UID",   "CLIENTPIDMAP", "SOURCE",  "KIND",
             "NAME",  "PROFILE", "MAILER", "LABEL", "SORT-STRING",  "X-ABUID", "END"};
         return names.contains(name);
-    }
-
-    void takeOwn(const QByteArray& name, const QString& value) {
-        for (const auto& [property, field] : OwnProperties) {
-            if (name == property) {
-                m_builder.set(QString::fromLatin1(field), value);
-                if (name == OwnType)
-                    m_ownType = value; // its CATEGORIES, written after it, is the same
-                return;
-            }
-        }
-        m_builder.remark(QString::fromUtf8(name), value);
     }
 
     // A grouped phone goes where its label says; a label the card has no field for stays with
