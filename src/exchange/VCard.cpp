@@ -645,7 +645,7 @@ void appendFolded(QByteArray& out, const QByteArray& line) {
 }
 
 // Appends a vCard 2.1 property as quoted-printable: every byte that is not printable ASCII is
-// encoded, and soft line breaks ("=" at a line's end) keep each line within 76 octets. A blank
+// encoded, and soft line breaks ("=" at a line's end) keep each line within 75 octets. A blank
 // is never the last byte of a line, where readers would drop it.
 void appendQuotedPrintable(QByteArray& out, const QByteArray& head, const QByteArray& value) {
     constexpr qsizetype limit = 74; // octets before the "=" of a soft break
