@@ -212,8 +212,9 @@ int main(int argc, char** argv) {
         QStringLiteral("FILE"));
     const QCommandLineOption formatOption(
         QStringLiteral("format"),
-        QStringLiteral("With --import: vcard or csv (found from the file when not given); with "
-                       "--export: vcard, vcard3 or csv (csv for a .csv name, else vcard)."),
+        QStringLiteral(
+            "With --import: vcard or csv (found from the file when not given); with "
+            "--export: vcard, vcard3, vcard21 or csv (csv for a .csv name, else vcard)."),
         QStringLiteral("FORMAT"));
     const QCommandLineOption duplicateOption(
         QStringLiteral("on-duplicate"),

@@ -59,9 +59,11 @@ int runCommandLine(const ProgramFolder& folder, const CommandLineRequest& reques
             exportOptions.version = VCardVersion::V4;
         else if (format == QLatin1String("vcard3"))
             exportOptions.version = VCardVersion::V3;
+        else if (format == QLatin1String("vcard21"))
+            exportOptions.version = VCardVersion::V21;
         else
-            return refuse(QStringLiteral("--format for --export is vcard, vcard3 or csv, not "
-                                         "\"%1\".")
+            return refuse(QStringLiteral("--format for --export is vcard, vcard3, vcard21 or csv, "
+                                         "not \"%1\".")
                               .arg(request.format));
     }
 

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 #include <QBuffer>
 #include <QDate>
 #include <QImage>
@@ -121,13 +122,25 @@ QString fromWindows1252(const QByteArray& bytes) {
     return text;
 }
 
+namespace {
+
+// The bytes as UTF-8 text; nothing when they are not UTF-8. A U+FEFF at the start is the
+// value's own character here: a file's byte order mark is passed over before values are read.
+std::optional<QString> utf8Text(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
 QString decodeText(const QByteArray& bytes, const QByteArray& charset) {
     const QByteArray name = charset.trimmed().toUpper();
-    if (name == "UTF-8" || name == "UTF8") {
-        if (isUtf8(bytes))
-            return QString::fromUtf8(bytes);
-        return fromWindows1252(bytes);
-    }
+    if (name == "UTF-8" || name == "UTF8")
+        return utf8Text(bytes).value_or(fromWindows1252(bytes));
     if (name == "ISO-8859-1" || name == "LATIN1" || name == "ISO8859-1")
         return QString::fromLatin1(bytes);
     if (name == "WINDOWS-1252" || name == "CP1252")
@@ -140,7 +153,7 @@ QString decodeText(const QByteArray& bytes, const QByteArray& charset) {
                 return text;
         }
     }
-    return isUtf8(bytes) ? QString::fromUtf8(bytes) : fromWindows1252(bytes);
+    return utf8Text(bytes).value_or(fromWindows1252(bytes));
 }
 
 // --- photos --------------------------------------------------------------------------------
@@ -237,7 +250,7 @@ QString isoBirthday(const QString& cardText) {
 // --- one contact ---------------------------------------------------------------------------
 
 void ContactBuilder::put(const QStringList& fields, const QString& value, const QString& label) {
-    if (value.trimmed().isEmpty())
+    if (isNothing(value))
         return;
     for (const QString& field : fields) {
         QString& slot = m_contact.fields[field];
@@ -251,6 +264,15 @@ void ContactBuilder::put(const QStringList& fields, const QString& value, const 
     remark(label, value);
 }
 
+void ContactBuilder::keep(const QString& field, const QString& value) {
+    if (value.isEmpty())
+        return;
+    if (field == QLatin1String("remarks"))
+        m_notes.append(value);
+    else
+        m_contact.fields[field] = value;
+}
+
 void ContactBuilder::remark(const QString& label, const QString& value) {
     if (value.trimmed().isEmpty())
         return;
@@ -262,7 +284,7 @@ void ContactBuilder::remark(const QString& label, const QString& value) {
 }
 
 void ContactBuilder::note(const QString& text) {
-    if (!text.trimmed().isEmpty())
+    if (!isNothing(text))
         m_notes.append(text);
 }
 
@@ -336,7 +358,7 @@ Contact ContactBuilder::finish() {
             ++it;
     }
     Contact out = std::move(m_contact);
-    *this = ContactBuilder();
+    *this = ContactBuilder(m_keepBlanks);
     return out;
 }
 

@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QIODevice>
 #include <QRegularExpression>
+#include <QSet>
+#include <QStringDecoder>
 
 namespace quillory::exchange::detail {
 
@@ -23,6 +25,17 @@ ColumnTarget remarks(const char* label = "") {
 }
 ColumnTarget ignore() {
     return {Kind::Ignore, {}};
+}
+
+// The book's fields the card does not show, and their columns in the program's own layout.
+const QList<std::pair<QString, QString>>& spareColumns() {
+    static const QList<std::pair<QString, QString>> columns = {
+        {QStringLiteral("Extra 1"), QStringLiteral("extra1")},
+        {QStringLiteral("Extra 2"), QStringLiteral("extra2")},
+        {QStringLiteral("Extra 3"), QStringLiteral("extra3")},
+        {QStringLiteral("Extra 5"), QStringLiteral("extra5")},
+        {QStringLiteral("Label Print Mark"), QStringLiteral("extra7")}};
+    return columns;
 }
 
 // Column names (lower case) of the known layouts and where each goes.
@@ -42,6 +55,10 @@ const QHash<QString, ColumnTarget>& knownColumns() {
         }
         c.insert(QStringLiteral("contact type"), field("extra4"));
         c.insert(QStringLiteral("photo"), field("photo"));
+        for (const auto& [caption, name] : spareColumns()) {
+            c.insert(caption.toLower(), {Kind::Field, name});
+            c.insert(name, {Kind::Field, name});
+        }
         // Names the mail programs share.
         c.insert(QStringLiteral("first name"), field("namef"));
         c.insert(QStringLiteral("last name"), field("name"));
@@ -202,6 +219,23 @@ QList<QByteArray> splitRecord(const QByteArray& record, char separator) {
     return fields;
 }
 
+// Whether a header's mapping has a column for a name, an e-mail address, a phone or an address:
+// without one the text is no list of contacts (a README has none).
+bool namesContactColumn(const Mapping& mapping) {
+    static const QSet<QString> fields = {
+        QStringLiteral("name"),     QStringLiteral("namef"),     QStringLiteral("fullname"),
+        QStringLiteral("email"),    QStringLiteral("phone"),     QStringLiteral("phone2"),
+        QStringLiteral("phone3"),   QStringLiteral("pager"),     QStringLiteral("fax"),
+        QStringLiteral("fax2"),     QStringLiteral("telephone"), QStringLiteral("address1"),
+        QStringLiteral("address2"), QStringLiteral("city"),      QStringLiteral("state"),
+        QStringLiteral("zip")};
+    for (const ColumnMapping& column : mapping) {
+        if (column.target.kind == Kind::Field && fields.contains(column.target.field))
+            return true;
+    }
+    return false;
+}
+
 char detectSeparator(const QByteArray& header) {
     int commas = 0, semicolons = 0, tabs = 0;
     bool quoted = false;
@@ -221,13 +255,28 @@ char detectSeparator(const QByteArray& header) {
     return ',';
 }
 
-// Flips the quote state over one line; true when a quoted field is still open at its end.
-bool openQuoteAfter(const QByteArray& line, bool open) {
-    for (const char c : line) {
-        if (c == '"')
-            open = !open;
+// Whether a quoted field is still open at the end of `line`, when one was open at its start
+// (`quoted`). The same rule as splitRecord's: a quote opens a field only at the field's start,
+// and inside one "" is a quote; anywhere else a quote is a plain character.
+bool openQuoteAfter(const QByteArray& line, bool quoted, char separator) {
+    bool startOfField = !quoted;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < line.size() && line.at(i + 1) == '"')
+                    ++i;
+                else
+                    quoted = false;
+            }
+        } else if (c == separator) {
+            startOfField = true;
+        } else {
+            quoted = c == '"' && startOfField;
+            startOfField = false;
+        }
     }
-    return open;
+    return quoted;
 }
 
 class CsvReader : public RecordReader {
@@ -242,9 +291,11 @@ public:
         do {
             const bool more = record(header, line, error);
             if (!error.isEmpty())
-                throw PlatformError(
-                    ErrorNumber::EngineNotReadable,
-                    QStringLiteral("\"%1\": the header cannot be read: %2").arg(name, error));
+                throw PlatformError(ErrorNumber::EngineNotReadable,
+                                    QStringLiteral("\"%1\": line %2: the header cannot be read: %3")
+                                        .arg(name)
+                                        .arg(line)
+                                        .arg(error));
             if (!more)
                 throw PlatformError(ErrorNumber::InputPastEnd,
                                     QStringLiteral("\"%1\" is empty.").arg(name));
@@ -253,7 +304,6 @@ public:
             header.remove(0, 3);
             m_bom = true;
         }
-        info.separator = detectSeparator(header);
         info.encoding = m_bom ? QStringLiteral("UTF-8 with BOM") : QStringLiteral("UTF-8");
         const QList<QByteArray> columns = splitRecord(header, info.separator);
         if (columns.size() > maxFields)
@@ -266,6 +316,14 @@ public:
         for (const QByteArray& column : columns)
             m_header.append(text(column).trimmed());
         info.mapping = detectMapping(m_header, &info.layout);
+        if (!namesContactColumn(info.mapping))
+            throw PlatformError(
+                ErrorNumber::EngineNotReadable,
+                QStringLiteral("\"%1\" is no CSV file of contacts: no column of its "
+                               "first line is a name, e-mail, phone or address; "
+                               "nothing was read.")
+                    .arg(name));
+        readOwnLayout(columns);
         if (options.mapping) {
             for (qsizetype i = 0; i < info.mapping.size() && i < options.mapping->size(); ++i)
                 info.mapping[i].target = options.mapping->at(i).target;
@@ -305,9 +363,7 @@ public:
                 continue;
             const QList<QByteArray> fields = splitRecord(bytes, info.separator);
             if (fields.size() > maxFields) {
-                problem(line, QStringLiteral("line %1: the record has more than %2 fields and was "
-                                             "not read")
-                                  .arg(line)
+                problem(line, QStringLiteral("the record has more than %1 fields and was not read")
                                   .arg(maxFields));
                 continue;
             }
@@ -328,8 +384,11 @@ public:
 
 private:
     QString text(const QByteArray& bytes) {
-        if (isUtf8(bytes))
-            return QString::fromUtf8(bytes);
+        if (isUtf8(bytes)) {
+            // A value may begin with U+FEFF of its own; only the file's first one is its mark.
+            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+            return decoder(bytes);
+        }
         info.encoding = QStringLiteral("Windows-1252");
         return fromWindows1252(bytes);
     }
@@ -346,23 +405,24 @@ private:
         if (status == LineReader::Status::End)
             return false;
         startLine = m_lines.lineNumber();
-        const QString tooLong =
-            QStringLiteral("line %1: the record is longer than %2 MB and was not read")
-                .arg(startLine)
-                .arg(maxRecordBytes / (1024 * 1024));
+        const QString tooLong = QStringLiteral("the record is longer than %1 MB and was not read")
+                                    .arg(maxRecordBytes / (1024 * 1024));
         if (status == LineReader::Status::TooLong) {
             error = tooLong;
             return true;
         }
         out = line;
-        bool open = openQuoteAfter(line, false);
+        if (!m_separatorKnown && !line.trimmed().isEmpty()) {
+            // The header's first line tells the separator the rest is split by.
+            info.separator = detectSeparator(line);
+            m_separatorKnown = true;
+        }
+        bool open = openQuoteAfter(line, false, info.separator);
         while (open) {
             const QByteArray lineEnd = end; // inside the quotes: part of the value
             status = m_lines.next(line, end);
             if (status == LineReader::Status::End) {
-                error = QStringLiteral("line %1: a quoted field is not closed before the end of "
-                                       "the file")
-                            .arg(startLine);
+                error = QStringLiteral("a quoted field is not closed before the end of the file");
                 out.clear();
                 return false;
             }
@@ -374,19 +434,33 @@ private:
             }
             out.append(lineEnd);
             out.append(line);
-            open = openQuoteAfter(line, open);
+            open = openQuoteAfter(line, open, info.separator);
         }
         return true;
     }
 
+    // The program's own files hold the book's texts as they are; since the spare fields have
+    // columns, values a spreadsheet would run as formulas carry a mark that is taken off here.
+    // Older files of the layout have no marks: their apostrophes are the contacts' own.
+    void readOwnLayout(const QList<QByteArray>& columns) {
+        m_ownLayout = info.layout == QLatin1String("Quillory");
+        for (const QByteArray& column : columns) {
+            m_unmark = m_unmark || (m_ownLayout &&
+                                    column.trimmed() == spareColumns().constFirst().first.toUtf8());
+        }
+    }
+
     void build(ContactBuilder& builder, const QList<QByteArray>& raw) {
         QStringList values;
-        for (const QByteArray& bytes : raw)
+        for (const QByteArray& bytes : raw) {
             values.append(text(bytes));
+            if (m_unmark && values.last().startsWith(QLatin1Char('\'')))
+                values.last().remove(0, 1);
+        }
         int birthYear = 0, birthMonth = 0, birthDay = 0;
         for (qsizetype i = 0; i < values.size(); ++i) {
             const QString& value = values[i];
-            if (value.trimmed().isEmpty())
+            if (value.isEmpty() || (!m_ownLayout && value.trimmed().isEmpty()))
                 continue;
             if (i >= info.mapping.size()) {
                 builder.remark(QStringLiteral("Column %1").arg(i + 1), value);
@@ -399,11 +473,17 @@ private:
             case Kind::Ignore:
                 break;
             case Kind::Remarks:
-                builder.remark(column.target.field.isEmpty() ? label : column.target.field, value);
+                builder.remark(
+                    typed(column.target.field.isEmpty() ? label : column.target.field, values, i),
+                    value);
                 break;
             case Kind::Field: {
                 const QString& target = column.target.field;
-                if (target == QLatin1String("photo")) {
+                if (m_ownLayout && isTextField(target)) {
+                    builder.keep(target, value);
+                } else if (target == QLatin1String("photo") && isLink(value)) {
+                    builder.remark(label, value.trimmed()); // a link to a picture, not one
+                } else if (target == QLatin1String("photo")) {
                     QByteArray data = value.trimmed().toLatin1();
                     if (data.startsWith("data:"))
                         data = data.mid(data.indexOf(',') + 1);
@@ -421,14 +501,15 @@ private:
                         builder.category(part);
                     }
                 } else if (target == QLatin1String("telephone")) {
-                    const QStringList types =
-                        m_typeColumn[i] >= 0
-                            ? values.value(m_typeColumn[i])
-                                  .split(QRegularExpression(QStringLiteral("\\s*(:::|,)\\s*")),
-                                         Qt::SkipEmptyParts)
-                            : QStringList();
+                    const QString typeText =
+                        m_typeColumn[i] >= 0 ? values.value(m_typeColumn[i]) : QString();
+                    const QStringList types = typeText.split(
+                        QRegularExpression(QStringLiteral("\\s*(:::|,)\\s*")), Qt::SkipEmptyParts);
+                    // "Home Fax", "* Work": the slot follows the type's words.
+                    const QStringList words = typeText.split(
+                        QRegularExpression(QStringLiteral("[\\s*,]+|:::")), Qt::SkipEmptyParts);
                     for (const QString& number : value.split(QStringLiteral(" ::: ")))
-                        builder.put(phoneSlots(types), number.trimmed(), phoneLabel(types));
+                        builder.put(phoneSlots(words), number.trimmed(), phoneLabel(types));
                 } else if (target == QLatin1String("birthyear")) {
                     birthYear = value.trimmed().toInt();
                 } else if (target == QLatin1String("birthmonth")) {
@@ -462,6 +543,19 @@ private:
         }
     }
 
+    // The label of a value with its type from the column beside it: "E-mail 2 (Work)".
+    QString typed(const QString& label, const QStringList& values, qsizetype column) const {
+        const QString type =
+            m_typeColumn[column] >= 0 ? values.value(m_typeColumn[column]).trimmed() : QString();
+        return type.isEmpty() ? label : QStringLiteral("%1 (%2)").arg(label, type);
+    }
+
+    static bool isLink(const QString& value) {
+        static const QRegularExpression link(QStringLiteral("^\\s*(https?|ftp)://"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        return link.match(value).hasMatch();
+    }
+
     static void takeBirthday(ContactBuilder& builder, const QString& value, const QString& label) {
         static const QRegularExpression none(QStringLiteral("^[0/.-]*$"));
         if (none.match(value.trimmed()).hasMatch())
@@ -474,10 +568,22 @@ private:
     QStringList m_header;
     QVector<qsizetype> m_typeColumn;
     bool m_bom = false;
+    bool m_separatorKnown = false;
+    bool m_ownLayout = false;
+    bool m_unmark = false;
 };
 
+// A value a spreadsheet would run as a formula is written after an apostrophe, which the
+// spreadsheet takes as "show this as text"; so is a value that begins with an apostrophe, so
+// that the reader can take exactly one mark off whatever it finds.
+QByteArray textMarked(QByteArray bytes) {
+    if (!bytes.isEmpty() && QByteArrayView("=+-@\t\r'").contains(bytes.front()))
+        bytes.prepend('\'');
+    return bytes;
+}
+
 QByteArray csvField(const QString& value) {
-    QByteArray bytes = value.toUtf8();
+    QByteArray bytes = textMarked(value.toUtf8());
     if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') ||
         bytes.contains('\r') || bytes.contains(';') || bytes.contains('\t') ||
         (!bytes.isEmpty() && (bytes.front() == ' ' || bytes.back() == ' '))) {
@@ -488,6 +594,22 @@ QByteArray csvField(const QString& value) {
 }
 
 } // namespace
+
+bool startsWithContactHeader(const QByteArray& head) {
+    QByteArray line = head.left(head.indexOf('\n'));
+    if (line.indexOf('\r') >= 0)
+        line.truncate(line.indexOf('\r'));
+    if (line.startsWith("\xEF\xBB\xBF"))
+        line.remove(0, 3);
+    for (const char c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
+            return false;
+    }
+    QStringList columns;
+    for (const QByteArray& column : splitRecord(line, detectSeparator(line)))
+        columns.append(decodeText(column).trimmed());
+    return columns.size() <= maxFields && namesContactColumn(detectMapping(columns));
+}
 
 std::unique_ptr<RecordReader> openCsvReader(QIODevice& device, const QString& name,
                                             const ReadOptions& options) {
@@ -513,7 +635,11 @@ QByteArray csvLineOf(const Contact& contact) {
     }
     line.append(csvField(contact.value(QStringLiteral("extra4"))));
     line.append(',');
-    line.append(contact.photo.toBase64());
+    for (const auto& [caption, field] : spareColumns()) {
+        line.append(csvField(contact.value(field)));
+        line.append(',');
+    }
+    line.append(textMarked(contact.photo.toBase64()));
     line.append("\r\n");
     return line;
 }
@@ -527,6 +653,8 @@ QStringList ownCsvHeader() {
     for (const contact::CardField& card : contact::cardFields())
         header.append(QString::fromLatin1(card.caption));
     header.append(QStringLiteral("Contact Type"));
+    for (const auto& [caption, field] : detail::spareColumns())
+        header.append(caption);
     header.append(QStringLiteral("Photo"));
     return header;
 }
@@ -540,6 +668,8 @@ QVector<FieldChoice> fieldChoices() {
         choices.append({QString::fromLatin1(card.field), caption});
     }
     choices.append({QStringLiteral("extra4"), QStringLiteral("Contact Type")});
+    for (const auto& [caption, field] : detail::spareColumns())
+        choices.append({field, caption});
     choices.append({QStringLiteral("photo"), QStringLiteral("Photo")});
     choices.append({QStringLiteral("fullname"), QStringLiteral("Full name (split)")});
     choices.append({QStringLiteral("telephone"), QStringLiteral("Phone by its type column")});

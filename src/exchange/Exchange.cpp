@@ -292,6 +292,9 @@ Format detectFormat(const QByteArray& head) {
         return Format::Unknown;
     if (QByteArray(text.left(11)).toUpper() == "BEGIN:VCARD")
         return Format::VCard;
+    // A header of contact columns makes a CSV file, even when a value holds a NUL.
+    if (detail::startsWithContactHeader(text))
+        return Format::Csv;
     // Text has no NUL bytes and few control characters; a picture or a program has many.
     qsizetype controls = 0;
     for (const char c : text) {

@@ -20,7 +20,8 @@ namespace quillory::exchange {
 // numbers and never stop the rest.
 
 enum class Format { Unknown, VCard, Csv };
-enum class VCardVersion { V3, V4 };
+// 2.1 for older phones and car kits, which read no other.
+enum class VCardVersion { V3, V4, V21 };
 enum class OnDuplicate { Skip, Add, Update };
 
 // A contact as the book holds it: field names of table PhoneBK ("name", "namef", "address1",

@@ -61,12 +61,21 @@ QString isoBirthday(const QString& cardText);
 // with their label, so nothing is dropped.
 class ContactBuilder {
 public:
+    // `keepBlanks`: a value of blanks only is a value too (a vCard says exactly what a field
+    // holds); otherwise it counts as empty, as in the columns of a spreadsheet.
+    explicit ContactBuilder(bool keepBlanks = false) : m_keepBlanks(keepBlanks) {}
+
     // Puts `value` into the first of `fields` that is still empty; when all are taken it is kept
     // in remarks as "<label>: <value>".
     void put(const QStringList& fields, const QString& value, const QString& label);
     void put(const QString& field, const QString& value, const QString& label) {
         put(QStringList{field}, value, label);
     }
+    // Puts `value` into `field` as it is, replacing what the field held.
+    void set(const QString& field, const QString& value) { m_contact.fields[field] = value; }
+    // Takes `value` for `field` exactly as it stands, blanks too: the program's own files hold
+    // the book's texts, and what was written comes back.
+    void keep(const QString& field, const QString& value);
     void remark(const QString& label, const QString& value);
     void note(const QString& text); // the contact's own remarks, before the labelled ones
     void fullName(const QString& text) { m_fullName = text; }
@@ -76,6 +85,10 @@ public:
     Contact finish();
 
 private:
+    bool isNothing(const QString& value) const {
+        return m_keepBlanks ? value.isEmpty() : value.trimmed().isEmpty();
+    }
+    bool m_keepBlanks = false;
     Contact m_contact;
     QStringList m_notes;
     QStringList m_remarks;
@@ -114,7 +127,10 @@ std::unique_ptr<RecordReader> openReader(QIODevice& device, const QString& name,
                                          const ReadOptions& options);
 
 std::unique_ptr<RecordReader> openVCardReader(QIODevice& device);
-// Throws PlatformError when the header cannot be read.
+// Whether the first line of `head` is a CSV header with a column for a name, an e-mail address,
+// a phone or an address; such a file is CSV whatever characters its values hold.
+bool startsWithContactHeader(const QByteArray& head);
+// Throws PlatformError when the header cannot be read or names no such column.
 std::unique_ptr<RecordReader> openCsvReader(QIODevice& device, const QString& name,
                                             const ReadOptions& options);
 

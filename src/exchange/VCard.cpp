@@ -1,11 +1,15 @@
-// vCard 2.1, 3.0 and 4.0 in, 3.0 and 4.0 out.
+// vCard 2.1, 3.0 and 4.0 in and out.
 
 #include "exchange/ExchangeDetail.h"
 
+#include <algorithm>
+#include <optional>
 #include <QBuffer>
+#include <QHash>
 #include <QImageReader>
 #include <QIODevice>
 #include <QMultiHash>
+#include <QVector>
 
 namespace quillory::exchange::detail {
 
@@ -15,6 +19,7 @@ namespace {
 
 struct Property {
     QByteArray name;                           // upper case, group removed
+    QByteArray group;                          // "ITEM1" of "item1.TEL"; upper case
     QMultiHash<QByteArray, QByteArray> params; // upper-case key; TYPE values as written
     QByteArray value;                          // raw bytes after the colon
 };
@@ -53,6 +58,7 @@ bool parseProperty(const QByteArray& line, Property& property) {
     parts.append(current);
     QByteArray name = parts.takeFirst().trimmed().toUpper();
     const qsizetype dot = name.lastIndexOf('.');
+    property.group = dot >= 0 ? name.left(dot) : QByteArray();
     if (dot >= 0)
         name = name.mid(dot + 1);
     property.name = name;
@@ -159,6 +165,57 @@ bool hasParam(const Property& property, const QByteArray& key, const char* value
     return false;
 }
 
+// The program's own properties: fields that no vCard property carries, and the exact text of
+// fields that the common properties cannot give back as they are (see vCardOf).
+const char* const OwnType = "X-QUILLORY-TYPE";
+const std::pair<const char*, const char*> OwnProperties[] = {
+    {OwnType, "extra4"},
+    {"X-QUILLORY-ADDRESS1", "address1"},
+    {"X-QUILLORY-ADDRESS2", "address2"},
+    {"X-QUILLORY-SPARE1", "extra1"},
+    {"X-QUILLORY-SPARE2", "extra2"},
+    {"X-QUILLORY-SPARE3", "extra3"},
+    {"X-QUILLORY-SPARE5", "extra5"},
+    {"X-QUILLORY-PRINT", "extra7"},
+};
+
+// The field an own property carries; none for any other property.
+const char* ownField(const QByteArray& name) {
+    for (const auto& [property, field] : OwnProperties) {
+        if (name == property)
+            return field;
+    }
+    return nullptr;
+}
+
+// The phone types a label of the address-book programs that group a TEL with an X-ABLabel
+// ("_$!<HomeFAX>!$_", "iPhone") stands for; none for a label the card has no field for.
+QStringList labelTypes(const QString& label) {
+    static const QHash<QString, QStringList> types = {
+        {QStringLiteral("home"), {QStringLiteral("home")}},
+        {QStringLiteral("work"), {QStringLiteral("work")}},
+        {QStringLiteral("main"), {QStringLiteral("main")}},
+        {QStringLiteral("other"), {QStringLiteral("x-other")}},
+        {QStringLiteral("mobile"), {QStringLiteral("cell")}},
+        {QStringLiteral("cell"), {QStringLiteral("cell")}},
+        {QStringLiteral("iphone"), {QStringLiteral("cell")}},
+        {QStringLiteral("pager"), {QStringLiteral("pager")}},
+        {QStringLiteral("homefax"), {QStringLiteral("home"), QStringLiteral("fax")}},
+        {QStringLiteral("workfax"), {QStringLiteral("work"), QStringLiteral("fax")}},
+        {QStringLiteral("otherfax"), {QStringLiteral("fax")}},
+        {QStringLiteral("fax"), {QStringLiteral("fax")}},
+    };
+    return types.value(label.toLower().remove(QLatin1Char(' ')));
+}
+
+// "HomeFAX" for "_$!<HomeFAX>!$_", the form in which those programs write their own labels.
+QString shownLabel(const QString& label) {
+    const QString text = label.trimmed();
+    if (text.startsWith(QLatin1String("_$!<")) && text.endsWith(QLatin1String(">!$_")))
+        return text.mid(4, text.size() - 8);
+    return text;
+}
+
 class VCardReader : public RecordReader {
 public:
     explicit VCardReader(QIODevice& device) : m_lines(device) {
@@ -177,8 +234,8 @@ public:
             if (!m_inCard) {
                 if (tooLong || !isBegin(line)) {
                     if (!strayReported && (tooLong || !line.trimmed().isEmpty()))
-                        problem(lineNumber, tooLong ? tooLongText(lineNumber)
-                                                    : QStringLiteral("text outside a card"));
+                        problem(lineNumber,
+                                tooLong ? tooLongText() : QStringLiteral("text outside a card"));
                     strayReported = true;
                     continue;
                 }
@@ -187,29 +244,28 @@ public:
             }
             if (tooLong) {
                 if (m_broken.isEmpty())
-                    m_broken = tooLongText(lineNumber);
+                    m_broken = tooLongText();
                 continue;
             }
             if (isBegin(line)) {
-                problem(m_cardLine, QStringLiteral("the card has no END:VCARD before the next "
-                                                   "card begins on line %1")
-                                        .arg(lineNumber));
+                problem(m_cardLine,
+                        QStringLiteral("the card has no END:VCARD before the next card begins"));
                 startCard(lineNumber);
                 continue;
             }
             Property property;
             if (!parseProperty(line, property)) {
                 if (!line.trimmed().isEmpty() && m_broken.isEmpty())
-                    m_broken =
-                        QStringLiteral("line %1 is not a property (no colon)").arg(lineNumber);
+                    m_broken = QStringLiteral("a line of the card is not a property (no colon)");
                 continue;
             }
             if (property.name == "END" && property.value.size() < 32 &&
                 property.value.trimmed().toUpper() == "VCARD") {
                 m_inCard = false;
+                takeGroupedPhones();
                 if (!m_broken.isEmpty()) {
                     problem(m_cardLine, m_broken);
-                    m_builder = ContactBuilder();
+                    m_builder = ContactBuilder(true);
                     continue;
                 }
                 if (m_builder.isEmpty()) {
@@ -233,8 +289,7 @@ public:
         if (m_inCard) {
             m_inCard = false;
             problem(m_cardLine,
-                    QStringLiteral("the card has no END:VCARD; the file ends on line %1")
-                        .arg(m_lines.lineNumber()));
+                    QStringLiteral("the card has no END:VCARD before the end of the file"));
         }
         return false;
     }
@@ -244,9 +299,9 @@ private:
         // Long lines (photos) are never it; they are not copied to find that out.
         return line.size() < 32 && line.trimmed().toUpper() == "BEGIN:VCARD";
     }
-    static QString tooLongText(qint64 line) {
-        return QStringLiteral("line %1 is longer than %2 MB and was not read")
-            .arg(line)
+    // The problem names the record's first line, so the text names none.
+    static QString tooLongText() {
+        return QStringLiteral("a line is longer than %1 MB and was not read")
             .arg(maxRecordBytes / (1024 * 1024));
     }
 
@@ -255,9 +310,12 @@ private:
         m_cardLine = line;
         m_broken.clear();
         m_cardBytes = 0;
-        m_builder = ContactBuilder();
+        m_builder = ContactBuilder(true);
         m_version.clear();
         m_emails = m_urls = m_addresses = 0;
+        m_ownType.reset();
+        m_groupedPhones.clear();
+        m_phoneLabels.clear();
     }
 
     bool physical(QByteArray& line, LineReader::Status& status) {
@@ -339,9 +397,9 @@ private:
         QStringList types = paramValues(p, "TYPE");
         if (name == "N") {
             const QStringList parts = splitUnescaped(value, QLatin1Char(';'));
-            m_builder.put(QStringLiteral("name"), unescape(parts.value(0)).trimmed(),
+            m_builder.put(QStringLiteral("name"), unescape(parts.value(0)),
                           QStringLiteral("Last name"));
-            m_builder.put(QStringLiteral("namef"), unescape(parts.value(1)).trimmed(),
+            m_builder.put(QStringLiteral("namef"), unescape(parts.value(1)),
                           QStringLiteral("First name"));
             m_builder.remark(QStringLiteral("Middle name"), unescape(parts.value(2)).trimmed());
             m_builder.remark(QStringLiteral("Name prefix"), unescape(parts.value(3)).trimmed());
@@ -351,18 +409,30 @@ private:
         } else if (name == "ADR") {
             takeAddress(splitUnescaped(value, QLatin1Char(';')), types);
         } else if (name == "TEL") {
-            QString number = unescape(value).trimmed();
-            if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+            QString number = unescape(value);
+            // "tel:+1-555-0100" is a URI only where the card says so; typed text stays as it is.
+            if (hasParam(p, "VALUE", "uri") &&
+                number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
                 number = number.mid(4);
-            m_builder.put(phoneSlots(types), number, phoneLabel(types));
+            if (!p.group.isEmpty())
+                m_groupedPhones.append({p.group, number, types}); // its label may follow
+            else
+                m_builder.put(phoneSlots(types), number, phoneLabel(types));
+        } else if (name == "X-ABLABEL") {
+            if (!p.group.isEmpty())
+                m_phoneLabels.insert(p.group, unescape(value));
+        } else if (const char* field = ownField(name)) {
+            m_builder.set(QString::fromLatin1(field), unescape(value));
+            if (name == OwnType)
+                m_ownType = unescape(value); // its CATEGORIES, written after it, is the same
         } else if (name == "EMAIL") {
             ++m_emails;
-            m_builder.put(QStringLiteral("email"), unescape(value).trimmed(),
+            m_builder.put(QStringLiteral("email"), unescape(value),
                           m_emails == 1 ? QStringLiteral("E-mail")
                                         : QStringLiteral("E-mail %1").arg(m_emails));
         } else if (name == "URL") {
             ++m_urls;
-            m_builder.put(QStringLiteral("extra6"), unescape(value).trimmed(),
+            m_builder.put(QStringLiteral("extra6"), unescape(value),
                           m_urls == 1 ? QStringLiteral("Web page")
                                       : QStringLiteral("Web page %1").arg(m_urls));
         } else if (name == "BDAY") {
@@ -373,8 +443,10 @@ private:
         } else if (name == "NOTE") {
             m_builder.note(unescape(value));
         } else if (name == "CATEGORIES") {
-            for (const QString& category : splitUnescaped(value, QLatin1Char(',')))
-                m_builder.category(unescape(category));
+            for (const QString& category : splitUnescaped(value, QLatin1Char(','))) {
+                if (unescape(category) != m_ownType)
+                    m_builder.category(unescape(category));
+            }
         } else if (name == "ORG") {
             QStringList parts;
             for (const QString& part : splitUnescaped(value, QLatin1Char(';'))) {
@@ -391,17 +463,35 @@ private:
     }
 
     static bool skipped(const QByteArray& name) {
-        static const QList<QByteArray> names = {"BEGIN",        "PRODID", "REV",      "UID",
-                                                "CLIENTPIDMAP", "SOURCE", "KIND",     "NAME",
-                                                "PROFILE",      "MAILER", "LABEL",    "SORT-STRING",
-                                                "X-ABUID",      "END",    "X-ABLABEL"};
+        static const QList<QByteArray> names = {
+            "BEGIN", "PRODID",  "REV",    "UID",   "CLIENTPIDMAP", "SOURCE",  "KIND",
+            "NAME",  "PROFILE", "MAILER", "LABEL", "SORT-STRING",  "X-ABUID", "END"};
         return names.contains(name);
+    }
+
+    // A grouped phone goes where its label says; a label the card has no field for stays with
+    // the number in remarks ("Phone (Assistant): ...").
+    void takeGroupedPhones() {
+        for (const GroupedPhone& phone : std::as_const(m_groupedPhones)) {
+            const QString label = shownLabel(m_phoneLabels.value(phone.group));
+            if (label.isEmpty()) {
+                m_builder.put(phoneSlots(phone.types), phone.number, phoneLabel(phone.types));
+                continue;
+            }
+            const QStringList types = labelTypes(label);
+            if (types.isEmpty())
+                m_builder.remark(QStringLiteral("Phone (%1)").arg(label), phone.number);
+            else
+                m_builder.put(phoneSlots(phone.types + types), phone.number,
+                              QStringLiteral("Phone (%1)").arg(label));
+        }
+        m_groupedPhones.clear();
     }
 
     void takeAddress(const QStringList& raw, const QStringList& types) {
         QStringList parts;
         for (int i = 0; i < 7; ++i)
-            parts.append(unescape(raw.value(i)).trimmed());
+            parts.append(unescape(raw.value(i)));
         bool any = false;
         for (const QString& part : parts)
             any = any || !part.isEmpty();
@@ -492,11 +582,23 @@ private:
     int m_emails = 0;
     int m_urls = 0;
     int m_addresses = 0;
+    std::optional<QString> m_ownType;
+    struct GroupedPhone {
+        QByteArray group;
+        QString number;
+        QStringList types;
+    };
+    QVector<GroupedPhone> m_groupedPhones;
+    QHash<QByteArray, QString> m_phoneLabels;
 };
 
 // --- writing -------------------------------------------------------------------------------
 
-QString escaped(const QString& text) {
+// A text value as the version writes it. Every line break (CRLF, CR or LF) is one line break:
+// "\n" in 3.0 and 4.0, CRLF in 2.1 (which goes out quoted-printable).
+QString escaped(const QString& text, VCardVersion version = VCardVersion::V4) {
+    const bool v21 = version == VCardVersion::V21;
+    const QString lineBreak = v21 ? QStringLiteral("\r\n") : QStringLiteral("\\n");
     QString out;
     out.reserve(text.size() + 8);
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -505,11 +607,11 @@ QString escaped(const QString& text) {
             out.append(QLatin1Char('\\'));
             out.append(c);
         } else if (c == QLatin1Char('\r')) {
-            out.append(QStringLiteral("\\n"));
+            out.append(lineBreak);
             if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
                 ++i;
         } else if (c == QLatin1Char('\n')) {
-            out.append(QStringLiteral("\\n"));
+            out.append(lineBreak);
         } else {
             out.append(c);
         }
@@ -542,6 +644,82 @@ void appendFolded(QByteArray& out, const QByteArray& line) {
         out.append("\r\n");
 }
 
+// Appends a vCard 2.1 property as quoted-printable: every byte that is not printable ASCII is
+// encoded, and soft line breaks ("=" at a line's end) keep each line within 75 octets. A blank
+// is never the last byte of a line, where readers would drop it.
+void appendQuotedPrintable(QByteArray& out, const QByteArray& head, const QByteArray& value) {
+    constexpr qsizetype limit = 74; // octets before the "=" of a soft break
+    static constexpr char hex[] = "0123456789ABCDEF";
+    QByteArray line = head;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const auto b = static_cast<unsigned char>(value.at(i));
+        const bool blank = b == ' ' || b == '\t';
+        QByteArray token;
+        if ((b > ' ' && b < 0x7F && b != '=') || (blank && i + 1 < value.size()))
+            token.append(char(b));
+        else
+            token.append('=').append(hex[b >> 4]).append(hex[b & 15]);
+        if (line.size() + token.size() > limit) {
+            QByteArray carried;
+            if (line.endsWith(' ') || line.endsWith('\t')) {
+                carried = line.right(1);
+                line.chop(1);
+            }
+            out.append(line).append("=\r\n");
+            line = carried;
+        }
+        line.append(token);
+    }
+    out.append(line).append("\r\n");
+}
+
+// Appends a property of text whose value is escaped already. A 2.1 value that is not plain
+// ASCII, holds a line break or does not fit on one line goes as quoted-printable UTF-8, as the
+// phones that read 2.1 expect; the later versions fold it.
+void appendText(QByteArray& out, VCardVersion version, const QString& nameAndParams,
+                const QString& value) {
+    const QByteArray line = (nameAndParams + QLatin1Char(':') + value).toUtf8();
+    if (version != VCardVersion::V21) {
+        appendFolded(out, line);
+        return;
+    }
+    const bool plain = line.size() <= 75 && std::all_of(line.cbegin(), line.cend(), [](char c) {
+                           return c >= ' ' && c < 0x7F;
+                       });
+    if (plain)
+        out.append(line).append("\r\n");
+    else
+        appendQuotedPrintable(
+            out, (nameAndParams + ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:").toUtf8(),
+            value.toUtf8());
+}
+
+// The phone fields with the types a card gives each, in the 3.0 and 4.0 forms.
+const std::pair<const char*, const char*> PhoneTypes[] = {
+    {"phone", "home,voice"}, {"phone2", "work,voice"}, {"pager", "pager"},
+    {"phone3", "x-other"},   {"fax", "home,fax"},      {"fax2", "work,fax"}};
+
+// "TEL;TYPE=home,voice" (3.0), "TEL;TYPE=\"home,voice\"" (4.0), "TEL;HOME;VOICE" (2.1).
+QString typed(const char* name, const QString& types, VCardVersion version) {
+    const QString property = QString::fromLatin1(name);
+    if (version == VCardVersion::V21)
+        return property + QLatin1Char(';') +
+               types.toUpper().replace(QLatin1Char(','), QLatin1Char(';'));
+    if (version == VCardVersion::V4 && types.contains(QLatin1Char(',')))
+        return property + QStringLiteral(";TYPE=\"") + types + QLatin1Char('"');
+    return property + QStringLiteral(";TYPE=") + types;
+}
+
+// Whether the address lines come back as they are from ADR alone: the reader takes the street's
+// first line as Address1 and the rest as Address2.
+bool plainAddressLines(const QString& first, const QString& second) {
+    const auto plain = [](const QString& line) {
+        return !line.contains(QLatin1Char('\n')) && !line.contains(QLatin1Char('\r')) &&
+               line == line.trimmed();
+    };
+    return plain(first) && plain(second) && (!first.isEmpty() || second.isEmpty());
+}
+
 // The picture format of a stored photo as a vCard names it: "jpeg", "png", ... The book keeps
 // JPEG and PNG files as they are; anything else it holds is named by its contents too.
 QByteArray photoType(const QByteArray& photo) {
@@ -560,46 +738,52 @@ std::unique_ptr<RecordReader> openVCardReader(QIODevice& device) {
 
 QByteArray vCardOf(const Contact& contact, VCardVersion version) {
     const bool v4 = version == VCardVersion::V4;
+    const bool v21 = version == VCardVersion::V21;
     QByteArray out;
     const auto line = [&out](const QString& text) { appendFolded(out, text.toUtf8()); };
+    const auto text = [&out, version](const QString& nameAndParams, const QString& value) {
+        appendText(out, version, nameAndParams, escaped(value, version));
+    };
     const auto field = [&contact](const char* name) {
         return contact.value(QString::fromLatin1(name));
     };
     line(QStringLiteral("BEGIN:VCARD"));
-    line(v4 ? QStringLiteral("VERSION:4.0") : QStringLiteral("VERSION:3.0"));
+    line(v4 ? QStringLiteral("VERSION:4.0")
+            : (v21 ? QStringLiteral("VERSION:2.1") : QStringLiteral("VERSION:3.0")));
     const QString last = field("name");
     const QString first = field("namef");
-    line(QStringLiteral("FN:") +
-         escaped(QStringList{first, last}.join(QLatin1Char(' ')).trimmed()));
-    line(QStringLiteral("N:%1;%2;;;").arg(escaped(last), escaped(first)));
-    const QStringList address = {field("address2"), field("address1"), field("city"),
-                                 field("state"), field("zip")};
-    if (!address.join(QString()).isEmpty()) {
-        QStringList parts{QString()};
+    text(QStringLiteral("FN"), QStringList{first, last}.join(QLatin1Char(' ')).trimmed());
+    appendText(out, version, QStringLiteral("N"),
+               QStringLiteral("%1;%2;;;").arg(escaped(last, version), escaped(first, version)));
+    // Both address lines go into the street, as other programs show them; Address1 and Address2
+    // as they are when the street alone cannot give them back.
+    const QString address1 = field("address1");
+    const QString address2 = field("address2");
+    const QStringList address = {field("city"), field("state"), field("zip")};
+    if (!(address1 + address2 + address.join(QString())).isEmpty()) {
+        QStringList street;
+        for (const QString& part : {address1, address2}) {
+            if (!part.isEmpty())
+                street.append(part);
+        }
+        QStringList parts{QString(), QString(), escaped(street.join(QLatin1Char('\n')), version)};
         for (const QString& part : address)
-            parts.append(escaped(part));
+            parts.append(escaped(part, version));
         parts.append(QString());
-        line(QStringLiteral("ADR;TYPE=home:") + parts.join(QLatin1Char(';')));
+        appendText(out, version, v21 ? QStringLiteral("ADR;HOME") : QStringLiteral("ADR;TYPE=home"),
+                   parts.join(QLatin1Char(';')));
     }
-    const std::pair<const char*, const char*> phones[] = {
-        {"phone", "home,voice"}, {"phone2", "work,voice"}, {"pager", "pager"},
-        {"phone3", "x-other"},   {"fax", "home,fax"},      {"fax2", "work,fax"}};
-    for (const auto& [name, type] : phones) {
+    for (const auto& [name, types] : PhoneTypes) {
         const QString number = field(name);
-        if (number.isEmpty())
-            continue;
-        QString types = QString::fromLatin1(type);
-        line(QStringLiteral("TEL;TYPE=%1:%2")
-                 .arg(v4 && types.contains(QLatin1Char(','))
-                          ? QLatin1Char('"') + types + QLatin1Char('"')
-                          : types,
-                      escaped(number)));
+        if (!number.isEmpty())
+            text(typed("TEL", QString::fromLatin1(types), version), number);
     }
     if (!field("email").isEmpty())
-        line((v4 ? QStringLiteral("EMAIL:") : QStringLiteral("EMAIL;TYPE=internet:")) +
-             escaped(field("email")));
+        text(v4 ? QStringLiteral("EMAIL")
+                : (v21 ? QStringLiteral("EMAIL;INTERNET") : QStringLiteral("EMAIL;TYPE=internet")),
+             field("email"));
     if (!field("extra6").isEmpty())
-        line(QStringLiteral("URL:") + escaped(field("extra6")));
+        text(QStringLiteral("URL"), field("extra6"));
     const QString birthday = field("Birthday");
     if (!birthday.isEmpty()) {
         const QString iso = isoBirthday(birthday);
@@ -607,15 +791,33 @@ QByteArray vCardOf(const Contact& contact, VCardVersion version) {
                            : QStringLiteral("BDAY:") + iso);
     }
     if (!field("remarks").isEmpty())
-        line(QStringLiteral("NOTE:") + escaped(field("remarks")));
-    if (!field("extra4").isEmpty())
-        line(QStringLiteral("CATEGORIES:") + escaped(field("extra4")));
+        text(QStringLiteral("NOTE"), field("remarks"));
+    const QString type = field("extra4");
+    if (!type.isEmpty()) {
+        // Other programs know the two list entries as categories; any other contact type also
+        // goes as it is, before CATEGORIES so that the reader knows the category for it.
+        if (type != QLatin1String("Personal Contact") && type != QLatin1String("Business Contact"))
+            text(QString::fromLatin1(OwnType), type);
+        text(QStringLiteral("CATEGORIES"), type);
+    }
+    for (const auto& [property, name] : OwnProperties) {
+        const QString own = QString::fromLatin1(property);
+        const bool addressLine = own.startsWith(QLatin1String("X-QUILLORY-ADDRESS"));
+        if (own == QLatin1String(OwnType) ||
+            (addressLine ? plainAddressLines(address1, address2) : field(name).isEmpty()))
+            continue;
+        text(own, field(name));
+    }
     if (!contact.photo.isEmpty()) {
-        const QByteArray type = photoType(contact.photo);
+        const QByteArray format = photoType(contact.photo);
         const QByteArray data = contact.photo.toBase64();
-        appendFolded(out, (v4 ? "PHOTO:data:image/" + type + ";base64,"
-                              : "PHOTO;ENCODING=b;TYPE=" + type.toUpper() + ":") +
-                              data);
+        if (v4)
+            appendFolded(out, "PHOTO:data:image/" + format + ";base64," + data);
+        else
+            appendFolded(out, (v21 ? "PHOTO;ENCODING=BASE64;TYPE=" : "PHOTO;ENCODING=b;TYPE=") +
+                                  format.toUpper() + ":" + data);
+        if (v21)
+            out.append("\r\n"); // 2.1 ends base64 data with an empty line
     }
     line(QStringLiteral("END:VCARD"));
     return out;

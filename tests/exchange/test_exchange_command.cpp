@@ -99,6 +99,10 @@ void TestExchangeCommand::commandLine_data() {
         << QByteArray("BEGIN:VCARD\r\nN:Doe;Jim\r\n") << true << false
         << QStringList{"--import", "in.vcf"} << 1
         << "nothing was imported; line 1: the card has no END:VCARD" << QStringList{"Doe,Jane"};
+    QTest::newRow("text that is no CSV of contacts")
+        << QByteArray("Quillory\r\n\r\nAn address book.\r\n") << true << false
+        << QStringList{"--import", "in.csv"} << 1 << "is no CSV file of contacts"
+        << QStringList{"Doe,Jane"};
     QTest::newRow("book being written")
         << twoCards << true << true << QStringList{"--import", "in.vcf"} << 1
         << "is being written by another program" << QStringList{"Doe,Jane"};
@@ -130,6 +134,9 @@ void TestExchangeCommand::commandLine_data() {
     QTest::newRow("export vCard 3.0")
         << QByteArray() << true << false << QStringList{"--export", "out.vcf", "--format", "vcard3"}
         << 0 << "Exported 1 contacts" << QStringList{"Doe,Jane"};
+    QTest::newRow("export vCard 2.1") << QByteArray() << true << false
+                                      << QStringList{"--export", "out.vcf", "--format", "vcard21"}
+                                      << 0 << "Exported 1 contacts" << QStringList{"Doe,Jane"};
 }
 
 void TestExchangeCommand::commandLine() {
@@ -168,6 +175,8 @@ void TestExchangeCommand::commandLine() {
     QCOMPARE(test::bookNames(book), names);
     if (arguments.contains(QStringLiteral("vcard3")))
         QVERIFY(folder.read(QStringLiteral("out.vcf")).contains("VERSION:3.0\r\nFN:Jane Doe\r\n"));
+    if (arguments.contains(QStringLiteral("vcard21")))
+        QVERIFY(folder.read(QStringLiteral("out.vcf")).contains("VERSION:2.1\r\nFN:Jane Doe\r\n"));
 }
 
 // A book moved to another folder through a file, photos included: PNG and JPEG photos are kept

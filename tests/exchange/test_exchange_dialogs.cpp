@@ -177,14 +177,22 @@ void TestExchangeDialogs::unreadableFileCannotBeImported() {
     QTemporaryDir dir;
     const QString junk = writeFile(dir, "junk.vcf", QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11));
     const QString empty = writeFile(dir, "empty.csv", {});
+    const QString readme = writeFile(dir, "README", "Quillory\r\n\r\nAn address book.\r\n");
+    // Cards after a line of text: no CSV of contacts, until the user says they are vCards.
+    const QString cards = writeFile(
+        dir, "cards.txt", "Cards of my phone\r\nBEGIN:VCARD\r\nN:Doe;Jim\r\nEND:VCARD\r\n");
     StartedProgram p({.contacts = QList<QVariantMap>{contact("Adams", "Ann", "555-0111")}});
     test::ModalScript script([&](QDialog& dialog) {
         auto* import = qobject_cast<frmImport*>(&dialog);
-        for (const QString& path : {junk, empty, dir.filePath("missing.vcf")}) {
+        for (const QString& path : {junk, empty, dir.filePath("missing.vcf"), readme, cards}) {
             import->openFile(path);
             QVERIFY2(!import->cmdImport->isEnabled(), qPrintable(path));
             QVERIFY2(!import->lblFormat->text().isEmpty(), qPrintable(path));
         }
+        import->cboFormat->setCurrentText(QStringLiteral("vCard"));
+        QVERIFY(import->cmdImport->isEnabled());
+        QVERIFY2(import->lblFormat->text().startsWith(QStringLiteral("vCard, UTF-8, 1 contact")),
+                 qPrintable(import->lblFormat->text()));
         import->cmdClose->click();
     });
     const QByteArray before = fileHash(p.main->data().databaseName());
@@ -241,6 +249,10 @@ void TestExchangeDialogs::exportFromTheMenu_data() {
                                               << "optView"
                                               << "optVCard3"
                                               << "vcf" << QStringList{"Baker"};
+    QTest::newRow("whole book, vCard 2.1") << ""
+                                           << "optWhole"
+                                           << "optVCard21"
+                                           << "vcf" << QStringList{"Adams", "Baker", "Cole"};
     QTest::newRow("marked for printing, CSV") << ""
                                               << "optMarked"
                                               << "optCsv"
@@ -289,8 +301,9 @@ void TestExchangeDialogs::exportFromTheMenu() {
     QCOMPARE(found, names);
     if (suffix == QLatin1String("vcf")) {
         QCOMPARE(text.count(QStringLiteral("BEGIN:VCARD")), names.size());
-        QVERIFY(
-            text.contains(format == QLatin1String("optVCard3") ? "VERSION:3.0" : "VERSION:4.0"));
+        const QHash<QString, QString> versions{
+            {"optVCard4", "4.0"}, {"optVCard3", "3.0"}, {"optVCard21", "2.1"}};
+        QVERIFY(text.contains("VERSION:" + versions.value(format) + "\r\n"));
     }
     QVERIFY(text.contains(QStringLiteral("555-typed")));
     QCOMPARE(p.boxes.texts(), QStringList{QStringLiteral("Exported %1 contact%2 to \"%3\".")

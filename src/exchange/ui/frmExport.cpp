@@ -30,7 +30,7 @@ namespace {
 
 const QString Caption = QStringLiteral("Export Contacts");
 
-enum FormatChoice { VCard4, VCard3, Csv };
+enum FormatChoice { VCard4, VCard3, VCard21, Csv };
 
 QString suffixOf(int format) {
     return format == Csv ? QStringLiteral("csv") : QStringLiteral("vcf");
@@ -72,10 +72,12 @@ frmExport::frmExport(AppContext& app, QWidget* parent)
     optVCard4 = format("optVCard4", QStringLiteral("vCard &4.0 (.vcf)"), VCard4);
     optVCard3 =
         format("optVCard3", QStringLiteral("vCard &3.0 (.vcf), for older programs"), VCard3);
+    optVCard21 = format(
+        "optVCard21", QStringLiteral("vCard &2.1 (.vcf), for older phones and car kits"), VCard21);
     optCsv = format("optCsv", QStringLiteral("&CSV (.csv), for spreadsheets"), Csv);
     optVCard4->setChecked(true);
     auto* formats = new QVBoxLayout(fraFormat);
-    for (QRadioButton* button : {optVCard4, optVCard3, optCsv})
+    for (QRadioButton* button : {optVCard4, optVCard3, optVCard21, optCsv})
         formats->addWidget(button);
 
     auto* fileLabel = new QLabel(QStringLiteral("&File:"), this);
@@ -209,7 +211,9 @@ void frmExport::cmdExport_Click() {
     exchange::ExportOptions options;
     const int format = m_formats->checkedId();
     options.format = format == Csv ? exchange::Format::Csv : exchange::Format::VCard;
-    options.version = format == VCard3 ? exchange::VCardVersion::V3 : exchange::VCardVersion::V4;
+    options.version = format == VCard3    ? exchange::VCardVersion::V3
+                      : format == VCard21 ? exchange::VCardVersion::V21
+                                          : exchange::VCardVersion::V4;
     options.scope = exchange::ExportScope(m_scopes->checkedId());
     options.recordSource = main.data().recordSource();
     const QString book = main.data().databaseName();

@@ -21,7 +21,7 @@ class BackgroundRun;
 }
 
 // "Export Contacts": the whole book, the contacts the window shows now, or those marked for
-// printing, written as vCard 4.0, vCard 3.0 or CSV to a file the user names. The file appears
+// printing, written as vCard 4.0, 3.0 or 2.1 or CSV to a file the user names. The file appears
 // only when it is complete; Cancel leaves no file.
 class frmExport final : public QDialog {
     Q_OBJECT
@@ -42,7 +42,7 @@ public:
     QGroupBox* fraScope;
     QRadioButton *optWhole, *optView, *optMarked;
     QGroupBox* fraFormat;
-    QRadioButton *optVCard4, *optVCard3, *optCsv;
+    QRadioButton *optVCard4, *optVCard3, *optVCard21, *optCsv;
     QLineEdit* txtFile;
     QPushButton* cmdChoose;
     QProgressBar* prgExport;

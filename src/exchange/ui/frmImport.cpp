@@ -127,6 +127,13 @@ frmImport::frmImport(AppContext& app, QWidget* parent)
     fileLabel->setBuddy(txtFile);
     cmdChoose = new QPushButton(QStringLiteral("&Choose..."), this);
     cmdChoose->setObjectName(QStringLiteral("cmdChoose"));
+    auto* formatLabel = new QLabel(QStringLiteral("F&ormat:"), this);
+    cboFormat = new QComboBox(this);
+    cboFormat->setObjectName(QStringLiteral("cboFormat"));
+    cboFormat->addItem(QStringLiteral("Automatic"), int(exchange::Format::Unknown));
+    cboFormat->addItem(QStringLiteral("vCard"), int(exchange::Format::VCard));
+    cboFormat->addItem(QStringLiteral("CSV"), int(exchange::Format::Csv));
+    formatLabel->setBuddy(cboFormat);
     lblFormat = new QLabel(this);
     lblFormat->setObjectName(QStringLiteral("lblFormat"));
     lblFormat->setTextFormat(Qt::PlainText);
@@ -194,6 +201,8 @@ frmImport::frmImport(AppContext& app, QWidget* parent)
     fileRow->addWidget(fileLabel);
     fileRow->addWidget(txtFile, 1);
     fileRow->addWidget(cmdChoose);
+    fileRow->addWidget(formatLabel);
+    fileRow->addWidget(cboFormat);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(prgImport, 1);
     buttons->addWidget(lblStatus, 1);
@@ -210,6 +219,10 @@ frmImport::frmImport(AppContext& app, QWidget* parent)
     m_run = new exchange::BackgroundRun(prgImport, this);
     connect(m_run, &exchange::BackgroundRun::finished, this, &frmImport::importFinished);
     connect(cmdChoose, &QPushButton::clicked, this, &frmImport::cmdChoose_Click);
+    connect(cboFormat, &QComboBox::currentIndexChanged, this, [this] {
+        if (!m_path.isEmpty())
+            openFile(m_path);
+    });
     connect(cmdImport, &QPushButton::clicked, this, &frmImport::cmdImport_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmImport::cmdClose_Click);
 
@@ -249,7 +262,7 @@ void frmImport::openFile(const QString& path) {
     m_readable = false;
     m_showingMapping = false;
     try {
-        showPreview(exchange::preview(path));
+        showPreview(exchange::preview(path, readOptions()));
         m_readable = true;
     } catch (const PlatformError& error) {
         m_format = exchange::Format::Unknown;
@@ -316,6 +329,12 @@ void frmImport::showMapping(const exchange::Preview& preview) {
     grdMapping->resizeColumnToContents(1);
 }
 
+exchange::ReadOptions frmImport::readOptions() const {
+    exchange::ReadOptions options;
+    options.format = exchange::Format(cboFormat->currentData().toInt());
+    return options;
+}
+
 exchange::Mapping frmImport::mapping() const {
     exchange::Mapping result;
     for (int row = 0; row < grdMapping->rowCount(); ++row) {
@@ -328,7 +347,7 @@ exchange::Mapping frmImport::mapping() const {
 }
 
 void frmImport::mappingChanged() {
-    exchange::ReadOptions options;
+    exchange::ReadOptions options = readOptions();
     options.mapping = mapping();
     try {
         showPreview(exchange::preview(m_path, options));
@@ -338,8 +357,8 @@ void frmImport::mappingChanged() {
 }
 
 void frmImport::setBusy(bool busy) {
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{cmdChoose, fraMapping, fraDuplicates, cmdImport})
+    for (QWidget* control : std::initializer_list<QWidget*>{cmdChoose, cboFormat, fraMapping,
+                                                            fraDuplicates, cmdImport})
         control->setEnabled(!busy);
     cmdClose->setText(busy ? QStringLiteral("Cancel") : QStringLiteral("Close"));
     lblStatus->setVisible(!busy);

@@ -50,6 +50,8 @@ public:
 
     QLineEdit* txtFile;
     QPushButton* cmdChoose;
+    // Automatic, vCard or CSV: how the file is read, for a file whose first bytes mislead.
+    QComboBox* cboFormat;
     QLabel* lblFormat;
     QGroupBox* fraMapping;
     QTableWidget* grdMapping;
@@ -74,6 +76,7 @@ private:
     void mappingChanged();
     void importFinished(const QString& error);
     void setBusy(bool busy);
+    exchange::ReadOptions readOptions() const;
 
     AppContext& m_app;
     QButtonGroup* m_duplicates;

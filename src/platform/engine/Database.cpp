@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -284,7 +285,10 @@ QVariant Statement::column(int column) const {
         return QVariant(sqlite3_column_double(m_stmt, column));
     case SQLITE_TEXT: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, column)));
+        // A text that begins with U+FEFF keeps it: it is the field's own, not a byte-order mark.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        return QVariant(
+            QString(decoder(QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)))));
     }
     case SQLITE_BLOB: {
         const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, column));
