@@ -323,7 +323,7 @@ public:
                                "first line is a name, e-mail, phone or address; "
                                "nothing was read.")
                     .arg(name));
-        readOwnLayout(columns);
+        readOwnLayout();
         if (options.mapping) {
             for (qsizetype i = 0; i < info.mapping.size() && i < options.mapping->size(); ++i)
                 info.mapping[i].target = options.mapping->at(i).target;
@@ -442,12 +442,10 @@ private:
     // The program's own files hold the book's texts as they are; since the spare fields have
     // columns, values a spreadsheet would run as formulas carry a mark that is taken off here.
     // Older files of the layout have no marks: their apostrophes are the contacts' own.
-    void readOwnLayout(const QList<QByteArray>& columns) {
+    void readOwnLayout() {
         m_ownLayout = info.layout == QLatin1String("Quillory");
-        for (const QByteArray& column : columns) {
-            m_unmark = m_unmark || (m_ownLayout &&
-                                    column.trimmed() == spareColumns().constFirst().first.toUtf8());
-        }
+        m_unmark = m_ownLayout &&
+                   m_header.contains(spareColumns().constFirst().first, Qt::CaseInsensitive);
     }
 
     void build(ContactBuilder& builder, const QList<QByteArray>& raw) {
@@ -596,9 +594,11 @@ QByteArray csvField(const QString& value) {
 } // namespace
 
 bool startsWithContactHeader(const QByteArray& head) {
-    QByteArray line = head.left(head.indexOf('\n'));
-    if (line.indexOf('\r') >= 0)
-        line.truncate(line.indexOf('\r'));
+    QByteArray line = head;
+    for (const char end : {'\n', '\r'}) {
+        if (line.indexOf(end) >= 0)
+            line.truncate(line.indexOf(end));
+    }
     if (line.startsWith("\xEF\xBB\xBF"))
         line.remove(0, 3);
     for (const char c : line) {
