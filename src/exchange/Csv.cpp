@@ -42,6 +42,7 @@ const QHash<QString, ColumnTarget>& knownColumns() {
         }
         c.insert(QStringLiteral("contact type"), field("extra4"));
         c.insert(QStringLiteral("photo"), field("photo"));
+        c.insert(QStringLiteral("uid"), field("uid"));
         // Names the mail programs share.
         c.insert(QStringLiteral("first name"), field("namef"));
         c.insert(QStringLiteral("last name"), field("name"));
@@ -153,7 +154,7 @@ ColumnTarget numberedColumn(const QString& lower, bool* known) {
 // A text field of the book an import writes (the display name is always made from the names).
 bool isTextField(const QString& name) {
     return name != QLatin1String("bitmap") && name != QLatin1String("extra8") &&
-           engine::book::fieldNames().contains(name);
+           (engine::book::fieldNames().contains(name) || name == QLatin1String("uid"));
 }
 
 // The most fields a header or record may have; no address book has nearly as many columns, and
@@ -466,8 +467,7 @@ private:
         static const QRegularExpression none(QStringLiteral("^[0/.-]*$"));
         if (none.match(value.trimmed()).hasMatch())
             return; // "0/0/00": the mail program's way of saying there is none
-        const QString date = cardBirthday(value);
-        builder.put(QStringLiteral("Birthday"), date.isEmpty() ? value.trimmed() : date, label);
+        builder.birthday(value, label);
     }
 
     LineReader m_lines;
@@ -508,12 +508,17 @@ QByteArray csvHeaderLine() {
 QByteArray csvLineOf(const Contact& contact) {
     QByteArray line;
     for (const contact::CardField& card : contact::cardFields()) {
-        line.append(csvField(contact.value(QString::fromLatin1(card.field))));
+        const QString field = QString::fromLatin1(card.field);
+        const QString full =
+            field == QLatin1String("Birthday") ? knownBirthdate(contact) : QString();
+        line.append(csvField(full.isEmpty() ? contact.value(field) : full));
         line.append(',');
     }
     line.append(csvField(contact.value(QStringLiteral("extra4"))));
     line.append(',');
     line.append(contact.photo.toBase64());
+    line.append(',');
+    line.append(csvField(contact.value(QStringLiteral("uid"))));
     line.append("\r\n");
     return line;
 }
@@ -528,6 +533,7 @@ QStringList ownCsvHeader() {
         header.append(QString::fromLatin1(card.caption));
     header.append(QStringLiteral("Contact Type"));
     header.append(QStringLiteral("Photo"));
+    header.append(QStringLiteral("UID"));
     return header;
 }
 
@@ -541,6 +547,7 @@ QVector<FieldChoice> fieldChoices() {
     }
     choices.append({QStringLiteral("extra4"), QStringLiteral("Contact Type")});
     choices.append({QStringLiteral("photo"), QStringLiteral("Photo")});
+    choices.append({QStringLiteral("uid"), QStringLiteral("UID")});
     choices.append({QStringLiteral("fullname"), QStringLiteral("Full name (split)")});
     choices.append({QStringLiteral("telephone"), QStringLiteral("Phone by its type column")});
     choices.append({QStringLiteral("category"), QStringLiteral("Categories")});

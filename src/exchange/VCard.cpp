@@ -3,6 +3,7 @@
 #include "exchange/ExchangeDetail.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QImageReader>
 #include <QIODevice>
 #include <QMultiHash>
@@ -366,10 +367,11 @@ private:
                           m_urls == 1 ? QStringLiteral("Web page")
                                       : QStringLiteral("Web page %1").arg(m_urls));
         } else if (name == "BDAY") {
-            const QString raw = unescape(value).trimmed();
-            const QString date = cardBirthday(raw);
-            m_builder.put(QStringLiteral("Birthday"), date.isEmpty() ? raw : date,
-                          QStringLiteral("Birthday"));
+            m_builder.birthday(unescape(value).trimmed(), QStringLiteral("Birthday"));
+        } else if (name == birthdayTextProperty) {
+            m_builder.birthdayText(unescape(value).trimmed());
+        } else if (name == "UID") {
+            m_builder.put(QStringLiteral("uid"), unescape(value).trimmed(), QStringLiteral("UID"));
         } else if (name == "NOTE") {
             m_builder.note(unescape(value));
         } else if (name == "CATEGORIES") {
@@ -602,9 +604,12 @@ QByteArray vCardOf(const Contact& contact, VCardVersion version) {
         line(QStringLiteral("URL:") + escaped(field("extra6")));
     const QString birthday = field("Birthday");
     if (!birthday.isEmpty()) {
-        const QString iso = isoBirthday(birthday);
+        const QString iso = isoBirthday(contact, v4);
         line(iso.isEmpty() ? QStringLiteral("BDAY;VALUE=text:") + escaped(birthday)
                            : QStringLiteral("BDAY:") + iso);
+        // A day written without its year keeps the card's own text for this program.
+        if (iso.startsWith(QLatin1String("--")) && birthday.size() > 5)
+            line(QString::fromLatin1(birthdayTextProperty) + u':' + escaped(birthday));
     }
     if (!field("remarks").isEmpty())
         line(QStringLiteral("NOTE:") + escaped(field("remarks")));
@@ -617,6 +622,12 @@ QByteArray vCardOf(const Contact& contact, VCardVersion version) {
                               : "PHOTO;ENCODING=b;TYPE=" + type.toUpper() + ":") +
                               data);
     }
+    if (!field("uid").isEmpty())
+        line(QStringLiteral("UID:") + escaped(field("uid")));
+    const QDateTime revision = QDateTime::fromString(field("rev"), Qt::ISODate);
+    if (revision.isValid())
+        line(QStringLiteral("REV:") +
+             revision.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")));
     line(QStringLiteral("END:VCARD"));
     return out;
 }

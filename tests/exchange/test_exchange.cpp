@@ -51,7 +51,9 @@ QList<QVariantMap> bookContacts(const QString& path) {
         QVariantMap contact;
         for (int c = 0; c < query.columnCount(); ++c) {
             const QVariant value = query.column(c);
-            if (query.columnName(c) != QLatin1String("id") && value.isValid() &&
+            // The time of the write is the import's own, not the contact's.
+            if (query.columnName(c) != QLatin1String("id") &&
+                query.columnName(c) != QLatin1String("rev") && value.isValid() &&
                 !value.toString().isEmpty())
                 contact.insert(query.columnName(c), value);
         }
@@ -196,11 +198,15 @@ void TestExchange::roundTrip() {
     const ImportSummary summary = importFile(target, file);
     QCOMPARE(summary.imported, 3);
     QVERIFY2(summary.unreadable.isEmpty(), qPrintable(summary.text()));
-    const QList<QVariantMap> expected = bookContacts(source);
+    QList<QVariantMap> expected = bookContacts(source);
     const QList<QVariantMap> actual = bookContacts(target);
     QCOMPARE(actual.size(), expected.size());
-    for (qsizetype i = 0; i < expected.size(); ++i)
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        // A contact without a type gets one; Zed has only a work fax.
+        expected[i].insert(QStringLiteral("extra4"),
+                           expected[i].value(QStringLiteral("extra4"), "Business Contact"));
         QCOMPARE(actual[i], expected[i]);
+    }
 }
 
 // --- hand-written files --------------------------------------------------------------------

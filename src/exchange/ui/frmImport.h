@@ -24,7 +24,8 @@ class BackgroundRun;
 
 // "Import Contacts": the user picks a vCard or CSV file, sees what it holds (its format, how
 // many contacts, where each CSV column goes and the first contacts as they will be stored),
-// chooses what happens to contacts the book already has, and imports. The import runs in one
+// chooses what happens to contacts the book already has and which contact type contacts get
+// whose file names none, and imports. The import runs in one
 // transaction in the background, with a progress bar and Cancel; at its end a summary says what
 // was imported, updated and skipped, and which records could not be read and why.
 class frmImport final : public QDialog {
@@ -56,6 +57,8 @@ public:
     QTableWidget* grdPreview;
     QGroupBox* fraDuplicates;
     QRadioButton *optSkip, *optAdd, *optUpdate;
+    QGroupBox* fraTypes;
+    QRadioButton *optTypeAuto, *optTypePersonal, *optTypeBusiness;
     QProgressBar* prgImport;
     QLabel* lblStatus;
     QPushButton* cmdImport;
@@ -77,6 +80,7 @@ private:
 
     AppContext& m_app;
     QButtonGroup* m_duplicates;
+    QButtonGroup* m_types;
     exchange::BackgroundRun* m_run;
     QString m_path;
     bool m_readable = false;
