@@ -286,15 +286,16 @@ void TestExchange::samples_data() {
     // The century a file gives is kept beside the card's MM/DD/YY; none is made up.
     QTest::newRow("century kept") << v3 + "BDAY:1906-05-05\r\n" + end << 0 << "birthdate"
                                   << "1906-05-05";
-    QTest::newRow("century of a compact date") << v3 + "BDAY:18151210\r\n" + end << 0
-                                               << "birthdate" << "1815-12-10";
+    QTest::newRow("century of a compact date") << v3 + "BDAY:18151210\r\n" + end << 0 << "birthdate"
+                                               << "1815-12-10";
     QTest::newRow("no century, none kept") << v3 + "BDAY:4/12/85\r\n" + end << 0 << "birthdate"
                                            << "";
     QTest::newRow("the card's text beside a yearless day")
         << v3 + "BDAY:--04-12\r\nX-QUILLORY-BIRTHDAY:04/12/85\r\n" + end << 0 << "Birthday"
         << "04/12/85";
     QTest::newRow("CSV century") << QByteArray("First Name,Birthday\r\nAnn,1906-05-05\r\n") << 0
-                                 << "birthdate" << "1906-05-05";
+                                 << "birthdate"
+                                 << "1906-05-05";
     QTest::newRow("UID kept as it is") << v3 + "UID:ab;c\\,1\r\n" + end << 0 << "uid"
                                        << "ab;c,1";
     QTest::newRow("CSV UID") << QByteArray("First Name,UID\r\nAnn,x-1\r\n") << 0 << "uid"
@@ -796,8 +797,8 @@ void TestExchange::contactTypes_data() {
     const QByteArray card = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jo;;;\r\n";
     const QByteArray end = "END:VCARD\r\n";
     QTest::newRow("a company") << automatic << card + "ORG:Acme\r\n" + end << "Business Contact";
-    QTest::newRow("a company in CSV") << automatic << QByteArray("First Name,Company\r\nJo,Acme\r\n")
-                                      << "Business Contact";
+    QTest::newRow("a company in CSV")
+        << automatic << QByteArray("First Name,Company\r\nJo,Acme\r\n") << "Business Contact";
     QTest::newRow("work phones only")
         << automatic << card + "TEL;TYPE=WORK:1\r\nTEL;TYPE=WORK,FAX:2\r\n" + end
         << "Business Contact";
@@ -806,8 +807,8 @@ void TestExchange::contactTypes_data() {
     QTest::newRow("nothing of work") << automatic << card + end << "Personal Contact";
     QTest::newRow("the file's own type")
         << automatic << card + "ORG:Acme\r\nCATEGORIES:Personal\r\n" + end << "Personal Contact";
-    QTest::newRow("all personal") << int(ContactTypeChoice::Personal)
-                                  << card + "ORG:Acme\r\n" + end << "Personal Contact";
+    QTest::newRow("all personal") << int(ContactTypeChoice::Personal) << card + "ORG:Acme\r\n" + end
+                                  << "Personal Contact";
     QTest::newRow("all business") << int(ContactTypeChoice::Business)
                                   << card + "TEL;TYPE=HOME:1\r\n" + end << "Business Contact";
 }
@@ -855,12 +856,14 @@ void TestExchange::exportedIdentity() {
     QFETCH(QStringList, absent);
     test::TempProgramFolder folder;
     const QString book = folder.file(QStringLiteral("book.mdb"));
-    const QVariantMap known{{"name", "Old"}, {"Birthday", "05/05/06"}, {"birthdate", "1906-05-05"},
+    const QVariantMap known{{"name", "Old"},
+                            {"Birthday", "05/05/06"},
+                            {"birthdate", "1906-05-05"},
                             {"rev", "2024-03-01T10:15:00Z"}};
     const QVariantMap shortYear{{"name", "Short"}, {"Birthday", "04/12/85"}};
     // The card's birthday was changed after the import: the kept century is no longer its.
-    const QVariantMap edited{{"name", "Edited"}, {"Birthday", "05/06/06"},
-                             {"birthdate", "1906-05-05"}};
+    const QVariantMap edited{
+        {"name", "Edited"}, {"Birthday", "05/06/06"}, {"birthdate", "1906-05-05"}};
     test::writeBook(book, {known, shortYear, edited});
     ExportOptions options;
     options.format = Format(format);
