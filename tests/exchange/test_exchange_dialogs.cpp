@@ -72,6 +72,8 @@ class TestExchangeDialogs : public QObject {
 private Q_SLOTS:
     void importFromTheMenu_data();
     void importFromTheMenu();
+    void importGivesTheChosenType_data();
+    void importGivesTheChosenType();
     void unreadableFileCannotBeImported();
     void cancelLeavesTheBookAsItWas();
     void exportFromTheMenu_data();
@@ -170,6 +172,50 @@ void TestExchangeDialogs::importFromTheMenu() {
     QCOMPARE(shownFirst, fileName.endsWith(QLatin1String(".csv")) ? csvFirst : QStringList());
     QCOMPARE(p.boxes.texts(), QStringList{summary});
     QCOMPARE(bookContacts(*p.main), book);
+}
+
+// Contacts whose file gives no type get the one chosen in the dialog; the card's own stays.
+void TestExchangeDialogs::importGivesTheChosenType_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QStringList>("types"); // Acme (a company), Home (a home phone), Own (typed)
+    QTest::newRow("automatic") << "optTypeAuto"
+                               << QStringList{"Business Contact", "Personal Contact",
+                                              "Personal Contact"};
+    QTest::newRow("all personal") << "optTypePersonal"
+                                  << QStringList{"Personal Contact", "Personal Contact",
+                                                 "Personal Contact"};
+    QTest::newRow("all business") << "optTypeBusiness"
+                                  << QStringList{"Business Contact", "Business Contact",
+                                                 "Personal Contact"};
+}
+
+void TestExchangeDialogs::importGivesTheChosenType() {
+    QFETCH(QString, option);
+    QFETCH(QStringList, types);
+    QTemporaryDir dir;
+    const QString path = writeFile(
+        dir, "types.vcf",
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Acme;;;;\r\nORG:Acme Inc.\r\nEND:VCARD\r\nBEGIN:VCARD\r\n"
+        "VERSION:3.0\r\nN:Home;;;;\r\nTEL;TYPE=HOME:1\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:3."
+        "0\r\n"
+        "N:Own;;;;\r\nORG:Own Ltd.\r\nCATEGORIES:Personal\r\nEND:VCARD\r\n");
+    StartedProgram p({.contacts = QList<QVariantMap>{}});
+    test::ModalScript script([&](QDialog& dialog) {
+        auto* import = qobject_cast<frmImport*>(&dialog);
+        QVERIFY(import);
+        import->openFile(path);
+        import->findChild<QRadioButton*>(option)->click();
+        QSignalSpy ended(import, &frmImport::importEnded);
+        import->cmdImport->click();
+        QVERIFY(ended.wait(10000));
+        import->cmdClose->click();
+    });
+    p.main->mnuImport->trigger();
+    QCOMPARE(script.shown(), 1);
+    QStringList shown;
+    for (int row = 0; row < p.main->data().rowCount(); ++row)
+        shown << p.main->data().valueAt(row, "extra4").toString();
+    QCOMPARE(shown, types);
 }
 
 void TestExchangeDialogs::unreadableFileCannotBeImported() {
