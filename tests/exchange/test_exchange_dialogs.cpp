@@ -177,28 +177,26 @@ void TestExchangeDialogs::importFromTheMenu() {
 // Contacts whose file gives no type get the one chosen in the dialog; the card's own stays.
 void TestExchangeDialogs::importGivesTheChosenType_data() {
     QTest::addColumn<QString>("option");
-    QTest::addColumn<QStringList>("types"); // Acme (a company), Home (a home phone), Own (typed)
+    QTest::addColumn<QString>("types"); // of Acme (a company), Home, Own (typed), Work, by name
     QTest::newRow("automatic") << "optTypeAuto"
-                               << QStringList{"Business Contact", "Personal Contact",
-                                              "Personal Contact"};
+                               << "B P P B";
     QTest::newRow("all personal") << "optTypePersonal"
-                                  << QStringList{"Personal Contact", "Personal Contact",
-                                                 "Personal Contact"};
+                                  << "P P P P";
     QTest::newRow("all business") << "optTypeBusiness"
-                                  << QStringList{"Business Contact", "Business Contact",
-                                                 "Personal Contact"};
+                                  << "B B P B";
 }
 
 void TestExchangeDialogs::importGivesTheChosenType() {
     QFETCH(QString, option);
-    QFETCH(QStringList, types);
+    QFETCH(QString, types);
     QTemporaryDir dir;
-    const QString path = writeFile(
-        dir, "types.vcf",
-        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Acme;;;;\r\nORG:Acme Inc.\r\nEND:VCARD\r\nBEGIN:VCARD\r\n"
-        "VERSION:3.0\r\nN:Home;;;;\r\nTEL;TYPE=HOME:1\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:3."
-        "0\r\n"
-        "N:Own;;;;\r\nORG:Own Ltd.\r\nCATEGORIES:Personal\r\nEND:VCARD\r\n");
+    const QByteArray card = "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nN:";
+    const QString path =
+        writeFile(dir, "types.vcf",
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Acme\r\nORG:Acme Inc.\r\n" + card +
+                      "Home\r\nTEL;TYPE=HOME:1\r\nTEL;TYPE=WORK:2\r\n" + card +
+                      "Own\r\nORG:Own Ltd.\r\nCATEGORIES:Personal\r\n" + card +
+                      "Work\r\nTEL;TYPE=WORK:1\r\nTEL;TYPE=WORK,FAX:2\r\nEND:VCARD\r\n");
     StartedProgram p({.contacts = QList<QVariantMap>{}});
     test::ModalScript script([&](QDialog& dialog) {
         auto* import = qobject_cast<frmImport*>(&dialog);
@@ -214,8 +212,8 @@ void TestExchangeDialogs::importGivesTheChosenType() {
     QCOMPARE(script.shown(), 1);
     QStringList shown;
     for (int row = 0; row < p.main->data().rowCount(); ++row)
-        shown << p.main->data().valueAt(row, "extra4").toString();
-    QCOMPARE(shown, types);
+        shown << p.main->data().valueAt(row, "extra4").toString().left(1);
+    QCOMPARE(shown.join(u' '), types);
 }
 
 void TestExchangeDialogs::unreadableFileCannotBeImported() {
