@@ -170,7 +170,7 @@ public:
         QVariantList values;
         for (const QString& field : m_fields) {
             values.append(textOrNull(field == QLatin1String("extra4")
-                                         ? detail::importedType(contact, m_type)
+                                         ? importedType(contact, m_type)
                                          : contact.value(field)));
         }
         values.append(contact.photo.isEmpty() ? QVariant() : QVariant(contact.photo));

@@ -137,6 +137,9 @@ struct ImportOptions {
     Progress progress;
 };
 
+// The contact type an import gives `contact`: the file's own, else the one `choice` says.
+QString importedType(const Contact& contact, ContactTypeChoice choice);
+
 struct ImportSummary {
     qint64 imported = 0;
     qint64 updated = 0;

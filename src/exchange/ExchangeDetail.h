@@ -135,8 +135,6 @@ std::unique_ptr<RecordReader> openVCardReader(QIODevice& device);
 std::unique_ptr<RecordReader> openCsvReader(QIODevice& device, const QString& name,
                                             const ReadOptions& options);
 
-// The contact type an import gives `contact`: the file's own, else the one `choice` says.
-QString importedType(const Contact& contact, ContactTypeChoice choice);
 // Gives the book's contacts without a UID one before an export reads them; a book that cannot
 // be written is left as it is.
 void giveUidsBeforeExport(const QString& bookPath);

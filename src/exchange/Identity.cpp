@@ -5,7 +5,7 @@
 #include "platform/engine/Database.h"
 #include "platform/files/PlatformError.h"
 
-namespace quillory::exchange::detail {
+namespace quillory::exchange {
 
 QString importedType(const Contact& contact, ContactTypeChoice choice) {
     const QString given = contact.value(QStringLiteral("extra4"));
@@ -27,6 +27,8 @@ QString importedType(const Contact& contact, ContactTypeChoice choice) {
     return contact.organisation || workOnly ? types[1] : types[0];
 }
 
+namespace detail {
+
 void giveUidsBeforeExport(const QString& bookPath) {
     try {
         const auto db = engine::Database::open(bookPath, engine::Database::Mode::ReadWrite);
@@ -47,4 +49,6 @@ void giveUidsBeforeExport(const QString& bookPath) {
     }
 }
 
-} // namespace quillory::exchange::detail
+} // namespace detail
+
+} // namespace quillory::exchange

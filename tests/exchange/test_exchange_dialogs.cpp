@@ -198,11 +198,14 @@ void TestExchangeDialogs::importGivesTheChosenType() {
                       "Own\r\nORG:Own Ltd.\r\nCATEGORIES:Personal\r\n" + card +
                       "Work\r\nTEL;TYPE=WORK:1\r\nTEL;TYPE=WORK,FAX:2\r\nEND:VCARD\r\n");
     StartedProgram p({.contacts = QList<QVariantMap>{}});
+    QStringList previewed;
     test::ModalScript script([&](QDialog& dialog) {
         auto* import = qobject_cast<frmImport*>(&dialog);
         QVERIFY(import);
         import->openFile(path);
         import->findChild<QRadioButton*>(option)->click();
+        for (int row = 0; row < import->grdPreview->rowCount(); ++row)
+            previewed << import->grdPreview->item(row, 6)->text().left(1);
         QSignalSpy ended(import, &frmImport::importEnded);
         import->cmdImport->click();
         QVERIFY(ended.wait(10000));
@@ -210,6 +213,8 @@ void TestExchangeDialogs::importGivesTheChosenType() {
     });
     p.main->mnuImport->trigger();
     QCOMPARE(script.shown(), 1);
+    // The preview shows the types before the import, in the file's order.
+    QCOMPARE(previewed.join(u' '), types);
     QStringList shown;
     for (int row = 0; row < p.main->data().rowCount(); ++row)
         shown << p.main->data().valueAt(row, "extra4").toString().left(1);

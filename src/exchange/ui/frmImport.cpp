@@ -194,6 +194,7 @@ frmImport::frmImport(AppContext& app, QWidget* parent)
     optTypeBusiness = type("optTypeBusiness", QStringLiteral("All &business"),
                            exchange::ContactTypeChoice::Business);
     optTypeAuto->setChecked(true);
+    connect(m_types, &QButtonGroup::idClicked, this, &frmImport::showFirstContacts);
     auto* types = new QHBoxLayout(fraTypes);
     types->addWidget(optTypeAuto);
     types->addWidget(optTypePersonal);
@@ -280,6 +281,7 @@ void frmImport::openFile(const QString& path) {
         m_format = exchange::Format::Unknown;
         lblFormat->setText(error.description());
         fraMapping->hide();
+        m_first.clear();
         grdPreview->setRowCount(0);
     }
     lblStatus->clear();
@@ -306,9 +308,16 @@ void frmImport::showPreview(const exchange::Preview& preview) {
     if (csv && !m_showingMapping)
         showMapping(preview);
 
-    grdPreview->setRowCount(int(preview.first.size()));
-    for (int row = 0; row < preview.first.size(); ++row) {
-        const exchange::Contact& contact = preview.first[row].contact;
+    m_first = preview.first;
+    showFirstContacts();
+}
+
+void frmImport::showFirstContacts() {
+    const auto type = exchange::ContactTypeChoice(m_types->checkedId());
+    grdPreview->setRowCount(int(m_first.size()));
+    for (int row = 0; row < m_first.size(); ++row) {
+        exchange::Contact contact = m_first[row].contact;
+        contact.fields.insert(QStringLiteral("extra4"), exchange::importedType(contact, type));
         for (int column = 0; column < previewColumns().size(); ++column) {
             QString value = contact.value(previewColumns()[column].second);
             value.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));

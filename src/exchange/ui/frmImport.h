@@ -74,6 +74,7 @@ protected:
 private:
     void showPreview(const exchange::Preview& preview);
     void showMapping(const exchange::Preview& preview);
+    void showFirstContacts(); // with the contact type the import will give them
     void mappingChanged();
     void importFinished(const QString& error);
     void setBusy(bool busy);
@@ -87,6 +88,7 @@ private:
     bool m_showingMapping = false;
     exchange::Format m_format = exchange::Format::Unknown;
     exchange::ImportSummary m_summary;
+    QVector<exchange::ReadRecord> m_first; // of the file's preview
 };
 
 } // namespace quillory
