@@ -221,9 +221,15 @@ int main(int argc, char** argv) {
         QStringLiteral("With --import: skip (the default), add or update a contact the book "
                        "already has."),
         QStringLiteral("CHOICE"));
+    const QCommandLineOption contactTypeOption(
+        QStringLiteral("contact-type"),
+        QStringLiteral("With --import: the contact type of contacts the file gives none: auto "
+                       "(the default: business for a card with a company or with work phones "
+                       "only, else personal), personal or business."),
+        QStringLiteral("TYPE"));
     parser.addOptions({helpOption, versionOption, homeOption, exitOption, reportOption, pdfOption,
                        selectionOption, sortOption, envelopeOption, missingOption, importOption,
-                       exportOption, formatOption, duplicateOption});
+                       exportOption, formatOption, duplicateOption, contactTypeOption});
 
     if (!parser.parse(argumentList(argc, argv))) {
         std::fprintf(stderr, "quillory: %s\nTry 'quillory --help'.\n",
@@ -252,9 +258,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool exchanging = parser.isSet(importOption) || parser.isSet(exportOption);
-    if (!exchanging && (parser.isSet(formatOption) || parser.isSet(duplicateOption))) {
-        std::fprintf(stderr, "quillory: --format and --on-duplicate go with --import or "
-                             "--export.\n");
+    if (!exchanging && (parser.isSet(formatOption) || parser.isSet(duplicateOption) ||
+                        parser.isSet(contactTypeOption))) {
+        std::fprintf(stderr, "quillory: --format, --on-duplicate and --contact-type go with "
+                             "--import or --export.\n");
         return 2;
     }
     if (exchanging && (reporting || envelope)) {
@@ -297,8 +304,9 @@ int main(int argc, char** argv) {
                            missingOption, *folder);
     if (exchanging)
         return quillory::exchange::runCommandLine(
-            *folder, {parser.value(importOption), parser.value(exportOption),
-                      parser.value(formatOption), parser.value(duplicateOption)});
+            *folder,
+            {parser.value(importOption), parser.value(exportOption), parser.value(formatOption),
+             parser.value(duplicateOption), parser.value(contactTypeOption)});
     if (envelope) {
         try {
             quillory::writeFirstContactEnvelope(*folder, parser.value(pdfOption));

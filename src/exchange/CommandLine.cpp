@@ -48,9 +48,22 @@ int runCommandLine(const ProgramFolder& folder, const CommandLineRequest& reques
         else
             return refuse(QStringLiteral("--on-duplicate is skip, add or update, not \"%1\".")
                               .arg(request.onDuplicate));
+        const QString type = request.contactType.toLower();
+        if (type.isEmpty() || type == QLatin1String("auto"))
+            importOptions.contactType = ContactTypeChoice::Automatic;
+        else if (type == QLatin1String("personal"))
+            importOptions.contactType = ContactTypeChoice::Personal;
+        else if (type == QLatin1String("business"))
+            importOptions.contactType = ContactTypeChoice::Business;
+        else
+            return refuse(
+                QStringLiteral("--contact-type is auto, personal or business, not \"%1\".")
+                    .arg(request.contactType));
     } else {
         if (!request.onDuplicate.isEmpty())
             return refuse(QStringLiteral("--on-duplicate goes with --import."));
+        if (!request.contactType.isEmpty())
+            return refuse(QStringLiteral("--contact-type goes with --import."));
         const bool csvName =
             request.exportFile.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
         if (format == QLatin1String("csv") || (format.isEmpty() && csvName))

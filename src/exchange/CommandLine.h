@@ -8,13 +8,14 @@ class ProgramFolder;
 
 namespace quillory::exchange {
 
-// What the command line asked for: --import FILE or --export FILE, with --format and
-// --on-duplicate as given (empty when not given).
+// What the command line asked for: --import FILE or --export FILE, with --format,
+// --on-duplicate and --contact-type as given (empty when not given).
 struct CommandLineRequest {
     QString importFile;
     QString exportFile;
     QString format;
     QString onDuplicate;
+    QString contactType;
 };
 
 // Imports into or exports from the book of `folder` (made as the program makes it when it is

@@ -200,7 +200,18 @@ QString cardDate(int year, int month, int day) {
 
 } // namespace
 
-QString cardBirthday(const QString& input) {
+namespace {
+
+// The parts of a date in the forms cardBirthday reads; year 0 when there is none, `century`
+// when the year was written with it.
+struct DateParts {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    bool century = false;
+};
+
+std::optional<DateParts> dateParts(const QString& input) {
     QString text = input.trimmed();
     const qsizetype time = text.indexOf(QLatin1Char('T'));
     if (time > 0)
@@ -211,40 +222,54 @@ QString cardBirthday(const QString& input) {
     static const QRegularExpression slashed(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{2,4})$"));
     QRegularExpressionMatch m;
     if ((m = compact.match(text)).hasMatch() || (m = dashed.match(text)).hasMatch())
-        return cardDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+        return DateParts{m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), true};
     if ((m = noYear.match(text)).hasMatch())
-        return cardDate(0, m.captured(1).toInt(), m.captured(2).toInt());
+        return DateParts{0, m.captured(1).toInt(), m.captured(2).toInt(), false};
     if ((m = slashed.match(text)).hasMatch()) {
+        const bool century = m.captured(3).size() == 4;
         int year = m.captured(3).toInt();
-        if (m.captured(3).size() == 2)
+        if (!century)
             year += 2000; // only its last two digits are kept
-        return cardDate(year, m.captured(1).toInt(), m.captured(2).toInt());
+        return DateParts{year, m.captured(1).toInt(), m.captured(2).toInt(), century};
     }
-    return {};
+    return std::nullopt;
 }
 
-QString isoBirthday(const QString& cardText) {
-    static const QRegularExpression full(QStringLiteral("^(\\d{2})/(\\d{2})/(\\d{2})$"));
-    static const QRegularExpression monthDay(QStringLiteral("^(\\d{2})/(\\d{2})$"));
-    QRegularExpressionMatch m;
-    if ((m = full.match(cardText.trimmed())).hasMatch()) {
-        // Two digits of the year: the century that puts the date in the past.
-        const int shortYear = m.captured(3).toInt();
-        const int thisYear = QDate::currentDate().year();
-        int year = (thisYear / 100) * 100 + shortYear;
-        if (year > thisYear)
-            year -= 100;
-        const QDate date(year, m.captured(1).toInt(), m.captured(2).toInt());
-        if (!date.isValid())
-            return {};
-        return date.toString(Qt::ISODate);
-    }
-    if ((m = monthDay.match(cardText.trimmed())).hasMatch()) {
-        if (cardDate(0, m.captured(1).toInt(), m.captured(2).toInt()).isEmpty())
-            return {};
-        return QStringLiteral("--%1-%2").arg(m.captured(1), m.captured(2));
-    }
-    return {};
+} // namespace
+
+QString cardBirthday(const QString& input) {
+    const std::optional<DateParts> date = dateParts(input);
+    return date ? cardDate(date->year, date->month, date->day) : QString();
+}
+
+QString fullBirthdate(const QString& text) {
+    const std::optional<DateParts> date = dateParts(text);
+    if (!date || !date->century || cardDate(date->year, date->month, date->day).isEmpty())
+        return {};
+    return QDate(date->year, date->month, date->day).toString(Qt::ISODate);
+}
+
+QString knownBirthdate(const Contact& contact) {
+    const QString date = contact.value(QStringLiteral("birthdate"));
+    const QString card = contact.value(QStringLiteral("Birthday")).trimmed();
+    if (date.isEmpty() || fullBirthdate(date) != date || cardBirthday(date) != card)
+        return {};
+    return date;
+}
+
+QString isoBirthday(const Contact& contact, bool basic) {
+    const QString known = knownBirthdate(contact);
+    if (!known.isEmpty())
+        return known;
+    // A year of two digits has lost its century: the day is written without a year rather
+    // than with a guessed one.
+    static const QRegularExpression dayFirst(QStringLiteral("^(\\d{2})/(\\d{2})(/\\d{2})?$"));
+    const QString card = contact.value(QStringLiteral("Birthday")).trimmed();
+    const QRegularExpressionMatch m = dayFirst.match(card);
+    if (!m.hasMatch() || cardDate(0, m.captured(1).toInt(), m.captured(2).toInt()).isEmpty())
+        return {};
+    return QStringLiteral("--%1%2%3")
+        .arg(m.captured(1), basic ? QString() : QStringLiteral("-"), m.captured(2));
 }
 
 // --- one contact ---------------------------------------------------------------------------
@@ -273,9 +298,22 @@ void ContactBuilder::keep(const QString& field, const QString& value) {
         m_contact.fields[field] = value;
 }
 
+void ContactBuilder::birthday(const QString& value, const QString& label) {
+    const QString date = cardBirthday(value);
+    const QString before = m_contact.value(QStringLiteral("Birthday"));
+    const bool taken = !before.isEmpty() && before != date;
+    put(QStringLiteral("Birthday"), date.isEmpty() ? value.trimmed() : date, label);
+    const QString full = fullBirthdate(value);
+    if (!taken && !full.isEmpty() && m_contact.value(QStringLiteral("birthdate")).isEmpty())
+        m_contact.fields[QStringLiteral("birthdate")] = full;
+}
+
 void ContactBuilder::remark(const QString& label, const QString& value) {
     if (value.trimmed().isEmpty())
         return;
+    // A company makes the contact a business one (see Contact::organisation).
+    if (label == QLatin1String("Organization"))
+        m_contact.organisation = true;
     const QString line = label + QStringLiteral(": ") + value;
     if (!m_remarkSet.contains(line)) {
         m_remarkSet.insert(line);
@@ -344,6 +382,10 @@ Contact ContactBuilder::finish() {
         m_contact.fields[lastKey] = last;
         m_contact.fields[firstKey] = first;
     }
+    const QString shown = m_contact.value(QStringLiteral("Birthday"));
+    const QString own = cardBirthday(m_birthdayText);
+    if (!own.isEmpty() && (shown.isEmpty() || shown == own.left(5)))
+        m_contact.fields[QStringLiteral("Birthday")] = own;
     QStringList remarks = m_notes;
     remarks.append(m_remarks);
     const QString remarkText = remarks.join(QLatin1Char('\n'));

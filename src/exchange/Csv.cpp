@@ -59,6 +59,7 @@ const QHash<QString, ColumnTarget>& knownColumns() {
             c.insert(caption.toLower(), {Kind::Field, name});
             c.insert(name, {Kind::Field, name});
         }
+        c.insert(QStringLiteral("uid"), field("uid"));
         // Names the mail programs share.
         c.insert(QStringLiteral("first name"), field("namef"));
         c.insert(QStringLiteral("last name"), field("name"));
@@ -170,7 +171,7 @@ ColumnTarget numberedColumn(const QString& lower, bool* known) {
 // A text field of the book an import writes (the display name is always made from the names).
 bool isTextField(const QString& name) {
     return name != QLatin1String("bitmap") && name != QLatin1String("extra8") &&
-           engine::book::fieldNames().contains(name);
+           (engine::book::fieldNames().contains(name) || name == QLatin1String("uid"));
 }
 
 // The most fields a header or record may have; no address book has nearly as many columns, and
@@ -477,7 +478,11 @@ private:
                 break;
             case Kind::Field: {
                 const QString& target = column.target.field;
-                if (m_ownLayout && isTextField(target)) {
+                // A birthday with its century is written as the full date; it goes back to
+                // the card's own text and the kept date.
+                const bool fullDate = target == QLatin1String("Birthday") &&
+                                      !fullBirthdate(value).isEmpty();
+                if (m_ownLayout && isTextField(target) && !fullDate) {
                     builder.keep(target, value);
                 } else if (target == QLatin1String("photo") && isLink(value)) {
                     builder.remark(label, value.trimmed()); // a link to a picture, not one
@@ -558,8 +563,7 @@ private:
         static const QRegularExpression none(QStringLiteral("^[0/.-]*$"));
         if (none.match(value.trimmed()).hasMatch())
             return; // "0/0/00": the mail program's way of saying there is none
-        const QString date = cardBirthday(value);
-        builder.put(QStringLiteral("Birthday"), date.isEmpty() ? value.trimmed() : date, label);
+        builder.birthday(value, label);
     }
 
     LineReader m_lines;
@@ -630,7 +634,10 @@ QByteArray csvHeaderLine() {
 QByteArray csvLineOf(const Contact& contact) {
     QByteArray line;
     for (const contact::CardField& card : contact::cardFields()) {
-        line.append(csvField(contact.value(QString::fromLatin1(card.field))));
+        const QString field = QString::fromLatin1(card.field);
+        const QString full =
+            field == QLatin1String("Birthday") ? knownBirthdate(contact) : QString();
+        line.append(csvField(full.isEmpty() ? contact.value(field) : full));
         line.append(',');
     }
     line.append(csvField(contact.value(QStringLiteral("extra4"))));
@@ -640,6 +647,8 @@ QByteArray csvLineOf(const Contact& contact) {
         line.append(',');
     }
     line.append(textMarked(contact.photo.toBase64()));
+    line.append(',');
+    line.append(csvField(contact.value(QStringLiteral("uid"))));
     line.append("\r\n");
     return line;
 }
@@ -656,6 +665,7 @@ QStringList ownCsvHeader() {
     for (const auto& [caption, field] : detail::spareColumns())
         header.append(caption);
     header.append(QStringLiteral("Photo"));
+    header.append(QStringLiteral("UID"));
     return header;
 }
 
@@ -671,6 +681,7 @@ QVector<FieldChoice> fieldChoices() {
     for (const auto& [caption, field] : detail::spareColumns())
         choices.append({field, caption});
     choices.append({QStringLiteral("photo"), QStringLiteral("Photo")});
+    choices.append({QStringLiteral("uid"), QStringLiteral("UID")});
     choices.append({QStringLiteral("fullname"), QStringLiteral("Full name (split)")});
     choices.append({QStringLiteral("telephone"), QStringLiteral("Phone by its type column")});
     choices.append({QStringLiteral("category"), QStringLiteral("Categories")});

@@ -63,10 +63,12 @@ const QStringList& phoneFields() {
     return fields;
 }
 
-// The fields an import writes, in the order of the book's columns, the photo last.
+// The fields an import writes, in the order of the book's columns, the photo, the UID and the
+// time of the write last.
 QStringList writtenFields() {
     QStringList fields = engine::book::fieldNames();
     fields.removeAll(QStringLiteral("bitmap"));
+    fields.append(QStringLiteral("birthdate"));
     return fields;
 }
 
@@ -128,38 +130,54 @@ std::unique_ptr<engine::Statement> makeCandidates(engine::Database& db, bool noL
     };
     return std::make_unique<engine::Statement>(
         db, QStringLiteral("SELECT id, namef, phone, phone2, phone3, pager, email, remarks FROM "
-                           "PhoneBK WHERE %1 AND %2 ORDER BY id")
+                           "PhoneBK WHERE %1 AND %2 AND id <= ? ORDER BY id")
                 .arg(match("name", noLast), match("namef", noFirst)));
 }
 
 class Importer {
 public:
-    Importer(engine::Database& db, OnDuplicate policy)
-        : m_db(db), m_policy(policy), m_fields(writtenFields()),
-          m_insert(db, QStringLiteral("INSERT INTO PhoneBK (%1, bitmap) VALUES (%2)")
+    Importer(engine::Database& db, const ImportOptions& options)
+        : m_db(db), m_policy(options.onDuplicate), m_type(options.contactType),
+          m_fields(writtenFields()),
+          m_insert(db, QStringLiteral("INSERT INTO PhoneBK (%1, bitmap, uid, rev) VALUES (%2)")
                            .arg(m_fields.join(QStringLiteral(", ")),
-                                engine::placeholders(int(m_fields.size()) + 1))),
+                                engine::placeholders(int(m_fields.size()) + 3))),
           m_candidates{makeCandidates(db, false, false), makeCandidates(db, false, true),
-                       makeCandidates(db, true, false), makeCandidates(db, true, true)} {}
+                       makeCandidates(db, true, false), makeCandidates(db, true, true)},
+          // Only contacts the book held before the import can be duplicates: later rows are
+          // this file's own cards.
+          m_lastBefore(
+              db.scalar(QStringLiteral("SELECT coalesce(max(id), 0) FROM PhoneBK")).toLongLong()),
+          m_revision(engine::book::revisionNow()) {}
 
     void take(const Contact& contact, ImportSummary& summary) {
-        if (m_policy != OnDuplicate::Add) {
-            QString remarks;
-            const qint64 id = duplicateOf(contact, &remarks);
-            if (id > 0) {
-                if (m_policy == OnDuplicate::Skip) {
-                    ++summary.skipped;
-                } else {
-                    update(id, contact, remarks);
-                    ++summary.updated;
-                }
-                return;
+        QString remarks;
+        const UidHolder holder = uidHolder(contact.value(QStringLiteral("uid")), &remarks);
+        // The contact the card's UID names is that contact, whatever its name.
+        qint64 id = holder.id <= m_lastBefore ? holder.id : 0;
+        if (id == 0 && m_policy != OnDuplicate::Add)
+            id = duplicateOf(contact, &remarks);
+        // A card's UID another contact holds is not given twice.
+        const QString uid =
+            holder.id == 0 ? contact.value(QStringLiteral("uid")) : engine::book::newUid();
+        if (id > 0) {
+            if (m_policy == OnDuplicate::Skip) {
+                ++summary.skipped;
+            } else {
+                update(id, contact, remarks, uid);
+                ++summary.updated;
             }
+            return;
         }
         QVariantList values;
-        for (const QString& field : m_fields)
-            values.append(textOrNull(contact.value(field)));
+        for (const QString& field : m_fields) {
+            values.append(textOrNull(field == QLatin1String("extra4")
+                                         ? importedType(contact, m_type)
+                                         : contact.value(field)));
+        }
         values.append(contact.photo.isEmpty() ? QVariant() : QVariant(contact.photo));
+        values.append(uid.isEmpty() ? engine::book::newUid() : uid);
+        values.append(m_revision);
         m_insert.reset();
         m_insert.bindAll(values);
         m_insert.step();
@@ -167,6 +185,30 @@ public:
     }
 
 private:
+    struct UidHolder {
+        qint64 id = 0; // the first contact holding the UID; 0 when none does
+    };
+    // The contact that holds `uid`, with its remarks.
+    UidHolder uidHolder(const QString& uid, QString* remarks) {
+        if (uid.isEmpty())
+            return {};
+        if (!m_byUid) {
+            engine::book::indexUids(m_db); // the first import with UIDs makes the index
+            m_byUid = std::make_unique<engine::Statement>(
+                m_db, QStringLiteral("SELECT id, remarks FROM PhoneBK WHERE uid = ? ORDER BY id "
+                                     "LIMIT 1"));
+        }
+        m_byUid->reset();
+        m_byUid->bind(1, uid);
+        UidHolder holder;
+        if (m_byUid->step()) {
+            holder.id = m_byUid->columnInt64(0);
+            *remarks = m_byUid->column(1).toString();
+        }
+        m_byUid->reset();
+        return holder;
+    }
+
     // The row of a contact with the same last and first name that shares a phone number or the
     // e-mail address; 0 when there is none.
     qint64 duplicateOf(const Contact& contact, QString* remarks) {
@@ -189,6 +231,7 @@ private:
             if (!name.isEmpty())
                 query.bind(++parameter, name);
         }
+        query.bind(++parameter, m_lastBefore);
         qint64 found = 0;
         while (query.step()) {
             bool same = !email.isEmpty() && query.column(6).toString().trimmed().toLower() == email;
@@ -207,10 +250,10 @@ private:
 
     // The imported values replace the book's; fields the file leaves empty keep theirs, the names
     // keep the book's letter case, and remarks the book has are kept with the imported ones
-    // added below them.
-    void update(qint64 id, const Contact& contact, const QString& remarks) {
-        QStringList sets;
-        QVariantList values;
+    // added below them. A contact without a UID takes `uid` (the card's, or a new one).
+    void update(qint64 id, const Contact& contact, const QString& remarks, const QString& uid) {
+        QStringList sets{QStringLiteral("uid = coalesce(uid, ?)"), QStringLiteral("rev = ?")};
+        QVariantList values{uid.isEmpty() ? engine::book::newUid() : uid, m_revision};
         for (const QString& field : m_fields) {
             QString value = contact.value(field);
             // The names matched; the book's own spelling of them stays.
@@ -228,8 +271,6 @@ private:
             sets.append(QStringLiteral("bitmap = ?"));
             values.append(contact.photo);
         }
-        if (sets.isEmpty())
-            return;
         values.append(id);
         engine::Statement statement(m_db, QStringLiteral("UPDATE PhoneBK SET %1 WHERE id = ?")
                                               .arg(sets.join(QStringLiteral(", "))));
@@ -239,10 +280,14 @@ private:
 
     engine::Database& m_db;
     OnDuplicate m_policy;
+    ContactTypeChoice m_type;
     QStringList m_fields;
     engine::Statement m_insert;
     // The contacts of the same last and first name (each empty or not), through the name index.
     std::unique_ptr<engine::Statement> m_candidates[4];
+    std::unique_ptr<engine::Statement> m_byUid; // made with the first card that has a UID
+    qint64 m_lastBefore;
+    QString m_revision;
 };
 
 std::unique_ptr<engine::Database> openBook(const QString& bookPath, engine::Database::Mode mode) {
@@ -414,7 +459,8 @@ static ImportSummary importInOneGo(const QString& bookPath, const QString& fileP
 
     ImportSummary summary;
     Transaction transaction(*db);
-    Importer importer(*db, options.onDuplicate);
+    engine::book::addKeptFields(*db);
+    Importer importer(*db, options);
     ReadRecord record;
     qint64 done = 0;
     while (reader->next(record)) {
@@ -459,6 +505,7 @@ ImportSummary importFile(const QString& bookPath, const QString& filePath,
 ExportSummary exportBook(const QString& bookPath, const QString& filePath,
                          const ExportOptions& options) {
     files::refuseOwnFile(filePath, {bookPath});
+    detail::giveUidsBeforeExport(bookPath);
     auto db = openBook(bookPath, engine::Database::Mode::ReadOnly);
     const QString sql = exportQuery(options);
     qint64 total = -1;
@@ -469,7 +516,7 @@ ExportSummary exportBook(const QString& bookPath, const QString& filePath,
     for (int c = 0; c < rows.columnCount(); ++c)
         columns.insert(rows.columnName(c).toLower(), c);
     QVector<std::pair<QString, int>> wanted;
-    for (const QString& field : engine::book::fieldNames()) {
+    for (const QString& field : engine::book::fieldNames() + engine::book::keptFields()) {
         if (columns.contains(field.toLower()) && field != QLatin1String("bitmap"))
             wanted.append({field, columns.value(field.toLower())});
     }

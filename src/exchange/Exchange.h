@@ -23,16 +23,28 @@ enum class Format { Unknown, VCard, Csv };
 // 2.1 for older phones and car kits, which read no other.
 enum class VCardVersion { V3, V4, V21 };
 enum class OnDuplicate { Skip, Add, Update };
+// The contact type (extra4) an import gives contacts whose file names none: Automatic takes
+// "Business Contact" for a card with a company or with work phones only, else "Personal
+// Contact".
+enum class ContactTypeChoice { Automatic, Personal, Business };
 
 // A contact as the book holds it: field names of table PhoneBK ("name", "namef", "address1",
 // ..., "remarks", "extra4" for the contact type, "extra8" for the display name) to texts, and
 // the photo as the book stores it (JPEG or PNG bytes; empty when there is none).
+//
+// Besides the contact fields, `fields` may hold "uid" (the contact's identity, kept as a file
+// gives it) and "birthdate" (the birthday with its century, yyyy-mm-dd).
 struct Contact {
     QHash<QString, QString> fields;
     QByteArray photo;
+    // The card names a company (kept in remarks): an import then takes it for a business
+    // contact when the file gives no type.
+    bool organisation = false;
 
     QString value(const QString& field) const { return fields.value(field); }
-    bool operator==(const Contact&) const = default;
+    bool operator==(const Contact& other) const {
+        return fields == other.fields && photo == other.photo;
+    }
 };
 
 // Something in the input that could not be taken: where (1-based line of the file) and why.
@@ -122,8 +134,12 @@ using Progress = std::function<bool(qint64 done, qint64 total)>;
 struct ImportOptions {
     ReadOptions read;
     OnDuplicate onDuplicate = OnDuplicate::Skip;
+    ContactTypeChoice contactType = ContactTypeChoice::Automatic;
     Progress progress;
 };
+
+// The contact type an import gives `contact`: the file's own, else the one `choice` says.
+QString importedType(const Contact& contact, ContactTypeChoice choice);
 
 struct ImportSummary {
     qint64 imported = 0;
@@ -137,8 +153,12 @@ struct ImportSummary {
 };
 
 // Imports the file into the book file `bookPath` in one transaction: every readable record is
-// written, or (cancelled, or any failure) none. A duplicate has the same last and first name as
-// a contact already in the book and shares a phone number or the e-mail address with it.
+// written, or (cancelled, or any failure) none. A duplicate is a contact the book held before
+// the import began (two cards of the file are never duplicates of each other): the one whose
+// UID the card carries, whatever its name, else one with the same last and first name that
+// shares a phone number or the e-mail address. A UID match is never added as a second
+// contact: "Add" updates it. Every contact written gets the time of the write, and a new one a
+// UID (the card's own, unless the book already gives it to another contact).
 ImportSummary importFile(const QString& bookPath, const QString& filePath,
                          const ImportOptions& options = {});
 
@@ -163,7 +183,8 @@ struct ExportSummary {
 
 // Writes the contacts of the book `bookPath` to `filePath` (replaced as a whole, only when
 // complete): vCard with CRLF line ends folded at 75 octets, or CSV in the program's own layout
-// (UTF-8 with BOM, CRLF). The book is opened for reading only.
+// (UTF-8 with BOM, CRLF). Contacts without a UID get one first, in one write, when the book
+// can be written; the contacts are then read with the book opened for reading only.
 ExportSummary exportBook(const QString& bookPath, const QString& filePath,
                          const ExportOptions& options = {});
 
@@ -179,7 +200,7 @@ struct FieldChoice {
 };
 QVector<FieldChoice> fieldChoices();
 
-// The program's own CSV layout: the card's captions, then "Contact Type" and "Photo".
+// The program's own CSV layout: the card's captions, then "Contact Type", "Photo" and "UID".
 QStringList ownCsvHeader();
 // The mapping the header `columns` gets, and the name of the layout it was recognised as.
 Mapping detectMapping(const QStringList& columns, QString* layoutName = nullptr);

@@ -54,8 +54,19 @@ QByteArray storedPhoto(const QByteArray& pictureBytes);
 // "04/12/85" for the date forms of vCard and the mail programs (19850412, 1985-04-12,
 // 1985-04-12T10:00:00Z, --0412, 4/12/1985); an empty string when `text` is not a date.
 QString cardBirthday(const QString& text);
-// The vCard form of a card's birthday ("1985-04-12", "--04-12"); empty when it is no date.
-QString isoBirthday(const QString& cardText);
+// "1906-05-05" when `text` is a date written with its century; empty otherwise.
+QString fullBirthdate(const QString& text);
+// The contact's birthday with its century ("birthdate") while the card's Birthday still says
+// that day; empty when it is not known.
+QString knownBirthdate(const Contact& contact);
+// The vCard form of a contact's birthday: the full date when it is known ("1906-05-05"), else
+// the day without a year ("--0412" in the `basic` form, "--04-12" otherwise), for a card's
+// year of two digits says no century; empty when the card's text is no date.
+QString isoBirthday(const Contact& contact, bool basic);
+
+// The vCard property that keeps the card's own birthday text ("04/12/85") beside a BDAY written
+// without the year, whose century the card does not know.
+constexpr char birthdayTextProperty[] = "X-QUILLORY-BIRTHDAY";
 
 // Gathers one contact: the first value for a field takes the field, later ones go to remarks
 // with their label, so nothing is dropped.
@@ -77,6 +88,11 @@ public:
     // the book's texts, and what was written comes back.
     void keep(const QString& field, const QString& value);
     void remark(const QString& label, const QString& value);
+    // A birthday in any form cardBirthday reads; one given with its century is kept whole too.
+    void birthday(const QString& value, const QString& label);
+    // The card's own birthday text (birthdayTextProperty): it takes the place of a birthday of
+    // the same day read without its year.
+    void birthdayText(const QString& text) { m_birthdayText = text; }
     void note(const QString& text); // the contact's own remarks, before the labelled ones
     void fullName(const QString& text) { m_fullName = text; }
     void category(const QString& value); // "Business", "Personal Contact", ... or a remark
@@ -94,6 +110,7 @@ private:
     QStringList m_remarks;
     QSet<QString> m_remarkSet; // the same remarks, to pass over repeats quickly
     QString m_fullName;
+    QString m_birthdayText;
 };
 
 // Phone slots of the book for a phone's types ("home", "work", "cell", "fax", "pager", ...).
@@ -133,6 +150,10 @@ bool startsWithContactHeader(const QByteArray& head);
 // Throws PlatformError when the header cannot be read or names no such column.
 std::unique_ptr<RecordReader> openCsvReader(QIODevice& device, const QString& name,
                                             const ReadOptions& options);
+
+// Gives the book's contacts without a UID one before an export reads them; a book that cannot
+// be written is left as it is.
+void giveUidsBeforeExport(const QString& bookPath);
 
 // Writing: one contact as text.
 QByteArray vCardOf(const Contact& contact, VCardVersion version);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 #include <QBuffer>
+#include <QDateTime>
 #include <QHash>
 #include <QImageReader>
 #include <QIODevice>
@@ -436,10 +437,11 @@ private:
                           m_urls == 1 ? QStringLiteral("Web page")
                                       : QStringLiteral("Web page %1").arg(m_urls));
         } else if (name == "BDAY") {
-            const QString raw = unescape(value).trimmed();
-            const QString date = cardBirthday(raw);
-            m_builder.put(QStringLiteral("Birthday"), date.isEmpty() ? raw : date,
-                          QStringLiteral("Birthday"));
+            m_builder.birthday(unescape(value).trimmed(), QStringLiteral("Birthday"));
+        } else if (name == birthdayTextProperty) {
+            m_builder.birthdayText(unescape(value).trimmed());
+        } else if (name == "UID") {
+            m_builder.put(QStringLiteral("uid"), unescape(value).trimmed(), QStringLiteral("UID"));
         } else if (name == "NOTE") {
             m_builder.note(unescape(value));
         } else if (name == "CATEGORIES") {
@@ -786,9 +788,14 @@ QByteArray vCardOf(const Contact& contact, VCardVersion version) {
         text(QStringLiteral("URL"), field("extra6"));
     const QString birthday = field("Birthday");
     if (!birthday.isEmpty()) {
-        const QString iso = isoBirthday(birthday);
-        line(iso.isEmpty() ? QStringLiteral("BDAY;VALUE=text:") + escaped(birthday)
-                           : QStringLiteral("BDAY:") + iso);
+        const QString iso = isoBirthday(contact, v4);
+        if (iso.isEmpty())
+            text(QStringLiteral("BDAY;VALUE=text"), birthday);
+        else
+            line(QStringLiteral("BDAY:") + iso);
+        // A day written without its year keeps the card's own text for this program.
+        if (iso.startsWith(QLatin1String("--")) && birthday.size() > 5)
+            text(QString::fromLatin1(birthdayTextProperty), birthday);
     }
     if (!field("remarks").isEmpty())
         text(QStringLiteral("NOTE"), field("remarks"));
@@ -819,6 +826,12 @@ QByteArray vCardOf(const Contact& contact, VCardVersion version) {
         if (v21)
             out.append("\r\n"); // 2.1 ends base64 data with an empty line
     }
+    if (!field("uid").isEmpty())
+        text(QStringLiteral("UID"), field("uid"));
+    const QDateTime revision = QDateTime::fromString(field("rev"), Qt::ISODate);
+    if (revision.isValid())
+        line(QStringLiteral("REV:") +
+             revision.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")));
     line(QStringLiteral("END:VCARD"));
     return out;
 }

@@ -112,6 +112,14 @@ void TestExchangeCommand::commandLine_data() {
     QTest::newRow("policy without import")
         << twoCards << true << false << QStringList{"--export", "out.vcf", "--on-duplicate", "add"}
         << 2 << "--on-duplicate goes with --import" << QStringList{"Doe,Jane"};
+    QTest::newRow("contact type chosen")
+        << twoCards << false << false
+        << QStringList{"--import", "in.vcf", "--contact-type", "business"} << 0 << "Imported 2"
+        << QStringList{"Doe,Jane", "Roe,Rick"};
+    QTest::newRow("unknown contact type")
+        << twoCards << true << false
+        << QStringList{"--import", "in.vcf", "--contact-type", "family"} << 2
+        << "--contact-type is auto, personal or business" << QStringList{"Doe,Jane"};
     QTest::newRow("export into a missing folder")
         << QByteArray() << true << false << QStringList{"--export", "no/such/folder/out.csv"} << 1
         << "cannot be written" << QStringList{"Doe,Jane"};
@@ -173,6 +181,10 @@ void TestExchangeCommand::commandLine() {
         QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
     }
     QCOMPARE(test::bookNames(book), names);
+    if (exitCode == 0 && arguments.contains(QStringLiteral("business")))
+        QCOMPARE(engine::Database::open(book)->scalar(
+                     QStringLiteral("SELECT group_concat(DISTINCT extra4) FROM PhoneBK")),
+                 QVariant(QStringLiteral("Business Contact")));
     if (arguments.contains(QStringLiteral("vcard3")))
         QVERIFY(folder.read(QStringLiteral("out.vcf")).contains("VERSION:3.0\r\nFN:Jane Doe\r\n"));
     if (arguments.contains(QStringLiteral("vcard21")))

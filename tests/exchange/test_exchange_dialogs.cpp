@@ -72,6 +72,8 @@ class TestExchangeDialogs : public QObject {
 private Q_SLOTS:
     void importFromTheMenu_data();
     void importFromTheMenu();
+    void importGivesTheChosenType_data();
+    void importGivesTheChosenType();
     void unreadableFileCannotBeImported();
     void cancelLeavesTheBookAsItWas();
     void exportFromTheMenu_data();
@@ -171,6 +173,53 @@ void TestExchangeDialogs::importFromTheMenu() {
     QCOMPARE(shownFirst, fileName.endsWith(QLatin1String(".csv")) ? csvFirst : QStringList());
     QCOMPARE(p.boxes.texts(), QStringList{summary});
     QCOMPARE(bookContacts(*p.main), book);
+}
+
+// Contacts whose file gives no type get the one chosen in the dialog; the card's own stays.
+void TestExchangeDialogs::importGivesTheChosenType_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("types"); // of Acme (a company), Home, Own (typed), Work, by name
+    QTest::newRow("automatic") << "optTypeAuto"
+                               << "B P P B";
+    QTest::newRow("all personal") << "optTypePersonal"
+                                  << "P P P P";
+    QTest::newRow("all business") << "optTypeBusiness"
+                                  << "B B P B";
+}
+
+void TestExchangeDialogs::importGivesTheChosenType() {
+    QFETCH(QString, option);
+    QFETCH(QString, types);
+    QTemporaryDir dir;
+    const QByteArray card = "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nN:";
+    const QString path =
+        writeFile(dir, "types.vcf",
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Acme\r\nORG:Acme Inc.\r\n" + card +
+                      "Home\r\nTEL;TYPE=HOME:1\r\nTEL;TYPE=WORK:2\r\n" + card +
+                      "Own\r\nORG:Own Ltd.\r\nCATEGORIES:Personal\r\n" + card +
+                      "Work\r\nTEL;TYPE=WORK:1\r\nTEL;TYPE=WORK,FAX:2\r\nEND:VCARD\r\n");
+    StartedProgram p({.contacts = QList<QVariantMap>{}});
+    QStringList previewed;
+    test::ModalScript script([&](QDialog& dialog) {
+        auto* import = qobject_cast<frmImport*>(&dialog);
+        QVERIFY(import);
+        import->openFile(path);
+        import->findChild<QRadioButton*>(option)->click();
+        for (int row = 0; row < import->grdPreview->rowCount(); ++row)
+            previewed << import->grdPreview->item(row, 6)->text().left(1);
+        QSignalSpy ended(import, &frmImport::importEnded);
+        import->cmdImport->click();
+        QVERIFY(ended.wait(10000));
+        import->cmdClose->click();
+    });
+    p.main->mnuImport->trigger();
+    QCOMPARE(script.shown(), 1);
+    // The preview shows the types before the import, in the file's order.
+    QCOMPARE(previewed.join(u' '), types);
+    QStringList shown;
+    for (int row = 0; row < p.main->data().rowCount(); ++row)
+        shown << p.main->data().valueAt(row, "extra4").toString().left(1);
+    QCOMPARE(shown.join(u' '), types);
 }
 
 void TestExchangeDialogs::unreadableFileCannotBeImported() {

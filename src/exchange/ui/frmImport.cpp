@@ -115,7 +115,8 @@ QTableWidget* table(const char* name, QWidget* parent) {
 } // namespace
 
 frmImport::frmImport(AppContext& app, QWidget* parent)
-    : QDialog(parent), m_app(app), m_duplicates(new QButtonGroup(this)) {
+    : QDialog(parent), m_app(app), m_duplicates(new QButtonGroup(this)),
+      m_types(new QButtonGroup(this)) {
     setObjectName(QStringLiteral("frmImport"));
     setWindowTitle(Caption);
 
@@ -162,9 +163,9 @@ frmImport::frmImport(AppContext& app, QWidget* parent)
     grdPreview->horizontalHeader()->setStretchLastSection(true);
     (new QVBoxLayout(previewFrame))->addWidget(grdPreview);
 
-    fraDuplicates = new QGroupBox(
-        QStringLiteral("Contacts the book already has (same name, and a phone or e-mail shared)"),
-        this);
+    fraDuplicates = new QGroupBox(QStringLiteral("Contacts the book already has (the same UID, or "
+                                                 "the same name and a phone or e-mail shared)"),
+                                  this);
     fraDuplicates->setObjectName(QStringLiteral("fraDuplicates"));
     auto option = [this](const char* name, const QString& caption, exchange::OnDuplicate value) {
         auto* button = new QRadioButton(caption, fraDuplicates);
@@ -182,6 +183,30 @@ frmImport::frmImport(AppContext& app, QWidget* parent)
     duplicates->addWidget(optAdd);
     duplicates->addWidget(optUpdate);
     duplicates->addStretch(1);
+
+    fraTypes = new QGroupBox(QStringLiteral("Contact type, where the file gives none"), this);
+    fraTypes->setObjectName(QStringLiteral("fraTypes"));
+    auto type = [this](const char* name, const QString& caption,
+                       exchange::ContactTypeChoice value) {
+        auto* button = new QRadioButton(caption, fraTypes);
+        button->setObjectName(QString::fromLatin1(name));
+        m_types->addButton(button, int(value));
+        return button;
+    };
+    optTypeAuto = type("optTypeAuto",
+                       QStringLiteral("Au&tomatic: business for a company or work phones only"),
+                       exchange::ContactTypeChoice::Automatic);
+    optTypePersonal = type("optTypePersonal", QStringLiteral("All &personal"),
+                           exchange::ContactTypeChoice::Personal);
+    optTypeBusiness = type("optTypeBusiness", QStringLiteral("All &business"),
+                           exchange::ContactTypeChoice::Business);
+    optTypeAuto->setChecked(true);
+    connect(m_types, &QButtonGroup::idClicked, this, &frmImport::showFirstContacts);
+    auto* types = new QHBoxLayout(fraTypes);
+    types->addWidget(optTypeAuto);
+    types->addWidget(optTypePersonal);
+    types->addWidget(optTypeBusiness);
+    types->addStretch(1);
 
     prgImport = new QProgressBar(this);
     prgImport->setObjectName(QStringLiteral("prgImport"));
@@ -214,6 +239,7 @@ frmImport::frmImport(AppContext& app, QWidget* parent)
     layout->addWidget(fraMapping, 3);
     layout->addWidget(previewFrame, 2);
     layout->addWidget(fraDuplicates);
+    layout->addWidget(fraTypes);
     layout->addLayout(buttons);
 
     m_run = new exchange::BackgroundRun(prgImport, this);
@@ -268,6 +294,7 @@ void frmImport::openFile(const QString& path) {
         m_format = exchange::Format::Unknown;
         lblFormat->setText(error.description());
         fraMapping->hide();
+        m_first.clear();
         grdPreview->setRowCount(0);
     }
     lblStatus->clear();
@@ -294,9 +321,16 @@ void frmImport::showPreview(const exchange::Preview& preview) {
     if (csv && !m_showingMapping)
         showMapping(preview);
 
-    grdPreview->setRowCount(int(preview.first.size()));
-    for (int row = 0; row < preview.first.size(); ++row) {
-        const exchange::Contact& contact = preview.first[row].contact;
+    m_first = preview.first;
+    showFirstContacts();
+}
+
+void frmImport::showFirstContacts() {
+    const auto type = exchange::ContactTypeChoice(m_types->checkedId());
+    grdPreview->setRowCount(int(m_first.size()));
+    for (int row = 0; row < m_first.size(); ++row) {
+        exchange::Contact contact = m_first[row].contact;
+        contact.fields.insert(QStringLiteral("extra4"), exchange::importedType(contact, type));
         for (int column = 0; column < previewColumns().size(); ++column) {
             QString value = contact.value(previewColumns()[column].second);
             value.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
@@ -358,7 +392,7 @@ void frmImport::mappingChanged() {
 
 void frmImport::setBusy(bool busy) {
     for (QWidget* control : std::initializer_list<QWidget*>{cmdChoose, cboFormat, fraMapping,
-                                                            fraDuplicates, cmdImport})
+                                                            fraDuplicates, fraTypes, cmdImport})
         control->setEnabled(!busy);
     cmdClose->setText(busy ? QStringLiteral("Cancel") : QStringLiteral("Close"));
     lblStatus->setVisible(!busy);
@@ -373,6 +407,7 @@ void frmImport::cmdImport_Click() {
         return;
     exchange::ImportOptions options;
     options.onDuplicate = exchange::OnDuplicate(m_duplicates->checkedId());
+    options.contactType = exchange::ContactTypeChoice(m_types->checkedId());
     if (m_format == exchange::Format::Csv)
         options.read.mapping = mapping();
     options.read.format = m_format;

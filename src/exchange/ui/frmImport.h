@@ -24,7 +24,8 @@ class BackgroundRun;
 
 // "Import Contacts": the user picks a vCard or CSV file, sees what it holds (its format, how
 // many contacts, where each CSV column goes and the first contacts as they will be stored),
-// chooses what happens to contacts the book already has, and imports. The import runs in one
+// chooses what happens to contacts the book already has and which contact type contacts get
+// whose file names none, and imports. The import runs in one
 // transaction in the background, with a progress bar and Cancel; at its end a summary says what
 // was imported, updated and skipped, and which records could not be read and why.
 class frmImport final : public QDialog {
@@ -58,6 +59,8 @@ public:
     QTableWidget* grdPreview;
     QGroupBox* fraDuplicates;
     QRadioButton *optSkip, *optAdd, *optUpdate;
+    QGroupBox* fraTypes;
+    QRadioButton *optTypeAuto, *optTypePersonal, *optTypeBusiness;
     QProgressBar* prgImport;
     QLabel* lblStatus;
     QPushButton* cmdImport;
@@ -73,6 +76,7 @@ protected:
 private:
     void showPreview(const exchange::Preview& preview);
     void showMapping(const exchange::Preview& preview);
+    void showFirstContacts(); // with the contact type the import will give them
     void mappingChanged();
     void importFinished(const QString& error);
     void setBusy(bool busy);
@@ -80,12 +84,14 @@ private:
 
     AppContext& m_app;
     QButtonGroup* m_duplicates;
+    QButtonGroup* m_types;
     exchange::BackgroundRun* m_run;
     QString m_path;
     bool m_readable = false;
     bool m_showingMapping = false;
     exchange::Format m_format = exchange::Format::Unknown;
     exchange::ImportSummary m_summary;
+    QVector<exchange::ReadRecord> m_first; // of the file's preview
 };
 
 } // namespace quillory

@@ -256,6 +256,7 @@ public:
     std::unique_ptr<Database> db;
     QString heldKey;
     QString table;
+    bool keptBook = false; // the program's book: its writes keep "uid" and "rev" (see book)
     QStringList fields;
     QVector<bool> isBlob;
     QHash<QString, int> fieldIndex; // lower-case name -> field
@@ -345,6 +346,9 @@ public:
                                                const QString& idColumn);
     std::optional<PlatformError> loadCurrent();
     Flushed flush();
+    // The kept fields a write of the card sets besides its edits: a new contact's UID, and the
+    // time of the write.
+    QVector<std::pair<QString, QVariant>> keptValues(bool newRow) const;
     void insertNewRow();
     void writeEdits();
     void emitAfterFlush(const Flushed& flushed, bool repositioned);
@@ -409,6 +413,14 @@ void DataSource::Impl::open() {
     heldKey = openfiles::hold(databaseName);
     plan = planRecordSource(recordSource);
     table = plan.baseTable;
+    keptBook = table.compare(book::tableName(), Qt::CaseInsensitive) == 0 && db->isBook();
+    if (keptBook) {
+        try {
+            book::addKeptFields(*db);
+        } catch (const PlatformError&) {
+            // A book that cannot be written now is shown as it is; its writes fail on their own.
+        }
+    }
     const QString idColumn = describeTable();
 
     QStringList quoted;
@@ -728,12 +740,27 @@ std::optional<PlatformError> DataSource::Impl::loadCurrent() {
     return std::nullopt;
 }
 
+QVector<std::pair<QString, QVariant>> DataSource::Impl::keptValues(bool newRow) const {
+    QVector<std::pair<QString, QVariant>> values;
+    if (!keptBook)
+        return values;
+    if (newRow && fieldIndex.contains(QStringLiteral("uid")))
+        values.append({QStringLiteral("uid"), book::newUid()});
+    if (fieldIndex.contains(QStringLiteral("rev")))
+        values.append({QStringLiteral("rev"), book::revisionNow()});
+    return values;
+}
+
 void DataSource::Impl::insertNewRow() {
     QStringList columns;
     QVariantList values;
     for (auto it = edits.cbegin(); it != edits.cend(); ++it) {
         columns.append(dialect::quoteName(fields[it.key()]));
         values.append(it.value());
+    }
+    for (const auto& [field, value] : keptValues(true)) {
+        columns.append(field);
+        values.append(value);
     }
     Statement insert(*db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                               .arg(dialect::quoteName(table), columns.join(u','),
@@ -754,6 +781,10 @@ void DataSource::Impl::writeEdits() {
     for (auto it = edits.cbegin(); it != edits.cend(); ++it) {
         assignments.append(dialect::quoteName(fields[it.key()]) + QStringLiteral(" = ?"));
         values.append(it.value());
+    }
+    for (const auto& [field, value] : keptValues(false)) {
+        assignments.append(field + QStringLiteral(" = ?"));
+        values.append(value);
     }
     values.append(keys[pos]);
     Statement update(*db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")

@@ -4,9 +4,11 @@
 #include "platform/engine/EngineError.h"
 #include "platform/files/FileOps.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QUuid>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -347,6 +349,12 @@ const QStringList& fieldNames() {
     return names;
 }
 
+const QStringList& keptFields() {
+    static const QStringList names = {QStringLiteral("uid"), QStringLiteral("rev"),
+                                      QStringLiteral("birthdate")};
+    return names;
+}
+
 namespace {
 
 QString fieldDefinition(const QString& field) {
@@ -356,7 +364,7 @@ QString fieldDefinition(const QString& field) {
 
 QString tableDefinition(const QString& quotedName) {
     QStringList columns{QStringLiteral("id INTEGER PRIMARY KEY")};
-    for (const QString& field : fieldNames())
+    for (const QString& field : fieldNames() + keptFields())
         columns.append(fieldDefinition(field));
     return QStringLiteral("CREATE TABLE %1 (%2)")
         .arg(quotedName, columns.join(QStringLiteral(", ")));
@@ -394,10 +402,10 @@ QString bookTableType(Database& db) {
         .toString();
 }
 
-QStringList missingFields(Database& db) {
+QStringList missingFields(Database& db, const QStringList& fields = fieldNames()) {
     const QStringList columns = tableColumns(db, tableName()).names;
     QStringList missing;
-    for (const QString& field : fieldNames()) {
+    for (const QString& field : fields) {
         if (!columns.contains(field, Qt::CaseInsensitive))
             missing.append(field);
     }
@@ -471,7 +479,7 @@ void mendShape(Database& db) {
             if (!type.isEmpty()) {
                 QStringList shared;
                 const QStringList shown = tableColumns(db, table).names;
-                for (const QString& field : fieldNames()) {
+                for (const QString& field : fieldNames() + keptFields()) {
                     if (shown.contains(field, Qt::CaseInsensitive))
                         shared.append(dialect::quoteName(field));
                 }
@@ -489,12 +497,56 @@ void mendShape(Database& db) {
                 db.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
                             .arg(table, fieldDefinition(field)));
         }
+        addKeptFields(db);
         db.exec(indexDefinitions(true));
         db.exec(QStringLiteral("RELEASE mend_shape"));
     } catch (const PlatformError&) {
         db.exec(QStringLiteral("ROLLBACK TO mend_shape; RELEASE mend_shape"));
         throw;
     }
+}
+
+void addKeptFields(Database& db) {
+    const QStringList missing = missingFields(db, keptFields());
+    if (missing.isEmpty() &&
+        db.scalar(QStringLiteral("PRAGMA user_version")).toInt() >= schemaVersion)
+        return;
+    db.exec(QStringLiteral("SAVEPOINT kept_fields"));
+    try {
+        for (const QString& field : missing)
+            db.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
+                        .arg(tableName(), fieldDefinition(field)));
+        db.exec(QStringLiteral("PRAGMA user_version = %1").arg(schemaVersion));
+        db.exec(QStringLiteral("RELEASE kept_fields"));
+    } catch (const PlatformError&) {
+        db.exec(QStringLiteral("ROLLBACK TO kept_fields; RELEASE kept_fields"));
+        throw;
+    }
+}
+
+QString newUid() {
+    return QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QString revisionNow() {
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+}
+
+void indexUids(Database& db) {
+    db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1_uid ON %1 (uid)").arg(tableName()));
+}
+
+void giveMissingUids(Database& db) {
+    indexUids(db);
+    // A random (version 4) UUID per row, made by the engine so that one statement serves the
+    // whole book.
+    db.exec(QStringLiteral(
+                "UPDATE %1 SET uid = 'urn:uuid:' || lower(hex(randomblob(4))) || '-' || "
+                "lower(hex(randomblob(2))) || '-4' || substr(lower(hex(randomblob(2))), 2) || "
+                "'-' || substr('89ab', 1 + abs(random() % 4), 1) || "
+                "substr(lower(hex(randomblob(2))), 2) || '-' || lower(hex(randomblob(6))) "
+                "WHERE uid IS NULL")
+                .arg(tableName()));
 }
 
 } // namespace book

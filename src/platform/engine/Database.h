@@ -96,14 +96,33 @@ QString placeholders(int count);
 namespace book {
 // PRAGMA application_id of every book and stand-by database the program creates ("Quly").
 constexpr std::int32_t applicationId = 0x51756C79;
-// PRAGMA user_version: the version of the table layout below.
-constexpr int schemaVersion = 1;
+// PRAGMA user_version: the version of the table layout below (2 added the kept fields).
+constexpr int schemaVersion = 2;
 // "PhoneBK".
 QString tableName();
 // The contact fields in the table's column order (the hidden id comes first in the table).
 const QStringList& fieldNames();
+// The columns the program keeps for itself after the contact fields, shown nowhere (not on the
+// card, the grid or the search dialog, not in reports or the CSV's field choices): "uid" (the
+// contact's lasting identity, as vCards carry it), "rev" (when the program last wrote the
+// contact, UTC, ISO 8601) and "birthdate" (the birthday with its century, yyyy-mm-dd, when a
+// file gave one; it counts only while the card's Birthday still says that day). A book made
+// before them is usable without them; addKeptFields adds them when it is opened for writing.
+const QStringList& keptFields();
 // Creates a new, empty book (or stand-by database) at `path`; the file must not exist.
 void create(const QString& path);
+// Adds the kept fields a book of an older layout lacks (no row is rewritten, so it is instant
+// at any size) and records the layout's version. Writes nothing when the book has them.
+void addKeptFields(Database& db);
+// A new contact's UID: "urn:uuid:" and a random UUID, the form other programs expect.
+QString newUid();
+// The time of a write as "rev" holds it ("2026-04-12T10:00:00Z").
+QString revisionNow();
+// Makes the index of "uid" when the book has none yet: the first UID look-up of a large book
+// waits for it once, and no start-up ever does.
+void indexUids(Database& db);
+// Gives every contact without a UID one, in one UPDATE, after indexUids.
+void giveMissingUids(Database& db);
 
 // Whether an open database can serve as the program's book and, when not, what is wrong.
 struct Shape {

@@ -34,6 +34,8 @@ private Q_SLOTS:
     void failedWriteKeepsEdits_data();
     void failedWriteKeepsEdits();
     void addNewAndUpdate();
+    void cardWritesKeepTheContactsIdentity_data();
+    void cardWritesKeepTheContactsIdentity();
     void addNewThenMove();
     void deleteRows();
     void findFirst_data();

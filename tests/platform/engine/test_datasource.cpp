@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 
 #include <optional>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
@@ -165,7 +166,7 @@ void EngineTest::movesAndBofEof() {
     at(0, false, false);
     // One notification for every move call, including those that stayed put.
     QCOMPARE(moved.count(), 9);
-    QCOMPARE(ds.fieldNames(), book::fieldNames());
+    QCOMPARE(ds.fieldNames(), book::fieldNames() + book::keptFields());
     QVERIFY(!ds.value(QStringLiteral("id")).isValid());
 }
 
@@ -375,6 +376,49 @@ void EngineTest::addNewAndUpdate() {
     QCOMPARE(ds.absolutePosition(), 4);
     ds.moveNext();
     QCOMPARE(ds.recordCount(), 7);
+}
+
+// A book of the first layout is usable and gains the kept fields when the card opens it; a card
+// added gets a UID, every write the time of the write, and a repair keeps both.
+void EngineTest::cardWritesKeepTheContactsIdentity_data() {
+    QTest::addColumn<bool>("firstLayout");
+    QTest::newRow("book of the first layout") << true;
+    QTest::newRow("new book") << false;
+}
+
+void EngineTest::cardWritesKeepTheContactsIdentity() {
+    QFETCH(bool, firstLayout);
+    test::TempProgramFolder folder;
+    const QString path = folder.file(QStringLiteral("Corvanel.MDB"));
+    test::writeBook(path, sixContacts());
+    if (firstLayout) {
+        test::RawConnection(path).exec(QStringLiteral(
+            "ALTER TABLE PhoneBK DROP COLUMN uid; ALTER TABLE PhoneBK DROP COLUMN rev; "
+            "ALTER TABLE PhoneBK DROP COLUMN birthdate; PRAGMA user_version = 1"));
+        QCOMPARE(book::checkShape(*Database::open(path)).verdict, book::Shape::Verdict::Usable);
+    }
+    DataSource ds;
+    ds.setDatabaseName(path);
+    ds.setRecordSource(startUp);
+    ds.refresh();
+    ds.addNew();
+    ds.setValue(QStringLiteral("name"), QStringLiteral("Aaron"));
+    ds.moveFirst(); // Adams, Al
+    ds.setValue(QStringLiteral("city"), QStringLiteral("Oslo"));
+    ds.moveNext();
+    ds.close();
+    QVERIFY(RepairDatabase(path, {{}, [](Database&) { return true; }, {}}));
+    test::RawConnection raw(path, true);
+    QCOMPARE(raw.scalar(QStringLiteral("PRAGMA user_version")).toInt(), book::schemaVersion);
+    const auto rows = raw.rows(QStringLiteral(
+        "SELECT name, coalesce(uid LIKE 'urn:uuid:________-____-____-____-____________', -1), "
+        "rev FROM PhoneBK WHERE rev IS NOT NULL OR uid IS NOT NULL ORDER BY id"));
+    // The edited contact gets its UID only when one is needed (an export or an import's match).
+    QCOMPARE(rows.size(), 2);
+    for (const QVariantList& row : rows)
+        QCOMPARE(QDateTime::fromString(row[2].toString(), Qt::ISODate).timeSpec(), Qt::UTC);
+    QCOMPARE(rows[0].mid(0, 2), (QVariantList{QStringLiteral("Adams"), -1LL}));
+    QCOMPARE(rows[1].mid(0, 2), (QVariantList{QStringLiteral("Aaron"), 1LL}));
 }
 
 void EngineTest::addNewThenMove() {
