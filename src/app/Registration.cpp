@@ -11,6 +11,7 @@
 #include "prefs/frmUser.h"
 #include "printing/frmPrint.h"
 #include "search/frmsrch.h"
+#include "sync/ui/frmSync.h"
 
 namespace quillory {
 
@@ -26,6 +27,7 @@ void registerAllCommands(AppContext& app) {
     registerExtrasCommands(app);
     registerPrintingCommands(app);
     registerExchangeCommands(app);
+    registerSyncCommands(app);
     registerHelpCommands(app);
 }
 

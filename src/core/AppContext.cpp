@@ -47,6 +47,13 @@ void AppContext::SaveSettings() {
 void AppContext::afterMainWindowShown() {
     if (m_afterShow)
         m_afterShow();
+    for (const std::function<void()>& step : m_afterShowSteps)
+        step();
+}
+
+void AppContext::beforeExit() {
+    for (const std::function<void()>& step : m_beforeExit)
+        step();
 }
 
 } // namespace quillory

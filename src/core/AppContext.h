@@ -48,7 +48,14 @@ public:
 
     // Runs after the main window is shown (start-up's last step: the tip window).
     void setAfterShowHook(std::function<void()> hook) { m_afterShow = std::move(hook); }
+    // Runs after that hook, in the order added (the sync at start).
+    void onAfterShow(std::function<void()> step) { m_afterShowSteps.push_back(std::move(step)); }
     void afterMainWindowShown();
+
+    // Runs when the user has agreed to quit and the card's typing is written, before the
+    // back-up on exit (the sync before exit), in the order added.
+    void onBeforeExit(std::function<void()> step) { m_beforeExit.push_back(std::move(step)); }
+    void beforeExit();
 
 private:
     ProgramFolder m_folder;
@@ -58,6 +65,8 @@ private:
     frmMain* m_main = nullptr;
     QWidget* m_splash = nullptr;
     std::function<void()> m_afterShow;
+    std::vector<std::function<void()>> m_afterShowSteps;
+    std::vector<std::function<void()>> m_beforeExit;
     std::vector<std::function<void(frmMain&)>> m_mainSetups;
 };
 

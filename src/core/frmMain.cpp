@@ -256,6 +256,11 @@ void frmMain::buildMenus() {
     mnuExport = addMenuItem(mnuFile, "mnuExport", QStringLiteral("E&xport contacts..."),
                             QStringLiteral("export"));
     sepExchange = separator(mnuFile, "sepExchange");
+    mnuSyncSetup = addMenuItem(mnuFile, "mnuSyncSetup", QStringLiteral("Sync with se&rver..."),
+                               QStringLiteral("syncsetup"));
+    mnuSyncNow =
+        addMenuItem(mnuFile, "mnuSyncNow", QStringLiteral("Sync n&ow"), QStringLiteral("syncnow"));
+    sepSync = separator(mnuFile, "sepSync");
     mnuUser =
         addMenuItem(mnuFile, "mnuUser", QStringLiteral("&User settings"), QStringLiteral("user"));
     sep2 = separator(mnuFile, "sep2");
@@ -338,6 +343,8 @@ void frmMain::buildMenus() {
         {mnuPrint, QKeySequence::keyBindings(QKeySequence::Print)},
         {mnuHelpfile, QKeySequence::keyBindings(QKeySequence::HelpContents)},
         {mnuExit, quitKeys()},
+        // Sync has no toolbar button; F9 is the key mail programs give send and receive.
+        {mnuSyncNow, {QKeySequence(Qt::Key_F9)}},
         {mnuBOF, {QKeySequence(Qt::CTRL | Qt::Key_Home)}},
         {mnuUp, {QKeySequence(Qt::Key_PageUp)}},
         {mnuDown, {QKeySequence(Qt::Key_PageDown)}},
@@ -1007,6 +1014,8 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // What the book syncs before exit goes into the back-up too.
+    m_app.beforeExit();
     // 5.-6.
     if (m_app.settings().autoBackup == 1) {
         frmBU->raise();

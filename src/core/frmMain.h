@@ -135,6 +135,8 @@ public:
     QAction *mnuAdd, *mnuSave, *mnuDel, *mnusep1, *mnuUser, *sep2, *mnuExit;
     // Contacts brought in from and written out to vCard and CSV files.
     QAction *mnuImport, *mnuExport, *sepExchange;
+    // The book kept in step with an address book on a server.
+    QAction *mnuSyncSetup, *mnuSyncNow, *sepSync;
     QAction *mnuPer, *mnuBus, *mnuAll, *mnuBOF, *mnuUp, *mnuDown, *mnuEOF;
     QAction *mnuBold, *mnuEmail, *mnuDial, *mnuPrint, *mnuSearch, *mnuWrite, *sep5;
     QAction *mnuComDB, *mnuRepDB, *mnuBUDB, *mnuResDB;

@@ -1,0 +1,95 @@
+#include "core/AppContext.h"
+#include "core/frmMain.h"
+#include "core/StatusPanels.h"
+#include "platform/engine/DataSource.h"
+#include "platform/files/PlatformError.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/Modal.h"
+#include "sync/ui/frmSync.h"
+#include "sync/ui/frmSyncProgress.h"
+#include "sync/ui/Password.h"
+
+namespace quillory {
+
+namespace {
+
+const QString Caption = QStringLiteral("Sync with server");
+
+// The sync of the book itself, on the progress window's thread: the summary it returns is
+// shown to the user.
+QString syncBook(const QString& /*bookPath*/, sync::CardDavClient& /*client*/) {
+    throw sync::SyncError(sync::SyncError::Kind::Protocol,
+                          QStringLiteral("This build of the program cannot sync the book yet."));
+}
+
+// The book as the window shows it after the sync, on the contact it showed before where it can.
+void showBookAgain(frmMain& main) {
+    engine::DataSource& rows = main.data();
+    const int position = rows.absolutePosition();
+    try {
+        rows.refresh();
+        if (position > 0 && rows.recordCount() > 0)
+            rows.moveTo(std::min(position, rows.recordCount() - 1));
+    } catch (const PlatformError&) {
+    }
+    main.ShowContactStatus();
+}
+
+// File, "Sync now": the saved account, its password, the sync with progress and Cancel, and
+// its summary in a message box and on the status bar. Says why when it cannot sync.
+void syncNow(AppContext& app) {
+    frmMain& main = app.mainWindow();
+    const QString folder = app.folder().path();
+    const sync::SyncAccount account = sync::SyncAccount::load(folder);
+    if (!account.isSet()) {
+        ui::MessageBoxService::inform(
+            QStringLiteral("No sync account is set up yet: choose File, Sync with server... "
+                           "first."),
+            Caption, ui::Icon::Exclamation, &main);
+        return;
+    }
+    sync::SyncOptions options = sync::SyncOptions::load(folder);
+    if (!sync::plainHttpAgreed(account.url, options.allowPlainHttp, &main))
+        return;
+    const QString key = sync::Password::keyOf(account.url, account.user);
+    const std::optional<QString> password = sync::Password::obtain(key, account.user, &main);
+    if (!password)
+        return;
+    // The card's typing goes to the server too.
+    if (!main.writePendingCard(&main))
+        return;
+    sync::CardDavClient client(sync::clientAccount(account, options, *password));
+    const QString book = main.data().databaseName();
+    frmSyncProgress progress([&client, book] { return syncBook(book, client); },
+                             [&client] { client.cancel(); }, &main);
+    ui::Modal::exec(progress);
+    if (progress.isRunning()) // a test's hook that left before the end
+        return;
+    showBookAgain(main);
+    main.StatusBar1->showMessage(progress.text(), 15000);
+    ui::MessageBoxService::inform(
+        progress.ok() ? progress.text()
+                      : QStringLiteral("The sync did not complete: ") + progress.text(),
+        Caption, progress.ok() ? ui::Icon::Information : ui::Icon::Exclamation, &main);
+}
+
+} // namespace
+
+void registerSyncCommands(AppContext& app) {
+    app.commands().add(QStringLiteral("syncsetup"), [&app](CommandOrigin) {
+        frmSync dialog(app, &app.mainWindow());
+        dialog.Form_Load();
+        ui::Modal::exec(dialog);
+    });
+    app.commands().add(QStringLiteral("syncnow"), [&app](CommandOrigin) { syncNow(app); });
+    app.onAfterShow([&app] {
+        if (sync::SyncOptions::load(app.folder().path()).atStart)
+            syncNow(app);
+    });
+    app.onBeforeExit([&app] {
+        if (sync::SyncOptions::load(app.folder().path()).beforeExit)
+            syncNow(app);
+    });
+}
+
+} // namespace quillory

@@ -1,0 +1,65 @@
+#include "sync/ui/SyncTask.h"
+
+#include <QThread>
+
+namespace quillory::sync {
+
+SyncTask::~SyncTask() {
+    if (!m_thread)
+        return;
+    cancel();
+    m_thread->wait();
+    delete m_thread;
+}
+
+void SyncTask::start(std::function<void()> work, std::function<void()> cancel) {
+    if (m_thread)
+        return;
+    m_ok = true;
+    m_failure.clear();
+    m_cancel = std::move(cancel);
+    m_thread = QThread::create([this, work = std::move(work)] {
+        try {
+            work();
+        } catch (const SyncError& error) {
+            m_ok = false;
+            m_failure = describe(error.kind(), error.message());
+        } catch (const std::exception& error) {
+            m_ok = false;
+            m_failure = QString::fromLocal8Bit(error.what());
+        }
+    });
+    connect(m_thread, &QThread::finished, this, &SyncTask::ended);
+    m_thread->start();
+}
+
+void SyncTask::cancel() {
+    if (m_thread && m_cancel)
+        m_cancel();
+}
+
+void SyncTask::ended() {
+    if (!m_thread)
+        return;
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    Q_EMIT finished(m_ok, m_failure);
+}
+
+QString SyncTask::describe(SyncError::Kind kind, const QString& detail) {
+    switch (kind) {
+    case SyncError::Kind::Authentication:
+        return QStringLiteral("The server refused the user name or the password.");
+    case SyncError::Kind::Tls:
+        return QStringLiteral("The server's certificate is not trusted, so the connection was "
+                              "refused: %1")
+            .arg(detail);
+    case SyncError::Kind::Cancelled:
+        return QStringLiteral("Cancelled.");
+    default:
+        return detail;
+    }
+}
+
+} // namespace quillory::sync

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace quillory {
+
+namespace sync {
+class SyncTask;
+}
+
+// "Syncing": a busy bar while the book talks with the server, and Cancel. It closes by itself
+// when the work ends; ok() and text() then say how it went (the summary or the failure).
+class frmSyncProgress final : public QDialog {
+    Q_OBJECT
+public:
+    // `work` runs on a thread of its own and returns the summary; `cancel` ends it early.
+    frmSyncProgress(std::function<QString()> work, std::function<void()> cancel,
+                    QWidget* parent = nullptr);
+    ~frmSyncProgress() override;
+
+    bool isRunning() const;
+    bool ok() const { return m_ok; }
+    const QString& text() const { return m_text; }
+
+    QLabel* lblStep;
+    QProgressBar* prgSync;
+    QPushButton* cmdCancel;
+
+Q_SIGNALS:
+    void syncEnded();
+
+protected:
+    void reject() override;
+
+private:
+    void finished(bool ok, const QString& failure);
+
+    sync::SyncTask* m_task;
+    bool m_ok = false;
+    QString m_text;
+};
+
+} // namespace quillory
