@@ -1,0 +1,194 @@
+// The sync as the user sets it up and starts it: File, "Sync with server..." and "Sync now" on
+// a started program, with the password kept for the session where no secret store runs.
+
+#include "core/AppContext.h"
+#include "core/frmMain.h"
+#include "StartedProgram.h"
+#include "sync/ui/frmSync.h"
+#include "sync/ui/frmSyncProgress.h"
+#include "sync/ui/Password.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace quillory;
+using test::StartedProgram;
+
+namespace {
+
+// What the modal windows of one command were, by object name, in order.
+struct Shown {
+    QStringList windows;
+    int passwordsAsked() const { return int(windows.count(QStringLiteral("dlgSyncPassword"))); }
+    int syncs() const { return int(windows.count(QStringLiteral("frmSyncProgress"))); }
+};
+
+// Answers the password question with `password` and lets every sync run to its end.
+std::function<void(QDialog&)> runSyncs(Shown& shown, const QString& password) {
+    return [&shown, password](QDialog& dialog) {
+        shown.windows << dialog.objectName();
+        if (auto* ask = qobject_cast<QInputDialog*>(&dialog)) {
+            ask->setTextValue(password);
+            ask->accept();
+        } else if (auto* progress = qobject_cast<frmSyncProgress*>(&dialog)) {
+            QSignalSpy ended(progress, &frmSyncProgress::syncEnded);
+            QVERIFY(progress->isRunning() ? ended.wait(10000) : true);
+        }
+    };
+}
+
+void saveAccount(const StartedProgram& p, const QString& url, sync::SyncOptions options = {}) {
+    const sync::SyncAccount account{QUrl(url), QStringLiteral("ann"), {}};
+    QVERIFY(account.save(p.folder.path()));
+    QVERIFY(options.save(p.folder.path()));
+}
+
+} // namespace
+
+class TestSyncWindows : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void accountDialogSaves_data();
+    void accountDialogSaves();
+    void passwordAskedOncePerSession_data();
+    void passwordAskedOncePerSession();
+    void syncsWhenTheAccountSays_data();
+    void syncsWhenTheAccountSays();
+};
+
+void TestSyncWindows::initTestCase() {
+    // No secret store here, whatever desktop runs the tests: the session keeps the passwords,
+    // and nothing reaches the user's own keyring.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+}
+
+void TestSyncWindows::init() {
+    qunsetenv("QUILLORY_SYNC_PASSWORD");
+}
+
+void TestSyncWindows::accountDialogSaves_data() {
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QList<ui::Answer>>("answers"); // to the plain http question
+    QTest::addColumn<QString>("plainHttp");         // AllowPlainHttp saved; empty: nothing saved
+    QTest::newRow("https") << "https://dav.example.org/" << QList<ui::Answer>{} << "0";
+    QTest::newRow("http on this machine") << "http://127.0.0.1:5232/" << QList<ui::Answer>{} << "0";
+    QTest::newRow("http elsewhere, agreed")
+        << "http://dav.example.org/" << QList{ui::Answer::Yes} << "1";
+    QTest::newRow("http elsewhere, refused")
+        << "http://dav.example.org/" << QList{ui::Answer::No} << "";
+}
+
+void TestSyncWindows::accountDialogSaves() {
+    QFETCH(QString, url);
+    QFETCH(QList<ui::Answer>, answers);
+    QFETCH(QString, plainHttp);
+    StartedProgram p({.contacts = QList<QVariantMap>{}});
+    for (ui::Answer answer : answers)
+        p.boxes.answer(answer);
+    const QString password = QStringLiteral("s3cret-") + QTest::currentDataTag();
+    QStringList reopened;
+    test::ModalScript script([&](QDialog& dialog) {
+        auto* form = qobject_cast<frmSync*>(&dialog);
+        QVERIFY(form);
+        if (script.shown() > 1) { // opened again: what was saved comes back
+            reopened << form->txtUrl->text() << form->txtUser->text() << form->txtPassword->text()
+                     << QString::number(form->chkAtStart->isChecked());
+            form->cmdCancel->click();
+            return;
+        }
+        form->txtUrl->setText(url);
+        form->txtUser->setText(QStringLiteral("ann"));
+        form->txtPassword->setText(password);
+        form->chkAtStart->setChecked(true);
+        form->cmdOK->click();
+        if (form->isVisible() || form->result() != QDialog::Accepted)
+            form->cmdCancel->click();
+    });
+    p.main->mnuSyncSetup->trigger();
+    p.main->mnuSyncSetup->trigger();
+
+    QCOMPARE(p.boxes.asked().size(), answers.size());
+    const QByteArray settings = p.folder.read(QStringLiteral("Corvanel.hig"));
+    QVERIFY2(!settings.contains(password.toUtf8()), settings.constData());
+    if (plainHttp.isEmpty()) {
+        QVERIFY2(!settings.contains("URL="), settings.constData());
+        QCOMPARE(reopened, (QStringList{"", "", "", "0"}));
+        return;
+    }
+    for (const QByteArray& line :
+         {"URL=" + url.toUtf8(), QByteArray("User=ann"), QByteArray("SyncAtStart=1"),
+          "AllowPlainHttp=" + plainHttp.toUtf8()})
+        QVERIFY2(settings.contains(line), line.constData());
+    QCOMPARE(reopened, (QStringList{url, "ann", password, "1"}));
+}
+
+void TestSyncWindows::passwordAskedOncePerSession_data() {
+    QTest::addColumn<QByteArray>("environment"); // QUILLORY_SYNC_PASSWORD
+    QTest::addColumn<int>("asked");
+    QTest::newRow("asked, then kept") << QByteArray() << 1;
+    QTest::newRow("from the environment") << QByteArray("from-cron") << 0;
+}
+
+void TestSyncWindows::passwordAskedOncePerSession() {
+    QFETCH(QByteArray, environment);
+    QFETCH(int, asked);
+    if (!environment.isEmpty())
+        qputenv("QUILLORY_SYNC_PASSWORD", environment);
+    StartedProgram p({.contacts = QList<QVariantMap>{}});
+    const QString url = QStringLiteral("https://%1.example.org/").arg(QTest::currentDataTag()[0]);
+    saveAccount(p, url);
+    Shown shown;
+    test::ModalScript script(runSyncs(shown, QStringLiteral("typed-once")));
+
+    p.main->mnuSyncNow->trigger();
+    p.main->mnuSyncNow->trigger();
+
+    QCOMPARE(shown.passwordsAsked(), asked);
+    QCOMPARE(shown.syncs(), 2);
+    QCOMPARE(sync::Password::read(sync::Password::keyOf(QUrl(url), QStringLiteral("ann"))),
+             std::optional<QString>(environment.isEmpty() ? "typed-once" : environment));
+    QVERIFY(!p.folder.read(QStringLiteral("Corvanel.hig")).contains("typed-once"));
+}
+
+void TestSyncWindows::syncsWhenTheAccountSays_data() {
+    QTest::addColumn<bool>("atStart");
+    QTest::addColumn<bool>("beforeExit");
+    QTest::addColumn<int>("syncs");
+    QTest::newRow("never by itself") << false << false << 0;
+    QTest::newRow("at start") << true << false << 1;
+    QTest::newRow("before exit") << false << true << 1;
+    QTest::newRow("both") << true << true << 2;
+}
+
+// The user starts the program and quits it again.
+void TestSyncWindows::syncsWhenTheAccountSays() {
+    QFETCH(bool, atStart);
+    QFETCH(bool, beforeExit);
+    QFETCH(int, syncs);
+    qputenv("QUILLORY_SYNC_PASSWORD", "pw");
+    StartedProgram p({.contacts = QList<QVariantMap>{}});
+    // The sync at start ends with its summary; the question on quitting is answered Yes.
+    if (atStart)
+        p.boxes.answer(ui::Answer::Ok);
+    p.boxes.answer(ui::Answer::Yes);
+    saveAccount(p, QStringLiteral("https://start.example.org/"), {atStart, beforeExit, false});
+    Shown shown;
+    test::ModalScript script(runSyncs(shown, {}));
+
+    p.context->afterMainWindowShown();
+    p.main->close();
+
+    QCOMPARE(shown.syncs(), syncs);
+    QVERIFY(!p.main->isVisible());
+}
+
+QTEST_MAIN(TestSyncWindows)
+#include "test_sync_windows.moc"
