@@ -79,10 +79,15 @@ QString hrefFor(const QUrl& addressBook, const QString& uid) {
         name += (c.isLetterOrNumber() && c.unicode() < 128) || c == u'-' || c == u'_' || c == u'.'
                     ? c
                     : QLatin1Char('-');
-    QString path = addressBook.path();
+    QString path = addressBook.path(QUrl::FullyEncoded);
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');
     return path + name + QStringLiteral(".vcf");
+}
+
+// Servers differ in which characters of a path they escape; a card is the same card either way.
+QString sameCard(const QString& href) {
+    return QUrl::fromPercentEncoding(href.toUtf8());
 }
 
 void checkProgress(const SyncProgress& progress, qint64 done, qint64 total) {
@@ -249,22 +254,22 @@ public:
 
         QHash<QString, QString> uidOfHref;
         for (auto it = records.cbegin(); it != records.cend(); ++it)
-            uidOfHref.insert(it->href, it.key());
+            uidOfHref.insert(sameCard(it->href), it.key());
         QStringList wanted;
         QSet<QString> listed;
         for (const RemoteCard& card : changes.changed) {
-            listed.insert(card.href);
-            const QString uid = uidOfHref.value(card.href);
+            listed.insert(sameCard(card.href));
+            const QString uid = uidOfHref.value(sameCard(card.href));
             if (!uid.isEmpty() && !card.etag.isEmpty() && records.value(uid).etag == card.etag)
                 continue;
             wanted.append(card.href);
         }
         QSet<QString> removed;
         for (const QString& href : changes.removed)
-            removed.insert(uidOfHref.value(href));
+            removed.insert(uidOfHref.value(sameCard(href)));
         if (changes.complete) {
             for (auto it = records.cbegin(); it != records.cend(); ++it) {
-                if (!listed.contains(it->href))
+                if (!listed.contains(sameCard(it->href)))
                     removed.insert(it.key());
             }
         }
@@ -276,7 +281,7 @@ public:
             const QVector<RemoteCard> cards = m_client.fetch(wanted);
             allFetched = cards.size() >= wanted.size();
             for (const RemoteCard& card : cards)
-                take(card, uidOfHref.value(card.href), incoming);
+                take(card, uidOfHref.value(sameCard(card.href)), incoming);
         }
         checkProgress(m_progress, 2, 4);
 
@@ -330,8 +335,6 @@ private:
             return;
         }
         Contact contact = read.records.first().contact;
-        contact.fields[QStringLiteral("extra4")] =
-            exchange::importedType(contact, exchange::ContactTypeChoice::Automatic);
         if (uid.isEmpty())
             uid = contact.value(QStringLiteral("uid"));
         if (uid.isEmpty())
