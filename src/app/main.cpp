@@ -18,6 +18,7 @@
 #include "platform/ui/MessageBox.h"
 #include "printing/Envelope.h"
 #include "printing/frmLabel.h"
+#include "sync/SyncEngineCommand.h"
 
 #include <cstdio>
 #include <memory>
@@ -227,9 +228,22 @@ int main(int argc, char** argv) {
                        "(the default: business for a card with a company or with work phones "
                        "only, else personal), personal or business."),
         QStringLiteral("TYPE"));
+    // The book in step with a CardDAV server without a window (see sync/SyncEngineCommand.h).
+    const QCommandLineOption syncOption(
+        QStringLiteral("sync"),
+        QStringLiteral("Sync the book with the CardDAV server at URL (its root or an address "
+                       "book's own URL), or with the saved account when no URL follows. The "
+                       "password is read from QUILLORY_SYNC_PASSWORD, else asked for."));
+    const QCommandLineOption syncUserOption(
+        QStringLiteral("sync-user"), QStringLiteral("With --sync: the user name on the server."),
+        QStringLiteral("USER"));
     parser.addOptions({helpOption, versionOption, homeOption, exitOption, reportOption, pdfOption,
                        selectionOption, sortOption, envelopeOption, missingOption, importOption,
-                       exportOption, formatOption, duplicateOption, contactTypeOption});
+                       exportOption, formatOption, duplicateOption, contactTypeOption, syncOption,
+                       syncUserOption});
+    parser.addPositionalArgument(QStringLiteral("URL"),
+                                 QStringLiteral("With --sync: the server's address."),
+                                 QStringLiteral("[URL]"));
 
     if (!parser.parse(argumentList(argc, argv))) {
         std::fprintf(stderr, "quillory: %s\nTry 'quillory --help'.\n",
@@ -269,9 +283,21 @@ int main(int argc, char** argv) {
                              "--envelope.\n");
         return 2;
     }
+    const bool syncing = parser.isSet(syncOption);
+    if (!syncing && (parser.isSet(syncUserOption) || !parser.positionalArguments().isEmpty())) {
+        std::fprintf(stderr, "quillory: a URL and --sync-user go with --sync.\n");
+        return 2;
+    }
+    if (syncing &&
+        (exchanging || reporting || envelope || parser.positionalArguments().size() > 1)) {
+        std::fprintf(stderr, "quillory: --sync takes one URL and no --import, --export, --report "
+                             "or --envelope.\n");
+        return 2;
+    }
     // A report written to a file needs fonts but no screen, not even when one is named but
-    // cannot be reached; an import or export needs neither.
-    if ((reporting || envelope || exchanging) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // cannot be reached; an import, export or sync needs neither.
+    if ((reporting || envelope || exchanging || syncing) &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (!haveDisplay()) {
         std::fprintf(stderr, "quillory: no display found; start it under a virtual one, for "
@@ -307,6 +333,9 @@ int main(int argc, char** argv) {
             *folder,
             {parser.value(importOption), parser.value(exportOption), parser.value(formatOption),
              parser.value(duplicateOption), parser.value(contactTypeOption)});
+    if (syncing)
+        return quillory::sync::runSyncCommandLine(*folder, parser.positionalArguments().value(0),
+                                                  parser.value(syncUserOption));
     if (envelope) {
         try {
             quillory::writeFirstContactEnvelope(*folder, parser.value(pdfOption));

@@ -15,7 +15,7 @@ namespace quillory::sync {
 // command line.
 
 struct Account {
-    QUrl url;        // the server's root (found through discovery) or an address book's own URL
+    QUrl url; // the server's root (found through discovery) or an address book's own URL
     QString user;
     QString password; // never written to a file, a log or a message
     QUrl addressBook; // the chosen address book; empty: the one discovery finds (the first)
@@ -28,31 +28,31 @@ struct AddressBookInfo {
 };
 
 struct RemoteCard {
-    QString href;     // the server's path of the card, as the server writes it
+    QString href; // the server's path of the card, as the server writes it
     QString etag;
     QByteArray vcard; // empty where only href and etag were listed
 };
 
 struct Changes {
-    QString token;             // the new sync-token; empty when the server offers none
-    bool complete = false;     // `changed` lists the whole address book (first sync, a token the
-                               // server no longer knows, or no sync-collection): any card the
-                               // book knows and the list lacks is gone from the server
+    QString token;               // the new sync-token; empty when the server offers none
+    bool complete = false;       // `changed` lists the whole address book (first sync, a token the
+                                 // server no longer knows, or no sync-collection): any card the
+                                 // book knows and the list lacks is gone from the server
     QVector<RemoteCard> changed; // href and etag of every card new or changed since the token
-    QStringList removed;       // hrefs deleted since the token
+    QStringList removed;         // hrefs deleted since the token
 };
 
 class SyncError : public std::runtime_error {
 public:
     enum class Kind {
-        Network,      // no connection, a time-out, the connection cut
-        Tls,          // a certificate that is not trusted: refused, never ignored
-        PlainHttp,    // http to a host other than loopback without the user's confirmation
+        Network,        // no connection, a time-out, the connection cut
+        Tls,            // a certificate that is not trusted: refused, never ignored
+        PlainHttp,      // http to a host other than loopback without the user's confirmation
         Authentication, // 401 or 403
-        NotFound,     // 404 / 410 of the address book or the card
-        Precondition, // 412: the card changed on the server since its ETag
-        Server,       // 5xx or another status that was not expected
-        Protocol,     // malformed XML or an answer that is no CardDAV answer
+        NotFound,       // 404 / 410 of the address book or the card
+        Precondition,   // 412: the card changed on the server since its ETag
+        Server,         // 5xx or another status that was not expected
+        Protocol,       // malformed XML or an answer that is no CardDAV answer
         Cancelled,
     };
     SyncError(Kind kind, const QString& message);
@@ -86,12 +86,17 @@ public:
     // DELETE with If-Match (empty: unconditional). A card already gone is no error.
     void remove(const QString& href, const QString& ifMatch);
 
-    // From any thread: the call in progress ends with SyncError::Kind::Cancelled.
+    // From any thread: the call in progress ends with SyncError::Kind::Cancelled, and so does
+    // every later call of this client (a cancel between two requests is not lost).
     void cancel();
 
 private:
     struct Private;
     Private* d;
 };
+
+// The href of a new card named after its UID, relative to the address book (the UID
+// percent-encoded, so that any UID makes one path segment).
+QString cardHref(const QString& uid);
 
 } // namespace quillory::sync

@@ -12,7 +12,7 @@ namespace quillory::sync {
 // folder), beside the user's preferences, which a settings save keeps. The password is never
 // stored here: it lives in the desktop's secret store or comes from QUILLORY_SYNC_PASSWORD.
 struct SyncAccount {
-    QUrl url;         // the server's root or an address book's own URL; empty: no account
+    QUrl url; // the server's root or an address book's own URL; empty: no account
     QString user;
     QUrl addressBook; // the chosen address book; empty: the first one discovery finds
 
@@ -24,7 +24,8 @@ struct SyncAccount {
     bool isSet() const { return url.isValid() && !url.isEmpty(); }
 
     static SyncAccount load(const QString& programFolder) {
-        const PrivateProfile file = PrivateProfile::load(SettingsStore(programFolder).settingsPath());
+        const PrivateProfile file =
+            PrivateProfile::load(SettingsStore(programFolder).settingsPath());
         SyncAccount account;
         account.url = QUrl(file.value(Section, UrlKey));
         account.user = file.value(Section, UserKey);

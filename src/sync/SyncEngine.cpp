@@ -1,0 +1,465 @@
+#include "sync/SyncEngine.h"
+
+#include "exchange/Exchange.h"
+#include "exchange/ExchangeDetail.h"
+#include "platform/engine/Database.h"
+#include "platform/files/PlatformError.h"
+#include "sync/CardDav.h"
+#include "sync/SyncState.h"
+
+#include <QCryptographicHash>
+#include <QHash>
+#include <QSet>
+#include <sqlite3.h>
+
+namespace quillory::sync {
+
+using exchange::Contact;
+
+QString SyncSummary::text() const {
+    QString line =
+        QStringLiteral("%1 sent, %2 received, %3 deleted, %4 %5 kept")
+            .arg(sent)
+            .arg(received)
+            .arg(deleted)
+            .arg(conflicts)
+            .arg(conflicts == 1 ? QStringLiteral("conflict") : QStringLiteral("conflicts"));
+    for (const QString& note : notes)
+        line += QLatin1Char('\n') + note;
+    return line;
+}
+
+namespace {
+
+// The contact's fields a card carries, as the book writes them (the photo apart).
+QStringList writtenFields() {
+    QStringList fields = engine::book::fieldNames();
+    fields.removeAll(QStringLiteral("bitmap"));
+    fields.append(QStringLiteral("birthdate"));
+    return fields;
+}
+
+// The fields as the book would hold them: the revision time is no change of the contact, and an
+// empty field and a missing one are the same.
+Contact asStored(Contact contact) {
+    Contact stored;
+    const QStringList fields = writtenFields() << QStringLiteral("uid");
+    for (const QString& field : fields) {
+        const QString value = contact.value(field);
+        if (!value.isEmpty())
+            stored.fields.insert(field, value);
+    }
+    stored.photo = contact.photo;
+    return stored;
+}
+
+// Two contacts with the same hash would go to the server as the same card.
+QString hashOf(const Contact& contact) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(
+            exchange::detail::vCardOf(asStored(contact), exchange::VCardVersion::V3),
+            QCryptographicHash::Sha1)
+            .toHex());
+}
+
+QString nameOf(const Contact& contact) {
+    const QString display = contact.value(QStringLiteral("extra8")).trimmed();
+    if (!display.isEmpty())
+        return display;
+    const QString name = (contact.value(QStringLiteral("namef")) + QLatin1Char(' ') +
+                          contact.value(QStringLiteral("name")))
+                             .trimmed();
+    return name.isEmpty() ? contact.value(QStringLiteral("uid")) : name;
+}
+
+// A file name on the server made of the UID's safe characters only.
+QString hrefFor(const QUrl& addressBook, const QString& uid) {
+    QString name;
+    for (const QChar c : uid)
+        name += (c.isLetterOrNumber() && c.unicode() < 128) || c == u'-' || c == u'_' || c == u'.'
+                    ? c
+                    : QLatin1Char('-');
+    QString path = addressBook.path(QUrl::FullyEncoded);
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return path + name + QStringLiteral(".vcf");
+}
+
+// Servers differ in which characters of a path they escape; a card is the same card either way.
+QString sameCard(const QString& href) {
+    return QUrl::fromPercentEncoding(href.toUtf8());
+}
+
+void checkProgress(const SyncProgress& progress, qint64 done, qint64 total) {
+    if (progress && !progress(done, total))
+        throw SyncError(SyncError::Kind::Cancelled, QStringLiteral("The sync was cancelled."));
+}
+
+// The book's side: reads contacts and writes the server's versions.
+class Book {
+public:
+    explicit Book(const QString& path) : m_db(engine::Database::open(path)) {
+        if (!m_db->isBook())
+            throw PlatformError(
+                ErrorNumber::EngineNotReadable,
+                QStringLiteral("\"%1\" is not an address book of this program.").arg(path));
+        m_fields = writtenFields();
+    }
+    engine::Database& db() { return *m_db; }
+
+    struct Local {
+        qint64 id = 0;
+        QString hash;
+    };
+    // Every contact's UID with its row and hash; the first row of a UID counts.
+    QHash<QString, Local> scan() {
+        QHash<QString, Local> local;
+        engine::Statement rows(*m_db, selectSql(QString()));
+        while (rows.step()) {
+            const Contact contact = contactOf(rows);
+            const QString uid = contact.value(QStringLiteral("uid"));
+            if (!local.contains(uid))
+                local.insert(uid, {rows.columnInt64(0), hashOf(contact)});
+        }
+        return local;
+    }
+
+    Contact read(qint64 id) {
+        engine::Statement row(*m_db, selectSql(QStringLiteral(" WHERE id = ?")));
+        row.bind(1, id);
+        if (!row.step())
+            return {};
+        return contactOf(row);
+    }
+
+    qint64 insert(const Contact& contact) {
+        engine::Statement insert(
+            *m_db, QStringLiteral("INSERT INTO %1 (%2, bitmap, uid, rev) VALUES (%3)")
+                       .arg(engine::book::tableName(), m_fields.join(QStringLiteral(", ")),
+                            engine::placeholders(int(m_fields.size()) + 3)));
+        insert.bindAll(values(contact) << contact.value(QStringLiteral("uid")) << revision());
+        insert.step();
+        return static_cast<qint64>(sqlite3_last_insert_rowid(m_db->handle()));
+    }
+
+    // The contact takes `contact`'s fields, empty ones too.
+    void replace(qint64 id, const Contact& contact) {
+        QStringList sets;
+        for (const QString& field : m_fields)
+            sets.append(field + QStringLiteral(" = ?"));
+        engine::Statement update(
+            *m_db, QStringLiteral("UPDATE %1 SET %2, bitmap = ?, rev = ? "
+                                  "WHERE id = ?")
+                       .arg(engine::book::tableName(), sets.join(QStringLiteral(", "))));
+        update.bindAll(values(contact) << revision() << id);
+        update.step();
+    }
+
+    void remove(qint64 id) {
+        engine::Statement remove(
+            *m_db, QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(engine::book::tableName()));
+        remove.bind(1, id);
+        remove.step();
+    }
+
+private:
+    QString selectSql(const QString& where) const {
+        return QStringLiteral("SELECT id, uid, bitmap, %1 FROM %2%3")
+            .arg(m_fields.join(QStringLiteral(", ")), engine::book::tableName(), where);
+    }
+    Contact contactOf(const engine::Statement& row) const {
+        Contact contact;
+        contact.fields.insert(QStringLiteral("uid"), row.column(1).toString());
+        contact.photo = row.column(2).toByteArray();
+        for (int i = 0; i < m_fields.size(); ++i) {
+            const QString value = row.column(i + 3).toString();
+            if (!value.isEmpty())
+                contact.fields.insert(m_fields[i], value);
+        }
+        return contact;
+    }
+    QVariantList values(const Contact& contact) const {
+        QVariantList list;
+        for (const QString& field : m_fields) {
+            const QString value = contact.value(field);
+            list.append(value.isEmpty() ? QVariant() : QVariant(value));
+        }
+        list.append(contact.photo.isEmpty() ? QVariant() : QVariant(contact.photo));
+        return list;
+    }
+    QString revision() {
+        if (m_revision.isEmpty())
+            m_revision = engine::book::revisionNow();
+        return m_revision;
+    }
+
+    std::unique_ptr<engine::Database> m_db;
+    QStringList m_fields;
+    QString m_revision;
+};
+
+// The book held in one transaction; rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(engine::Database& db) : m_db(db) {
+        m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+    ~Transaction() {
+        if (m_open)
+            sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit() {
+        m_db.exec(QStringLiteral("COMMIT"));
+        m_open = false;
+    }
+
+private:
+    engine::Database& m_db;
+    bool m_open = true;
+};
+
+// A card the server sent, read into a contact.
+struct Incoming {
+    QString href;
+    QString etag;
+    Contact contact;
+    QString hash;
+};
+
+struct Upload {
+    QString uid;
+    QString href;
+    QString ifMatch; // empty: a new card
+    qint64 id = 0;
+};
+
+const QString conflictRemark = QStringLiteral(
+    "Conflict copy: this is the book's version of a contact that was also changed on the server "
+    "before the sync of %1; the server's version took the contact.");
+
+class Sync {
+public:
+    Sync(const QString& bookPath, CardDavClient& client, const SyncProgress& progress)
+        : m_book(bookPath), m_client(client), m_progress(progress), m_state(m_book.db()) {}
+
+    SyncSummary run() {
+        m_addressBook = m_client.addressBook();
+        prepare(m_addressBook.toString());
+        const QHash<QString, SyncRecord> records = m_state.records();
+        m_token = m_state.token();
+        const Changes changes = m_client.changesSince(m_token);
+        checkProgress(m_progress, 1, 4);
+
+        QHash<QString, QString> uidOfHref;
+        for (auto it = records.cbegin(); it != records.cend(); ++it)
+            uidOfHref.insert(sameCard(it->href), it.key());
+        QStringList wanted;
+        QSet<QString> listed;
+        for (const RemoteCard& card : changes.changed) {
+            listed.insert(sameCard(card.href));
+            const QString uid = uidOfHref.value(sameCard(card.href));
+            if (!uid.isEmpty() && !card.etag.isEmpty() && records.value(uid).etag == card.etag)
+                continue;
+            wanted.append(card.href);
+        }
+        QSet<QString> removed;
+        for (const QString& href : changes.removed)
+            removed.insert(uidOfHref.value(sameCard(href)));
+        if (changes.complete) {
+            for (auto it = records.cbegin(); it != records.cend(); ++it) {
+                if (!listed.contains(sameCard(it->href)))
+                    removed.insert(it.key());
+            }
+        }
+        removed.remove(QString());
+
+        QHash<QString, Incoming> incoming;
+        bool allFetched = true;
+        if (!wanted.isEmpty()) {
+            const QVector<RemoteCard> cards = m_client.fetch(wanted);
+            allFetched = cards.size() >= wanted.size();
+            for (const RemoteCard& card : cards)
+                take(card, uidOfHref.value(sameCard(card.href)), incoming);
+        }
+        checkProgress(m_progress, 2, 4);
+
+        const QHash<QString, Book::Local> local = m_book.scan();
+        // A card the server could not give now keeps the old token, so it is asked for again.
+        QVector<Upload> uploads =
+            applyToBook(records, local, incoming, removed, allFetched ? changes.token : m_token);
+        checkProgress(m_progress, 3, 4);
+
+        const QHash<QString, SyncRecord> now = m_state.records();
+        QSet<QString> handled;
+        for (const Upload& upload : uploads)
+            handled.insert(upload.uid);
+        for (auto it = local.cbegin(); it != local.cend(); ++it) {
+            if (incoming.contains(it.key()) || handled.contains(it.key()) ||
+                m_deletedHere.contains(it.key()))
+                continue;
+            const auto record = now.constFind(it.key());
+            if (record == now.cend())
+                uploads.append({it.key(), hrefFor(m_addressBook, it.key()), QString(), it->id});
+            else if (record->hash != it->hash)
+                uploads.append({it.key(), record->href, record->etag, it->id});
+        }
+        QVector<std::pair<QString, SyncRecord>> deletions;
+        for (auto it = now.cbegin(); it != now.cend(); ++it) {
+            if (!local.contains(it.key()) && !incoming.contains(it.key()))
+                deletions.append({it.key(), *it});
+        }
+        send(uploads, deletions);
+        return m_summary;
+    }
+
+private:
+    void prepare(const QString& addressBook) {
+        Transaction transaction(m_book.db());
+        engine::book::addKeptFields(m_book.db());
+        engine::book::giveMissingUids(m_book.db());
+        m_state.create();
+        m_state.bindTo(addressBook);
+        transaction.commit();
+    }
+
+    void take(const RemoteCard& card, QString uid, QHash<QString, Incoming>& incoming) {
+        const exchange::ReadResult read = exchange::readBytes(card.vcard);
+        if (read.records.isEmpty()) {
+            const QString reason = read.problems.isEmpty() ? QStringLiteral("it holds no card")
+                                                           : read.problems.first().reason;
+            m_summary.notes.append(
+                QStringLiteral("The card \"%1\" from the server cannot be read: %2")
+                    .arg(card.href, reason));
+            return;
+        }
+        Contact contact = read.records.first().contact;
+        if (uid.isEmpty())
+            uid = contact.value(QStringLiteral("uid"));
+        if (uid.isEmpty())
+            uid = QStringLiteral("href:") + card.href;
+        contact.fields[QStringLiteral("uid")] = uid;
+        contact = asStored(contact);
+        incoming.insert(uid, {card.href, card.etag, contact, hashOf(contact)});
+    }
+
+    // Everything the server changed goes into the book in one transaction, with its records.
+    QVector<Upload> applyToBook(const QHash<QString, SyncRecord>& records,
+                                const QHash<QString, Book::Local>& local,
+                                const QHash<QString, Incoming>& incoming,
+                                const QSet<QString>& removed, const QString& token) {
+        QVector<Upload> copies;
+        Transaction transaction(m_book.db());
+        m_state.setToken(token);
+        for (auto it = incoming.cbegin(); it != incoming.cend(); ++it) {
+            const QString& uid = it.key();
+            const Incoming& card = *it;
+            const auto mine = local.constFind(uid);
+            const auto record = records.constFind(uid);
+            m_state.put(uid, {card.href, card.etag, card.hash});
+            if (mine == local.cend()) {
+                // New on the server, or edited there while deleted here: the edit is kept.
+                m_book.insert(card.contact);
+                ++m_summary.received;
+                continue;
+            }
+            if (mine->hash == card.hash)
+                continue; // the same contact on both sides
+            const bool changedHere = record == records.cend() || record->hash != mine->hash;
+            if (changedHere) {
+                Contact copy = m_book.read(mine->id);
+                const QString copyUid = engine::book::newUid();
+                copy.fields[QStringLiteral("uid")] = copyUid;
+                const QString mark = conflictRemark.arg(engine::book::revisionNow());
+                const QString remarks = copy.value(QStringLiteral("remarks"));
+                copy.fields[QStringLiteral("remarks")] =
+                    remarks.isEmpty() ? mark : remarks + QLatin1Char('\n') + mark;
+                const qint64 id = m_book.insert(copy);
+                copies.append({copyUid, hrefFor(m_addressBook, copyUid), QString(), id});
+                ++m_summary.conflicts;
+                m_summary.notes.append(
+                    QStringLiteral("\"%1\" was changed in the book and on the server: the "
+                                   "book's version is kept as a conflict copy.")
+                        .arg(nameOf(card.contact)));
+            }
+            m_book.replace(mine->id, card.contact);
+            ++m_summary.received;
+        }
+        for (const QString& uid : removed) {
+            if (incoming.contains(uid))
+                continue;
+            const auto mine = local.constFind(uid);
+            m_state.forget(uid);
+            if (mine == local.cend() || mine->hash != records.value(uid).hash)
+                continue; // gone here too, or edited here: the edit is sent as a new card
+            const Contact contact = m_book.read(mine->id);
+            m_book.remove(mine->id);
+            m_deletedHere.insert(uid);
+            ++m_summary.deleted;
+            m_summary.notes.append(
+                QStringLiteral("\"%1\" was deleted on the server and removed from the book.")
+                    .arg(nameOf(contact)));
+        }
+        transaction.commit();
+        return copies;
+    }
+
+    // Each card the server took is recorded at once, so a cut leaves nothing half-known.
+    void send(const QVector<Upload>& uploads,
+              const QVector<std::pair<QString, SyncRecord>>& deletions) {
+        const qint64 total = uploads.size() + deletions.size();
+        qint64 done = 0;
+        for (const Upload& upload : uploads) {
+            checkProgress(m_progress, done++, total);
+            const Contact contact = m_book.read(upload.id);
+            try {
+                const QString etag = m_client.put(
+                    upload.href, exchange::detail::vCardOf(contact, exchange::VCardVersion::V3),
+                    upload.ifMatch);
+                m_state.put(upload.uid, {upload.href, etag, hashOf(contact)});
+                ++m_summary.sent;
+            } catch (const SyncError& error) {
+                if (error.kind() != SyncError::Kind::Precondition)
+                    throw;
+                m_summary.notes.append(
+                    QStringLiteral("\"%1\" changed on the server during the sync; it is synced "
+                                   "the next time.")
+                        .arg(nameOf(contact)));
+            }
+        }
+        for (const auto& [uid, record] : deletions) {
+            checkProgress(m_progress, done++, total);
+            try {
+                m_client.remove(record.href, record.etag);
+                m_state.forget(uid);
+                ++m_summary.deleted;
+            } catch (const SyncError& error) {
+                if (error.kind() != SyncError::Kind::Precondition)
+                    throw;
+                m_summary.notes.append(
+                    QStringLiteral("The card \"%1\" changed on the server during the sync; it "
+                                   "comes back the next time.")
+                        .arg(record.href));
+            }
+        }
+    }
+
+    Book m_book;
+    CardDavClient& m_client;
+    const SyncProgress& m_progress;
+    SyncState m_state;
+    SyncSummary m_summary;
+    QSet<QString> m_deletedHere;
+    QUrl m_addressBook;
+    QString m_token; // the one this sync started from
+};
+
+} // namespace
+
+SyncSummary synchronize(const QString& bookPath, CardDavClient& client,
+                        const SyncProgress& progress) {
+    return Sync(bookPath, client, progress).run();
+}
+
+} // namespace quillory::sync

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace quillory {
+class ProgramFolder;
+}
+
+namespace quillory::sync {
+
+// `--sync [URL] [--sync-user USER]`: syncs the book of `folder` without a window, with the
+// server and user given, else the saved account. The password comes from QUILLORY_SYNC_PASSWORD,
+// else it is asked for on the terminal without echo. The summary goes to standard output, a
+// failure is one line on the error stream; returns the exit code, 0 when done, else 1.
+int runSyncCommandLine(const ProgramFolder& folder, const QString& url, const QString& user);
+
+} // namespace quillory::sync

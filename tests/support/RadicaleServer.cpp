@@ -1,0 +1,129 @@
+#include "RadicaleServer.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace quillory::test {
+
+namespace {
+
+constexpr int startWithinMs = 30000;
+constexpr int answerWithinMs = 30000;
+
+quint16 freeLoopbackPort() {
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+}
+
+bool writeFile(const QString& path, const QByteArray& contents) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+} // namespace
+
+RadicaleServer::RadicaleServer() {
+    m_port = freeLoopbackPort();
+    const QByteArray dir = m_dir.path().toUtf8();
+    const QByteArray config =
+        "[server]\nhosts = 127.0.0.1:" + QByteArray::number(m_port) +
+        "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " + dir +
+        "/users\nhtpasswd_encryption = plain\n[storage]\nfilesystem_folder = " + dir +
+        "/collections\n[logging]\nlevel = warning\n";
+    if (!m_dir.isValid() || m_port == 0 ||
+        !writeFile(m_dir.filePath(QStringLiteral("users")),
+                   (user() + ':' + password() + '\n').toUtf8()) ||
+        !writeFile(m_dir.filePath(QStringLiteral("radicale.conf")), config)) {
+        m_error = QStringLiteral("cannot prepare the server's folder or find a free port");
+        return;
+    }
+    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    start();
+}
+
+RadicaleServer::~RadicaleServer() {
+    stop();
+}
+
+bool RadicaleServer::start() {
+    stop();
+    m_error.clear();
+    m_process.start(QStringLiteral("radicale"),
+                    {QStringLiteral("--config"), m_dir.filePath(QStringLiteral("radicale.conf"))});
+    if (!m_process.waitForStarted()) {
+        m_error = QStringLiteral("radicale does not start (is the package installed?): ") +
+                  m_process.errorString();
+        return false;
+    }
+    return waitUntilAnswering();
+}
+
+void RadicaleServer::stop() {
+    m_answering = false;
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(startWithinMs)) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+bool RadicaleServer::waitUntilAnswering() {
+    const auto answering = [this] {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_port);
+        return socket.waitForConnected(200);
+    };
+    (void)QTest::qWaitFor([&] { return m_process.state() != QProcess::Running || answering(); },
+                          startWithinMs);
+    m_answering = m_process.state() == QProcess::Running && answering();
+    if (!m_answering)
+        m_error = QStringLiteral("radicale does not answer on port %1").arg(m_port);
+    return m_answering;
+}
+
+QUrl RadicaleServer::root() const {
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port));
+}
+
+QUrl RadicaleServer::makeAddressBook(const QString& name, const QString& displayName) {
+    const QUrl url = root().resolved(QUrl(user() + '/' + name + '/'));
+    QByteArray body = R"(<?xml version="1.0" encoding="utf-8"?>
+<mkcol xmlns="DAV:" xmlns:CR="urn:ietf:params:xml:ns:carddav"><set><prop>
+<resourcetype><collection/><CR:addressbook/></resourcetype><displayname>NAME</displayname>
+</prop></set></mkcol>)";
+    body.replace("NAME", displayName.toHtmlEscaped().toUtf8());
+    const Reply reply = request("MKCOL", url, body, {{"Content-Type", "application/xml"}});
+    return reply.status == 201 ? url : QUrl();
+}
+
+RadicaleServer::Reply RadicaleServer::put(const QUrl& url, const QByteArray& vcard) const {
+    return request("PUT", url, vcard, {{"Content-Type", "text/vcard; charset=utf-8"}});
+}
+
+RadicaleServer::Reply
+RadicaleServer::request(const QByteArray& verb, const QUrl& url, const QByteArray& body,
+                        const QList<std::pair<QByteArray, QByteArray>>& headers) const {
+    QNetworkAccessManager network;
+    QNetworkRequest request(url);
+    request.setRawHeader("Authorization",
+                         "Basic " + (user() + ':' + password()).toUtf8().toBase64());
+    for (const auto& [name, value] : headers)
+        request.setRawHeader(name, value);
+    QNetworkReply* reply = network.sendCustomRequest(request, verb, body);
+    (void)QTest::qWaitFor([reply] { return reply->isFinished(); }, answerWithinMs);
+    Reply answer;
+    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    answer.body = reply->readAll();
+    answer.etag = reply->rawHeader("ETag");
+    delete reply;
+    return answer;
+}
+
+} // namespace quillory::test
