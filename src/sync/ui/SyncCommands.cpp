@@ -5,6 +5,7 @@
 #include "platform/files/PlatformError.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/Modal.h"
+#include "sync/SyncEngine.h"
 #include "sync/ui/frmSync.h"
 #include "sync/ui/frmSyncProgress.h"
 #include "sync/ui/Password.h"
@@ -14,13 +15,6 @@ namespace quillory {
 namespace {
 
 const QString Caption = QStringLiteral("Sync with server");
-
-// The sync of the book itself, on the progress window's thread: the summary it returns is
-// shown to the user.
-QString syncBook(const QString& /*bookPath*/, sync::CardDavClient& /*client*/) {
-    throw sync::SyncError(sync::SyncError::Kind::Protocol,
-                          QStringLiteral("This build of the program cannot sync the book yet."));
-}
 
 // The book as the window shows it after the sync, on the contact it showed before where it can.
 void showBookAgain(frmMain& main) {
@@ -60,8 +54,11 @@ void syncNow(AppContext& app) {
         return;
     sync::CardDavClient client(sync::clientAccount(account, options, *password));
     const QString book = main.data().databaseName();
-    frmSyncProgress progress([&client, book] { return syncBook(book, client); },
-                             [&client] { client.cancel(); }, &main);
+    frmSyncProgress progress(
+        [&client, book](const sync::SyncProgress& step) {
+            return sync::synchronize(book, client, step).text();
+        },
+        [&client] { client.cancel(); }, &main);
     ui::Modal::exec(progress);
     if (progress.isRunning()) // a test's hook that left before the end
         return;

@@ -1,5 +1,7 @@
 #include "sync/ui/SyncTask.h"
 
+#include "platform/files/PlatformError.h"
+
 #include <QThread>
 
 namespace quillory::sync {
@@ -24,6 +26,9 @@ void SyncTask::start(std::function<void()> work, std::function<void()> cancel) {
         } catch (const SyncError& error) {
             m_ok = false;
             m_failure = describe(error.kind(), error.message());
+        } catch (const PlatformError& error) { // the book could not be read or written
+            m_ok = false;
+            m_failure = error.description();
         } catch (const std::exception& error) {
             m_ok = false;
             m_failure = QString::fromLocal8Bit(error.what());

@@ -3,14 +3,15 @@
 #include "sync/ui/SyncTask.h"
 
 #include <QLabel>
+#include <QMetaObject>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace quillory {
 
-frmSyncProgress::frmSyncProgress(std::function<QString()> work, std::function<void()> cancel,
-                                 QWidget* parent)
+frmSyncProgress::frmSyncProgress(Work work, std::function<void()> cancel, QWidget* parent)
     : QDialog(parent), m_task(new sync::SyncTask(this)) {
     setObjectName(QStringLiteral("frmSyncProgress"));
     setWindowTitle(QStringLiteral("Sync with server"));
@@ -18,7 +19,7 @@ frmSyncProgress::frmSyncProgress(std::function<QString()> work, std::function<vo
     lblStep->setObjectName(QStringLiteral("lblStep"));
     prgSync = new QProgressBar(this);
     prgSync->setObjectName(QStringLiteral("prgSync"));
-    prgSync->setRange(0, 0);
+    prgSync->setRange(0, 0); // busy until the work knows how much there is
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     auto* layout = new QVBoxLayout(this);
@@ -28,8 +29,26 @@ frmSyncProgress::frmSyncProgress(std::function<QString()> work, std::function<vo
     setMinimumWidth(360);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSyncProgress::reject);
     connect(m_task, &sync::SyncTask::finished, this, &frmSyncProgress::finished);
+    const QPointer<QProgressBar> bar = prgSync;
+    const sync::SyncProgress progress = [this, bar](qint64 done, qint64 total) {
+        const int permille = total > 0 ? int(std::min<qint64>(1000, done * 1000 / total)) : 0;
+        QMetaObject::invokeMethod(
+            prgSync,
+            [bar, permille, total] {
+                if (bar && total > 0) {
+                    bar->setRange(0, 1000);
+                    bar->setValue(permille);
+                }
+            },
+            Qt::QueuedConnection);
+        return !m_cancelled.load();
+    };
     // The work's summary is written on its thread and read here only after it has ended.
-    m_task->start([this, work = std::move(work)] { m_text = work(); }, std::move(cancel));
+    m_task->start([this, work = std::move(work), progress] { m_text = work(progress); },
+                  [this, cancel = std::move(cancel)] {
+                      m_cancelled = true;
+                      cancel();
+                  });
 }
 
 frmSyncProgress::~frmSyncProgress() = default;

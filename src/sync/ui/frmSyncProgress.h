@@ -1,5 +1,8 @@
 #pragma once
 
+#include "sync/SyncEngine.h"
+
+#include <atomic>
 #include <functional>
 #include <QDialog>
 
@@ -13,14 +16,15 @@ namespace sync {
 class SyncTask;
 }
 
-// "Syncing": a busy bar while the book talks with the server, and Cancel. It closes by itself
-// when the work ends; ok() and text() then say how it went (the summary or the failure).
+// "Syncing": a bar of what is done while the book talks with the server, and Cancel. It closes by
+// itself when the work ends; ok() and text() then say how it went (the summary or the failure).
 class frmSyncProgress final : public QDialog {
     Q_OBJECT
 public:
-    // `work` runs on a thread of its own and returns the summary; `cancel` ends it early.
-    frmSyncProgress(std::function<QString()> work, std::function<void()> cancel,
-                    QWidget* parent = nullptr);
+    using Work = std::function<QString(const sync::SyncProgress& progress)>;
+    // `work` runs on a thread of its own, reports through `progress` (false once Cancel was
+    // pressed) and returns the summary; `cancel` also ends a request in progress.
+    frmSyncProgress(Work work, std::function<void()> cancel, QWidget* parent = nullptr);
     ~frmSyncProgress() override;
 
     bool isRunning() const;
@@ -41,6 +45,7 @@ private:
     void finished(bool ok, const QString& failure);
 
     sync::SyncTask* m_task;
+    std::atomic<bool> m_cancelled{false};
     bool m_ok = false;
     QString m_text;
 };
