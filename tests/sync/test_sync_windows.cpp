@@ -3,6 +3,7 @@
 
 #include "core/AppContext.h"
 #include "core/frmMain.h"
+#include "RadicaleServer.h"
 #include "StartedProgram.h"
 #include "sync/ui/frmSync.h"
 #include "sync/ui/frmSyncProgress.h"
@@ -12,8 +13,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QStatusBar>
 #include <qt6keychain/keychain.h>
 #include <QtTest>
 
@@ -64,6 +68,12 @@ private Q_SLOTS:
     void syncsWhenTheAccountSays_data();
     void syncsWhenTheAccountSays();
     void secretStoreKeepsThePassword();
+    void testConnection_data();
+    void testConnection();
+    void syncNowShowsTheSummary();
+
+private:
+    test::RadicaleServer m_server;
 };
 
 void TestSyncWindows::initTestCase() {
@@ -219,6 +229,70 @@ void TestSyncWindows::secretStoreKeepsThePassword() {
         QCOMPARE(job.textData(), typed);
     }
     QVERIFY(sync::Password::storeAvailable());
+}
+
+void TestSyncWindows::testConnection_data() {
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QStringList>("books"); // listed for the user to choose from
+    QTest::addColumn<QString>("says");      // a part of what the dialog says
+    QTest::newRow("right password") << "pw1" << QStringList{"Family"} << "1 address book";
+    QTest::newRow("wrong password") << "wrong" << QStringList{} << "password";
+}
+
+// The user types the server's root and tests the connection; the address book found is chosen.
+void TestSyncWindows::testConnection() {
+    QFETCH(QString, password);
+    QFETCH(QStringList, books);
+    QFETCH(QString, says);
+    QVERIFY2(m_server.isRunning(), qPrintable(m_server.error()));
+    const QUrl family =
+        m_server.makeAddressBook(QStringLiteral("family"), QStringLiteral("Family"));
+    StartedProgram p({.contacts = QList<QVariantMap>{}});
+    QStringList listed;
+    QString said;
+    test::ModalScript script([&](QDialog& dialog) {
+        auto* form = qobject_cast<frmSync*>(&dialog);
+        form->txtUrl->setText(m_server.root().toString());
+        form->txtUser->setText(m_server.user());
+        form->txtPassword->setText(password);
+        QSignalSpy ended(form, &frmSync::testEnded);
+        form->cmdTest->click();
+        QVERIFY(ended.wait(20000));
+        for (int row = 0; row < form->lstBooks->count(); ++row)
+            listed << form->lstBooks->item(row)->text();
+        said = form->lblTest->text();
+        form->cmdOK->click();
+    });
+    p.main->mnuSyncSetup->trigger();
+
+    QCOMPARE(listed, books);
+    QVERIFY2(said.contains(says), qPrintable(said));
+    QCOMPARE(sync::SyncAccount::load(p.folder.path()).addressBook,
+             books.isEmpty() ? QUrl() : family);
+}
+
+// Sync now sends the book's contacts, then finds nothing more to do; each time the summary is
+// told in a message box and on the status bar.
+void TestSyncWindows::syncNowShowsTheSummary() {
+    QVERIFY2(m_server.isRunning(), qPrintable(m_server.error()));
+    const QUrl book = m_server.makeAddressBook(QStringLiteral("now"), {});
+    qputenv("QUILLORY_SYNC_PASSWORD", m_server.password().toUtf8());
+    StartedProgram p({.contacts = QList<QVariantMap>{
+                          {{"name", "Ames"}, {"namef", "Ann"}, {"phone", "555-0100"}},
+                          {{"name", "Bell"}, {"namef", "Bob"}, {"phone", "555-0111"}}}});
+    const sync::SyncAccount account{m_server.root(), m_server.user(), book};
+    QVERIFY(account.save(p.folder.path()));
+    Shown shown;
+    test::ModalScript script(runSyncs(shown, {}));
+    QStringList statusBar;
+    for (int run = 0; run < 2; ++run) {
+        p.main->mnuSyncNow->trigger();
+        statusBar << p.main->statusBar()->currentMessage();
+    }
+    const QStringList summaries = {"2 sent, 0 received, 0 deleted, 0 conflicts kept",
+                                   "0 sent, 0 received, 0 deleted, 0 conflicts kept"};
+    QCOMPARE(p.boxes.texts(), summaries);
+    QCOMPARE(statusBar, summaries);
 }
 
 QTEST_MAIN(TestSyncWindows)
