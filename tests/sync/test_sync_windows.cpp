@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <qt6keychain/keychain.h>
+#include <QTcpServer>
 #include <QtTest>
 
 using namespace quillory;
@@ -70,7 +71,9 @@ private Q_SLOTS:
     void secretStoreKeepsThePassword();
     void testConnection_data();
     void testConnection();
+    void testCanBeCancelled();
     void syncNowShowsTheSummary();
+    void refusedPasswordIsAskedAgain();
 
 private:
     test::RadicaleServer m_server;
@@ -157,7 +160,7 @@ void TestSyncWindows::passwordAskedOncePerSession() {
     if (!environment.isEmpty())
         qputenv("QUILLORY_SYNC_PASSWORD", environment);
     StartedProgram p({.contacts = QList<QVariantMap>{}});
-    const QString url = QStringLiteral("https://%1.example.org/").arg(QTest::currentDataTag()[0]);
+    const QString url = QStringLiteral("https://127.0.0.1:9/%1/").arg(QTest::currentDataTag()[0]);
     saveAccount(p, url);
     Shown shown;
     test::ModalScript script(runSyncs(shown, QStringLiteral("typed-once")));
@@ -193,7 +196,7 @@ void TestSyncWindows::syncsWhenTheAccountSays() {
     if (atStart)
         p.boxes.answer(ui::Answer::Ok);
     p.boxes.answer(ui::Answer::Yes);
-    saveAccount(p, QStringLiteral("https://start.example.org/"), {atStart, beforeExit, false});
+    saveAccount(p, QStringLiteral("https://127.0.0.1:9/start/"), {atStart, beforeExit, false});
     Shown shown;
     test::ModalScript script(runSyncs(shown, {}));
 
@@ -271,6 +274,28 @@ void TestSyncWindows::testConnection() {
              books.isEmpty() ? QUrl() : family);
 }
 
+// A server that takes the connection and never answers: Cancel test ends the wait.
+void TestSyncWindows::testCanBeCancelled() {
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    StartedProgram p({.contacts = QList<QVariantMap>{}});
+    QString said;
+    test::ModalScript script([&](QDialog& dialog) {
+        auto* form = qobject_cast<frmSync*>(&dialog);
+        form->txtUrl->setText(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort()));
+        QSignalSpy ended(form, &frmSync::testEnded);
+        form->cmdTest->click();
+        QVERIFY(silent.waitForNewConnection(10000));
+        QVERIFY(form->cmdCancelTest->isEnabled() && !form->cmdOK->isEnabled());
+        form->cmdCancelTest->click();
+        QVERIFY(ended.wait(10000));
+        said = form->lblTest->text();
+        form->cmdCancel->click();
+    });
+    p.main->mnuSyncSetup->trigger();
+    QCOMPARE(said, QStringLiteral("Cancelled."));
+}
+
 // Sync now sends the book's contacts, then finds nothing more to do; each time the summary is
 // told in a message box and on the status bar.
 void TestSyncWindows::syncNowShowsTheSummary() {
@@ -293,6 +318,29 @@ void TestSyncWindows::syncNowShowsTheSummary() {
                                    "0 sent, 0 received, 0 deleted, 0 conflicts kept"};
     QCOMPARE(p.boxes.texts(), summaries);
     QCOMPARE(statusBar, summaries);
+}
+
+// A mistyped password is refused by the server, said so, and asked for again on the next sync.
+void TestSyncWindows::refusedPasswordIsAskedAgain() {
+    QVERIFY2(m_server.isRunning(), qPrintable(m_server.error()));
+    const QUrl book = m_server.makeAddressBook(QStringLiteral("mistyped"), {});
+    StartedProgram p({.contacts = QList<QVariantMap>{}});
+    // The address book's own URL: an account no earlier test typed a password for.
+    QVERIFY((sync::SyncAccount{book, m_server.user(), book}.save(p.folder.path())));
+    Shown shown;
+    QStringList typed = {"mistyped", m_server.password()};
+    test::ModalScript script([&](QDialog& dialog) {
+        const bool asking = qobject_cast<QInputDialog*>(&dialog);
+        runSyncs(shown, asking ? typed.takeFirst() : QString())(dialog);
+    });
+    p.main->mnuSyncNow->trigger();
+    p.main->mnuSyncNow->trigger();
+
+    QCOMPARE(shown.passwordsAsked(), 2);
+    QCOMPARE(p.boxes.texts().size(), 2);
+    QVERIFY2(p.boxes.texts()[0].contains(QStringLiteral("password")),
+             qPrintable(p.boxes.texts()[0]));
+    QCOMPARE(p.boxes.texts()[1], QStringLiteral("0 sent, 0 received, 0 deleted, 0 conflicts kept"));
 }
 
 QTEST_MAIN(TestSyncWindows)

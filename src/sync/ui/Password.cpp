@@ -82,6 +82,10 @@ void Password::remove(const QString& key) {
     runJob(job);
 }
 
+void Password::forgetTyped(const QString& key) {
+    sessionPasswords().remove(key);
+}
+
 std::optional<QString> Password::obtain(const QString& key, const QString& user, QWidget* parent) {
     if (std::optional<QString> known = read(key))
         return known;

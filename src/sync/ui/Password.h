@@ -26,6 +26,8 @@ public:
     static bool write(const QString& key, const QString& password);
     // Forgotten by this session and by the secret store.
     static void remove(const QString& key);
+    // Forgotten by this session only: the next obtain() asks the store, then the user.
+    static void forgetTyped(const QString& key);
 
     // The password as read(), else asked of the user (and kept as write() keeps it); none when
     // the user cancels.

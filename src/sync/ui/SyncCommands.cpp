@@ -62,6 +62,9 @@ void syncNow(AppContext& app) {
     ui::Modal::exec(progress);
     if (progress.isRunning()) // a test's hook that left before the end
         return;
+    // A password the server refused is not offered to it again: the next sync asks anew.
+    if (progress.refusedLogin())
+        sync::Password::forgetTyped(key);
     showBookAgain(main);
     main.StatusBar1->showMessage(progress.text(), 15000);
     ui::MessageBoxService::inform(

@@ -18,6 +18,7 @@ void SyncTask::start(std::function<void()> work, std::function<void()> cancel) {
     if (m_thread)
         return;
     m_ok = true;
+    m_refusedLogin = false;
     m_failure.clear();
     m_cancel = std::move(cancel);
     m_thread = QThread::create([this, work = std::move(work)] {
@@ -26,6 +27,7 @@ void SyncTask::start(std::function<void()> work, std::function<void()> cancel) {
         } catch (const SyncError& error) {
             m_ok = false;
             m_failure = describe(error.kind(), error.message());
+            m_refusedLogin = error.kind() == SyncError::Kind::Authentication;
         } catch (const PlatformError& error) { // the book could not be read or written
             m_ok = false;
             m_failure = error.description();

@@ -22,6 +22,8 @@ public:
     // `work` runs on the thread; `cancel` is called from the window's thread to end it early.
     void start(std::function<void()> work, std::function<void()> cancel);
     bool isRunning() const { return m_thread != nullptr; }
+    // The last run ended because the server refused the user name or the password.
+    bool refusedLogin() const { return m_refusedLogin; }
     void cancel();
 
     // What the user is told of a failure of the kind `kind` with the server's text `detail`.
@@ -36,6 +38,7 @@ private:
     QThread* m_thread = nullptr;
     std::function<void()> m_cancel;
     bool m_ok = true;
+    bool m_refusedLogin = false;
     QString m_failure;
 };
 

@@ -57,6 +57,10 @@ bool frmSyncProgress::isRunning() const {
     return m_task->isRunning();
 }
 
+bool frmSyncProgress::refusedLogin() const {
+    return m_task->refusedLogin();
+}
+
 void frmSyncProgress::reject() {
     // Cancel asks the work to stop; the window closes when it has.
     if (m_task->isRunning()) {

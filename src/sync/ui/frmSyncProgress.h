@@ -29,6 +29,7 @@ public:
 
     bool isRunning() const;
     bool ok() const { return m_ok; }
+    bool refusedLogin() const;
     const QString& text() const { return m_text; }
 
     QLabel* lblStep;
