@@ -132,7 +132,10 @@ frmSync::frmSync(AppContext& app, QWidget* parent)
     setTesting(false);
 }
 
-frmSync::~frmSync() = default;
+frmSync::~frmSync() {
+    // A test still running uses the client: it is cancelled and ends before the client goes.
+    delete m_task;
+}
 
 void frmSync::Form_Load() {
     const sync::SyncAccount account = sync::SyncAccount::load(m_app.folder().path());
