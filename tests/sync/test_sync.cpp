@@ -215,6 +215,38 @@ private Q_SLOTS:
         QCOMPARE(contents(book).size(), 20);
     }
 
+    // Compaction, back-up and a repair that rewrites the book keep what was synced, and the
+    // book stays one the program opens.
+    void stateKeptByMaintenance_data() {
+        QTest::addColumn<QString>("step");
+        QTest::newRow("compact") << "compact";
+        QTest::newRow("back-up") << "back-up";
+        QTest::newRow("repair") << "repair";
+    }
+    void stateKeptByMaintenance() {
+        QFETCH(QString, step);
+        const QUrl addressBook = m_server.makeAddressBook(QTest::currentDataTag(), {});
+        const QString book = newBook({test::contactNamed(QStringLiteral("Ames"), "Ann")});
+        sync(book, addressBook);
+        const QString state = QStringLiteral(
+            "SELECT (SELECT group_concat(uid || href || etag || hash) FROM SyncState) || "
+            "(SELECT group_concat(addressbook || token) FROM SyncCollection)");
+        const QString before = sql(book, state);
+        QVERIFY(before.contains(QStringLiteral(".vcf")));
+        QString after = book + QStringLiteral(".copy");
+        if (step == QLatin1String("compact"))
+            engine::CompactDatabase(book, after);
+        else if (step == QLatin1String("back-up"))
+            engine::BackUpDatabase(book, after);
+        else
+            QVERIFY(engine::RepairDatabase(
+                after = book,
+                {{}, [](engine::Database&) { return true; }, engine::book::mendShape}));
+        QCOMPARE(sql(after, state), before);
+        auto db = engine::Database::open(after);
+        QCOMPARE(engine::book::checkShape(*db).verdict, engine::book::Shape::Verdict::Usable);
+    }
+
     // The command line prints the summary and exits 0, or gives one line and exits 1.
     void commandLine_data() {
         QTest::addColumn<QString>("password");
