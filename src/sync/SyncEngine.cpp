@@ -296,7 +296,7 @@ public:
         for (const Upload& upload : uploads)
             handled.insert(upload.uid);
         for (auto it = local.cbegin(); it != local.cend(); ++it) {
-            if (incoming.contains(it.key()) || handled.contains(it.key()) ||
+            if (m_taken.contains(it.key()) || handled.contains(it.key()) ||
                 m_deletedHere.contains(it.key()))
                 continue;
             const auto record = now.constFind(it.key());
@@ -364,8 +364,10 @@ private:
                 ++m_summary.received;
                 continue;
             }
-            if (mine->hash == card.hash)
-                continue; // the same contact on both sides
+            // The same contact on both sides, or only the ETag is new (a card the server gave
+            // none for when it took it): an edit here is sent with the new ETag.
+            if (mine->hash == card.hash || (record != records.cend() && record->hash == card.hash))
+                continue;
             const bool changedHere = record == records.cend() || record->hash != mine->hash;
             if (changedHere) {
                 Contact copy = m_book.read(mine->id);
@@ -384,6 +386,7 @@ private:
                         .arg(nameOf(card.contact)));
             }
             m_book.replace(mine->id, card.contact);
+            m_taken.insert(uid);
             ++m_summary.received;
         }
         for (const QString& uid : removed) {
@@ -405,6 +408,14 @@ private:
         return copies;
     }
 
+    // A card that changed on the server since its ETag (or one this book holds no ETag for) is
+    // fetched again by the next sync: it lists the whole address book.
+    void preconditionFailed(const SyncError& error) {
+        if (error.kind() != SyncError::Kind::Precondition)
+            throw error;
+        m_state.setToken(QString());
+    }
+
     // Each card the server took is recorded at once, so a cut leaves nothing half-known.
     void send(const QVector<Upload>& uploads,
               const QVector<std::pair<QString, SyncRecord>>& deletions) {
@@ -420,8 +431,7 @@ private:
                 m_state.put(upload.uid, {upload.href, etag, hashOf(contact)});
                 ++m_summary.sent;
             } catch (const SyncError& error) {
-                if (error.kind() != SyncError::Kind::Precondition)
-                    throw;
+                preconditionFailed(error);
                 m_summary.notes.append(
                     QStringLiteral("\"%1\" changed on the server during the sync; it is synced "
                                    "the next time.")
@@ -435,8 +445,7 @@ private:
                 m_state.forget(uid);
                 ++m_summary.deleted;
             } catch (const SyncError& error) {
-                if (error.kind() != SyncError::Kind::Precondition)
-                    throw;
+                preconditionFailed(error);
                 m_summary.notes.append(
                     QStringLiteral("The card \"%1\" changed on the server during the sync; it "
                                    "comes back the next time.")
@@ -451,6 +460,7 @@ private:
     SyncState m_state;
     SyncSummary m_summary;
     QSet<QString> m_deletedHere;
+    QSet<QString> m_taken; // contacts of the book that took the server's version
     QUrl m_addressBook;
     QString m_token; // the one this sync started from
 };

@@ -215,6 +215,26 @@ private Q_SLOTS:
         QCOMPARE(contents(book).size(), 20);
     }
 
+    // A card edited on the server between the listing and the sending of the book's edit: the
+    // sync says so, and the next one keeps both edits as a conflict.
+    void changedDuringSync() {
+        const QUrl addressBook = m_server.makeAddressBook(QStringLiteral("during"), {});
+        const QString book = newBook({test::contactNamed(QStringLiteral("Ames"), "Ann")});
+        sync(book, addressBook);
+        sql(book, QStringLiteral("UPDATE PhoneBK SET phone = '555-0122'"));
+        const QString first = sync(book, addressBook, [&](qint64, qint64 total) {
+            if (total == 1)
+                changeServer(QStringLiteral("edit"), book, addressBook);
+            return true;
+        });
+        QVERIFY2(first.contains(QStringLiteral("changed on the server during the sync")),
+                 qPrintable(first));
+        QVERIFY2(sync(book, addressBook)
+                     .startsWith(QStringLiteral("1 sent, 1 received, 0 deleted, 1 conflict kept")),
+                 qPrintable(first));
+        QCOMPARE(contents(book).size(), 2);
+    }
+
     // Compaction, back-up and a repair that rewrites the book keep what was synced, and the
     // book stays one the program opens.
     void stateKeptByMaintenance_data() {
