@@ -72,17 +72,12 @@ QString nameOf(const Contact& contact) {
     return name.isEmpty() ? contact.value(QStringLiteral("uid")) : name;
 }
 
-// A file name on the server made of the UID's safe characters only.
+// The path of a new card on the server, as the client's listings give it.
 QString hrefFor(const QUrl& addressBook, const QString& uid) {
-    QString name;
-    for (const QChar c : uid)
-        name += (c.isLetterOrNumber() && c.unicode() < 128) || c == u'-' || c == u'_' || c == u'.'
-                    ? c
-                    : QLatin1Char('-');
-    QString path = addressBook.path(QUrl::FullyEncoded);
-    if (!path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('/');
-    return path + name + QStringLiteral(".vcf");
+    QUrl folder = addressBook;
+    if (!folder.path().endsWith(QLatin1Char('/')))
+        folder.setPath(folder.path() + QLatin1Char('/'));
+    return folder.resolved(QUrl(cardHref(uid))).path(QUrl::FullyEncoded);
 }
 
 // Servers differ in which characters of a path they escape; a card is the same card either way.
