@@ -313,6 +313,13 @@ private:
     void prepare(const QString& addressBook) {
         Transaction transaction(m_book.db());
         engine::book::addKeptFields(m_book.db());
+        engine::book::indexUids(m_book.db());
+        // A UID is one card on the server: a second contact holding it (written by another
+        // program, or copied) would never be sent, so it gets a UID of its own.
+        m_book.db().exec(QStringLiteral("UPDATE %1 SET uid = NULL WHERE uid IS NOT NULL AND id > "
+                                        "(SELECT min(id) FROM %1 AS first WHERE first.uid = "
+                                        "%1.uid)")
+                             .arg(engine::book::tableName()));
         engine::book::giveMissingUids(m_book.db());
         m_state.create();
         m_state.bindTo(addressBook);

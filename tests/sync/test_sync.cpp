@@ -225,6 +225,20 @@ private Q_SLOTS:
         QCOMPARE(contents(book).size(), 20);
     }
 
+    // Two contacts that share a UID (a copy another program made) both reach the server.
+    void sharedUid() {
+        const QUrl addressBook = m_server.makeAddressBook(QStringLiteral("shared"), {});
+        QVariantMap ames = test::contactNamed(QStringLiteral("Ames"), "Ann");
+        ames.insert(QStringLiteral("uid"), QStringLiteral("same"));
+        QVariantMap bell = test::contactNamed(QStringLiteral("Bell"), "Bo");
+        bell.insert(QStringLiteral("uid"), QStringLiteral("same"));
+        const QString book = newBook({ames, bell});
+        QVERIFY(sync(book, addressBook).startsWith(QStringLiteral("2 sent")));
+        const QString second = newBook({});
+        sync(second, addressBook);
+        QCOMPARE(contents(second), contents(book));
+    }
+
     // A card edited on the server between the listing and the sending of the book's edit: the
     // sync says so, and the next one keeps both edits as a conflict.
     void changedDuringSync() {
