@@ -8,10 +8,12 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QSslError>
 #include <QThread>
 #include <QTimer>
@@ -121,7 +123,15 @@ QString SyncError::message() const {
 }
 
 QString cardHref(const QString& uid) {
-    return QString::fromUtf8(QUrl::toPercentEncoding(uid)) + QStringLiteral(".vcf");
+    // Servers decode a path before they store it, so an encoded slash or dot segment would still
+    // leave the address book: a UID with any other character is named by its hash instead.
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9._@+-]{0,199}$"));
+    const QString name =
+        plain.match(uid).hasMatch()
+            ? uid
+            : QString::fromLatin1(
+                  QCryptographicHash::hash(uid.toUtf8(), QCryptographicHash::Sha256).toHex());
+    return name + QStringLiteral(".vcf");
 }
 
 struct CardDavClient::Private {

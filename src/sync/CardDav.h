@@ -95,8 +95,8 @@ private:
     Private* d;
 };
 
-// The href of a new card named after its UID, relative to the address book (the UID
-// percent-encoded, so that any UID makes one path segment).
+// The href of a new card, relative to the address book: named after its UID where the UID is
+// plain letters, digits and ._@+-, else after the UID's hash (one path segment whatever the UID).
 QString cardHref(const QString& uid);
 
 } // namespace quillory::sync

@@ -72,17 +72,12 @@ QString nameOf(const Contact& contact) {
     return name.isEmpty() ? contact.value(QStringLiteral("uid")) : name;
 }
 
-// A file name on the server made of the UID's safe characters only.
+// The path of a new card on the server, as the client's listings give it.
 QString hrefFor(const QUrl& addressBook, const QString& uid) {
-    QString name;
-    for (const QChar c : uid)
-        name += (c.isLetterOrNumber() && c.unicode() < 128) || c == u'-' || c == u'_' || c == u'.'
-                    ? c
-                    : QLatin1Char('-');
-    QString path = addressBook.path(QUrl::FullyEncoded);
-    if (!path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('/');
-    return path + name + QStringLiteral(".vcf");
+    QUrl folder = addressBook;
+    if (!folder.path().endsWith(QLatin1Char('/')))
+        folder.setPath(folder.path() + QLatin1Char('/'));
+    return folder.resolved(QUrl(cardHref(uid))).path(QUrl::FullyEncoded);
 }
 
 // Servers differ in which characters of a path they escape; a card is the same card either way.
@@ -296,7 +291,7 @@ public:
         for (const Upload& upload : uploads)
             handled.insert(upload.uid);
         for (auto it = local.cbegin(); it != local.cend(); ++it) {
-            if (incoming.contains(it.key()) || handled.contains(it.key()) ||
+            if (m_taken.contains(it.key()) || handled.contains(it.key()) ||
                 m_deletedHere.contains(it.key()))
                 continue;
             const auto record = now.constFind(it.key());
@@ -318,6 +313,13 @@ private:
     void prepare(const QString& addressBook) {
         Transaction transaction(m_book.db());
         engine::book::addKeptFields(m_book.db());
+        engine::book::indexUids(m_book.db());
+        // A UID is one card on the server: a second contact holding it (written by another
+        // program, or copied) would never be sent, so it gets a UID of its own.
+        m_book.db().exec(QStringLiteral("UPDATE %1 SET uid = NULL WHERE uid IS NOT NULL AND id > "
+                                        "(SELECT min(id) FROM %1 AS first WHERE first.uid = "
+                                        "%1.uid)")
+                             .arg(engine::book::tableName()));
         engine::book::giveMissingUids(m_book.db());
         m_state.create();
         m_state.bindTo(addressBook);
@@ -364,8 +366,10 @@ private:
                 ++m_summary.received;
                 continue;
             }
-            if (mine->hash == card.hash)
-                continue; // the same contact on both sides
+            // The same contact on both sides, or only the ETag is new (a card the server gave
+            // none for when it took it): an edit here is sent with the new ETag.
+            if (mine->hash == card.hash || (record != records.cend() && record->hash == card.hash))
+                continue;
             const bool changedHere = record == records.cend() || record->hash != mine->hash;
             if (changedHere) {
                 Contact copy = m_book.read(mine->id);
@@ -384,6 +388,7 @@ private:
                         .arg(nameOf(card.contact)));
             }
             m_book.replace(mine->id, card.contact);
+            m_taken.insert(uid);
             ++m_summary.received;
         }
         for (const QString& uid : removed) {
@@ -405,6 +410,14 @@ private:
         return copies;
     }
 
+    // A card that changed on the server since its ETag (or one this book holds no ETag for) is
+    // fetched again by the next sync: it lists the whole address book.
+    void preconditionFailed(const SyncError& error) {
+        if (error.kind() != SyncError::Kind::Precondition)
+            throw error;
+        m_state.setToken(QString());
+    }
+
     // Each card the server took is recorded at once, so a cut leaves nothing half-known.
     void send(const QVector<Upload>& uploads,
               const QVector<std::pair<QString, SyncRecord>>& deletions) {
@@ -420,8 +433,7 @@ private:
                 m_state.put(upload.uid, {upload.href, etag, hashOf(contact)});
                 ++m_summary.sent;
             } catch (const SyncError& error) {
-                if (error.kind() != SyncError::Kind::Precondition)
-                    throw;
+                preconditionFailed(error);
                 m_summary.notes.append(
                     QStringLiteral("\"%1\" changed on the server during the sync; it is synced "
                                    "the next time.")
@@ -435,8 +447,7 @@ private:
                 m_state.forget(uid);
                 ++m_summary.deleted;
             } catch (const SyncError& error) {
-                if (error.kind() != SyncError::Kind::Precondition)
-                    throw;
+                preconditionFailed(error);
                 m_summary.notes.append(
                     QStringLiteral("The card \"%1\" changed on the server during the sync; it "
                                    "comes back the next time.")
@@ -451,6 +462,7 @@ private:
     SyncState m_state;
     SyncSummary m_summary;
     QSet<QString> m_deletedHere;
+    QSet<QString> m_taken; // contacts of the book that took the server's version
     QUrl m_addressBook;
     QString m_token; // the one this sync started from
 };

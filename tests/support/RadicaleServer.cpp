@@ -1,5 +1,6 @@
 #include "RadicaleServer.h"
 
+#include <csignal>
 #include <QEventLoop>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -7,6 +8,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <sys/prctl.h>
 
 namespace quillory::test {
 
@@ -43,6 +45,8 @@ RadicaleServer::RadicaleServer() {
         return;
     }
     m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    // A test killed half-way takes its server with it.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     start();
 }
 

@@ -5,6 +5,7 @@
 #include "platform/engine/Database.h"
 #include "RadicaleServer.h"
 #include "sync/CardDav.h"
+#include "sync/SyncAccount.h"
 #include "sync/SyncEngine.h"
 #include "TestSupport.h"
 
@@ -68,7 +69,7 @@ class TestSync : public QObject {
                                      "name = '%1'")
                           .arg(last))));
     }
-    // Changes the server's side as another device would: "edit", "delete" or "new".
+    // Changes the server's side as another device would: "edit", "delete", "new" or "unknown".
     void changeServer(const QString& change, const QString& book, const QUrl& addressBook) {
         const QUrl card = cardOf(book, addressBook, QStringLiteral("Ames"));
         if (change == QLatin1String("edit")) {
@@ -76,10 +77,15 @@ class TestSync : public QObject {
             QCOMPARE(m_server.put(card, body).status / 100, 2);
         } else if (change == QLatin1String("delete")) {
             QCOMPARE(m_server.remove(card).status / 100, 2);
-        } else if (change == QLatin1String("new")) {
-            QCOMPARE(m_server.put(addressBook.resolved(QUrl(QStringLiteral("new.vcf"))),
-                                  "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:new\r\nFN:Cole Ann\r\nN:Cole;"
-                                  "Ann;;;\r\nEND:VCARD\r\n")
+        } else if (!change.isEmpty()) {
+            // "new", or "unknown": a card of a version the server takes and the book cannot read.
+            const QByteArray version = change == QLatin1String("new") ? "3.0" : "9.9";
+            const QByteArray name = "Cole;Ann";
+            QCOMPARE(m_server.put(addressBook.resolved(QUrl(change + QStringLiteral(".vcf"))),
+                                  "BEGIN:VCARD\r\nVERSION:" + version +
+                                      "\r\nUID:" + change.toUtf8() +
+                                      "\r\nFN:" + name.mid(name.indexOf(';') + 1) +
+                                      "\r\nN:" + name + ";;;\r\nEND:VCARD\r\n")
                              .status /
                          100,
                      2);
@@ -133,6 +139,10 @@ private Q_SLOTS:
         QTest::newRow("server delete, local edit")
             << "delete" << update << "1 sent, 0 received, 0 deleted, 0 conflicts kept"
             << QStringList{QStringLiteral("Ames,555-0122,0")} + others;
+        QTest::newRow("server card of an unknown version")
+            << "unknown"
+            << "" << unchanged + "\nThe card \""
+            << QStringList{QStringLiteral("Ames,555-0100,0")} + others;
         QTest::newRow("server new") << "new"
                                     << ""
                                     << "0 sent, 1 received, 0 deleted, 0 conflicts kept"
@@ -215,16 +225,87 @@ private Q_SLOTS:
         QCOMPARE(contents(book).size(), 20);
     }
 
+    // Two contacts that share a UID (a copy another program made) both reach the server.
+    void sharedUid() {
+        const QUrl addressBook = m_server.makeAddressBook(QStringLiteral("shared"), {});
+        QVariantMap ames = test::contactNamed(QStringLiteral("Ames"), "Ann");
+        ames.insert(QStringLiteral("uid"), QStringLiteral("same"));
+        QVariantMap bell = test::contactNamed(QStringLiteral("Bell"), "Bo");
+        bell.insert(QStringLiteral("uid"), QStringLiteral("same"));
+        const QString book = newBook({ames, bell});
+        QVERIFY(sync(book, addressBook).startsWith(QStringLiteral("2 sent")));
+        const QString second = newBook({});
+        sync(second, addressBook);
+        QCOMPARE(contents(second), contents(book));
+    }
+
+    // A card edited on the server between the listing and the sending of the book's edit: the
+    // sync says so, and the next one keeps both edits as a conflict.
+    void changedDuringSync() {
+        const QUrl addressBook = m_server.makeAddressBook(QStringLiteral("during"), {});
+        const QString book = newBook({test::contactNamed(QStringLiteral("Ames"), "Ann")});
+        sync(book, addressBook);
+        sql(book, QStringLiteral("UPDATE PhoneBK SET phone = '555-0122'"));
+        const QString first = sync(book, addressBook, [&](qint64, qint64 total) {
+            if (total == 1)
+                changeServer(QStringLiteral("edit"), book, addressBook);
+            return true;
+        });
+        QVERIFY2(first.contains(QStringLiteral("changed on the server during the sync")),
+                 qPrintable(first));
+        QVERIFY2(sync(book, addressBook)
+                     .startsWith(QStringLiteral("1 sent, 1 received, 0 deleted, 1 conflict kept")),
+                 qPrintable(first));
+        QCOMPARE(contents(book).size(), 2);
+    }
+
+    // Compaction, back-up and a repair that rewrites the book keep what was synced, and the
+    // book stays one the program opens.
+    void stateKeptByMaintenance_data() {
+        QTest::addColumn<QString>("step");
+        QTest::newRow("compact") << "compact";
+        QTest::newRow("back-up") << "back-up";
+        QTest::newRow("repair") << "repair";
+    }
+    void stateKeptByMaintenance() {
+        QFETCH(QString, step);
+        const QUrl addressBook = m_server.makeAddressBook(QTest::currentDataTag(), {});
+        const QString book = newBook({test::contactNamed(QStringLiteral("Ames"), "Ann")});
+        sync(book, addressBook);
+        const QString state = QStringLiteral(
+            "SELECT (SELECT group_concat(uid || href || etag || hash) FROM SyncState) || "
+            "(SELECT group_concat(addressbook || token) FROM SyncCollection)");
+        const QString before = sql(book, state);
+        QVERIFY(before.contains(QStringLiteral(".vcf")));
+        QString after = book + QStringLiteral(".copy");
+        if (step == QLatin1String("compact"))
+            engine::CompactDatabase(book, after);
+        else if (step == QLatin1String("back-up"))
+            engine::BackUpDatabase(book, after);
+        else
+            QVERIFY(engine::RepairDatabase(
+                after = book,
+                {{}, [](engine::Database&) { return true; }, engine::book::mendShape}));
+        QCOMPARE(sql(after, state), before);
+        auto db = engine::Database::open(after);
+        QCOMPARE(engine::book::checkShape(*db).verdict, engine::book::Shape::Verdict::Usable);
+    }
+
     // The command line prints the summary and exits 0, or gives one line and exits 1.
     void commandLine_data() {
         QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("account"); // 0: given on the line, 1: saved, 2: none at all
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("output");
-        QTest::newRow("right password") << m_server.password() << 0 << "0 sent, 0 received";
-        QTest::newRow("wrong password") << "wrong" << 1 << "quillory: ";
+        QTest::newRow("right password") << m_server.password() << 0 << 0 << "0 sent, 0 received";
+        QTest::newRow("wrong password") << "wrong" << 0 << 1 << "quillory: ";
+        QTest::newRow("saved account") << m_server.password() << 1 << 0 << "0 sent, 0 received";
+        QTest::newRow("no account")
+            << m_server.password() << 2 << 1 << "quillory: no sync account is saved";
     }
     void commandLine() {
         QFETCH(QString, password);
+        QFETCH(int, account);
         QFETCH(int, exitCode);
         QFETCH(QString, output);
         const QUrl addressBook = m_server.makeAddressBook(QTest::currentDataTag(), {});
@@ -233,9 +314,12 @@ private Q_SLOTS:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QUILLORY_SYNC_PASSWORD"), password);
         program.setProcessEnvironment(environment);
-        program.start(QStringLiteral(QUILLORY_PROGRAM),
-                      {QStringLiteral("--home"), home.path(), QStringLiteral("--sync"),
-                       addressBook.toString(), QStringLiteral("--sync-user"), m_server.user()});
+        QStringList arguments{QStringLiteral("--home"), home.path(), QStringLiteral("--sync")};
+        if (account == 0)
+            arguments << addressBook.toString() << QStringLiteral("--sync-user") << m_server.user();
+        else if (account == 1)
+            QVERIFY((SyncAccount{addressBook, m_server.user(), {}}.save(home.path())));
+        program.start(QStringLiteral(QUILLORY_PROGRAM), arguments);
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), exitCode);
         const QString text = QString::fromUtf8(exitCode == 0 ? program.readAllStandardOutput()
