@@ -894,6 +894,17 @@ void frmMain::StoreDisplayName() {
     Text17->setText(contact::displayName(Text12->text(), Text1->text()));
 }
 
+void frmMain::showBookAgain() {
+    const int position = Data1->absolutePosition();
+    try {
+        Data1->refresh();
+        if (position > 0 && Data1->recordCount() > 0)
+            Data1->moveTo(std::min(position, Data1->recordCount() - 1));
+    } catch (const PlatformError&) {
+    }
+    ShowContactStatus();
+}
+
 void frmMain::ShowContactStatus() {
     StatusBar1->setPanelText(StatusPanels::Contact, QStringLiteral("Data for ") + Text12->text() +
                                                         QStringLiteral(" ") + Text1->text());

@@ -60,6 +60,9 @@ public:
     // Shared steps of the card.
     void StoreDisplayName();
     void ShowContactStatus();
+    // After the book was changed behind the card (an import, a sync): the view read again, on
+    // the contact it showed before where it can.
+    void showBookAgain();
     void ApplyBoldFont();
     // Makes one toolbar visible: large images only, or text and images.
     void applyToolbarStyle(UserSettings::ToolbarStyle style);

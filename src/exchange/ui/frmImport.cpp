@@ -438,16 +438,7 @@ void frmImport::importFinished(const QString& error) {
         Q_EMIT importEnded();
         return;
     }
-    // The window shows the book as it now is, on the contact it showed before where it can.
-    engine::DataSource& rows = main.data();
-    const int position = rows.absolutePosition();
-    try {
-        rows.refresh();
-        if (position > 0 && rows.recordCount() > 0)
-            rows.moveTo(std::min(position, rows.recordCount() - 1));
-    } catch (const PlatformError&) {
-    }
-    main.ShowContactStatus();
+    main.showBookAgain();
     lblStatus->setText(QStringLiteral("Imported %1.").arg(m_summary.imported));
     ui::MessageBoxService::show(
         {m_summary.text(), ui::Buttons::Ok,

@@ -16,19 +16,6 @@ namespace {
 
 const QString Caption = QStringLiteral("Sync with server");
 
-// The book as the window shows it after the sync, on the contact it showed before where it can.
-void showBookAgain(frmMain& main) {
-    engine::DataSource& rows = main.data();
-    const int position = rows.absolutePosition();
-    try {
-        rows.refresh();
-        if (position > 0 && rows.recordCount() > 0)
-            rows.moveTo(std::min(position, rows.recordCount() - 1));
-    } catch (const PlatformError&) {
-    }
-    main.ShowContactStatus();
-}
-
 // File, "Sync now": the saved account, its password, the sync with progress and Cancel, and
 // its summary in a message box and on the status bar. Says why when it cannot sync.
 void syncNow(AppContext& app) {
@@ -65,7 +52,7 @@ void syncNow(AppContext& app) {
     // A password the server refused is not offered to it again: the next sync asks anew.
     if (progress.refusedLogin())
         sync::Password::forgetTyped(key);
-    showBookAgain(main);
+    main.showBookAgain();
     main.StatusBar1->showMessage(progress.text(), 15000);
     ui::MessageBoxService::inform(
         progress.ok() ? progress.text()
