@@ -527,21 +527,25 @@ std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramF
             ReleaseBook(data, folder);
         }
     });
-    const QString book = folder.file(contact::file::Book);
-    const QString backup = folder.file(contact::file::Backup);
-    std::optional<QString> failure;
-    // A book still held goes the whole way, and fails there.
-    if (engine::isHeldOpen(book) || !backupIsCurrent(book, backup)) {
-        try {
-            writeBackup(book, backup);
-        } catch (const PlatformError& error) {
-            failure = error.description();
-        } catch (const std::exception& error) {
-            failure = QString::fromLocal8Bit(error.what());
-        }
-    }
+    const std::optional<QString> failure = BackUpBook(folder);
     passOver([&] { ReopenBook(data, folder); });
     return failure;
+}
+
+std::optional<QString> BackUpBook(const ProgramFolder& folder) {
+    const QString book = folder.file(contact::file::Book);
+    const QString backup = folder.file(contact::file::Backup);
+    // A book still held goes the whole way, and fails there.
+    if (!engine::isHeldOpen(book) && backupIsCurrent(book, backup))
+        return std::nullopt;
+    try {
+        writeBackup(book, backup);
+    } catch (const PlatformError& error) {
+        return error.description();
+    } catch (const std::exception& error) {
+        return QString::fromLocal8Bit(error.what());
+    }
+    return std::nullopt;
 }
 
 void writeBackup(const QString& book, const QString& backup) {

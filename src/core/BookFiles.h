@@ -131,6 +131,9 @@ void writeCompactedCopy(const QString& source, const QString& target, const QStr
 // why no back-up was written (the previous one is then as it was), nothing when it was or
 // needed not be.
 std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder);
+// The copy itself, for a book no data source holds (the command line's syncs): the same rules
+// and the same answer, without releasing and reopening a data source.
+std::optional<QString> BackUpBook(const ProgramFolder& folder);
 
 // Writes a back-up of `book` to `backup`: copied under the temporary name beingWrittenName
 // (as compact as the book allows), checked to be a book with every contact, made durable and

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <QAuthenticator>
 #include <QCryptographicHash>
 #include <QEventLoop>
 #include <QHostAddress>
@@ -58,8 +59,9 @@ struct Answer {
     int status = 0;
     QByteArray body;
     QByteArray etag;
-    QByteArray location; // of a redirection
-    QUrl url;            // where the answer came from, after redirects
+    QByteArray location;  // of a redirection
+    QByteArray challenge; // WWW-Authenticate of a 401
+    QUrl url;             // where the answer came from, after redirects
 };
 
 Kind kindOfStatus(int status) {
@@ -98,6 +100,13 @@ void expect(const Answer& answer, std::initializer_list<int> expected, const QSt
     }
     throw SyncError(kindOfStatus(answer.status),
                     QStringLiteral("%1 failed: %2.").arg(what, reasonOfStatus(answer.status)));
+}
+
+// Whether a 401's WWW-Authenticate offers Basic among its schemes.
+bool offersBasic(const QByteArray& challenge) {
+    static const QRegularExpression basic(QStringLiteral("(^|[\\s,])basic(\\s|$)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    return challenge.isEmpty() || basic.match(QString::fromLatin1(challenge)).hasMatch();
 }
 
 Kind kindOfNetworkError(QNetworkReply::NetworkError error) {
@@ -143,6 +152,9 @@ struct CardDavClient::Private {
     QEventLoop* runningLoop = nullptr; // the loop of the request in progress, for cancel()
     std::unique_ptr<QNetworkAccessManager> network;
     QThread* networkThread = nullptr;
+    // The server asked for a scheme other than Basic (Digest): the credentials answer its
+    // challenges rather than going with every request.
+    bool answerChallenges = false;
 
     Private(Account a, int timeout) : account(std::move(a)), timeoutMs(timeout) {}
     ~Private() { releaseNetwork(); }
@@ -189,9 +201,12 @@ struct CardDavClient::Private {
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                              QNetworkRequest::ManualRedirectPolicy);
         request.setRawHeader("User-Agent", "Quillory");
-        request.setRawHeader(
-            "Authorization",
-            "Basic " + (account.user + QLatin1Char(':') + account.password).toUtf8().toBase64());
+        // Basic goes with the first request, saving every request a round of 401.
+        if (!answerChallenges)
+            request.setRawHeader(
+                "Authorization",
+                "Basic " +
+                    (account.user + QLatin1Char(':') + account.password).toUtf8().toBase64());
         for (const auto& [name, value] : headers)
             request.setRawHeader(name, value);
         return request;
@@ -205,6 +220,10 @@ struct CardDavClient::Private {
             throwIfCancelled();
             refusePlainHttp(url);
             Answer answer = sendOnce(verb, url, body, headers, what);
+            if (answer.status == 401 && !answerChallenges && !offersBasic(answer.challenge)) {
+                answerChallenges = true;
+                answer = sendOnce(verb, url, body, headers, what);
+            }
             const bool redirect = answer.status >= 300 && answer.status < 400 &&
                                   answer.status != 304 && !answer.location.isEmpty();
             if (!redirect)
@@ -230,6 +249,17 @@ struct CardDavClient::Private {
         quiet.setSingleShot(true);
         quiet.setInterval(timeoutMs);
         QString tlsProblems;
+        // A challenge is answered once per request: credentials the server refuses are not
+        // offered again, and the request ends with its 401.
+        bool answered = false;
+        QObject::connect(&networkOfThisThread(), &QNetworkAccessManager::authenticationRequired,
+                         &loop, [&](QNetworkReply* asking, QAuthenticator* authenticator) {
+                             if (asking != reply.get() || answered || !answerChallenges)
+                                 return;
+                             answered = true;
+                             authenticator->setUser(account.user);
+                             authenticator->setPassword(account.password);
+                         });
         QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
         QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
         QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &quiet,
@@ -276,6 +306,7 @@ struct CardDavClient::Private {
         answer.body = reply->readAll();
         answer.etag = reply->rawHeader("ETag");
         answer.location = reply->rawHeader("Location");
+        answer.challenge = reply->rawHeader("WWW-Authenticate");
         return answer;
     }
 

@@ -2,6 +2,7 @@
 
 #include "core/SettingsStore.h"
 #include "platform/profile/PrivateProfile.h"
+#include "sync/CardDav.h"
 
 #include <QString>
 #include <QUrl>
@@ -44,5 +45,50 @@ struct SyncAccount {
 
     bool operator==(const SyncAccount&) const = default;
 };
+
+// When the account syncs by itself, and the server address the user agreed to reach by plain
+// http; beside the account in the same section.
+struct SyncOptions {
+    bool atStart = false;
+    bool beforeExit = false;
+    // The http address the user confirmed; a new address is asked about again.
+    QUrl plainHttpAgreed;
+
+    static inline const QString AtStartKey = QStringLiteral("SyncAtStart");
+    static inline const QString BeforeExitKey = QStringLiteral("SyncBeforeExit");
+    static inline const QString PlainHttpKey = QStringLiteral("PlainHttpAgreed");
+
+    bool plainHttpAllowed(const QUrl& url) const {
+        return !plainHttpAgreed.isEmpty() && plainHttpAgreed == url;
+    }
+
+    static SyncOptions load(const QString& programFolder) {
+        const PrivateProfile file =
+            PrivateProfile::load(SettingsStore(programFolder).settingsPath());
+        auto on = [&file](const QString& key) {
+            return file.value(SyncAccount::Section, key) == QLatin1String("1");
+        };
+        return {on(AtStartKey), on(BeforeExitKey),
+                QUrl(file.value(SyncAccount::Section, PlainHttpKey))};
+    }
+
+    bool save(const QString& programFolder) const {
+        const QString path = SettingsStore(programFolder).settingsPath();
+        PrivateProfile file = PrivateProfile::load(path);
+        auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+        return file.isReadable() &&
+               file.setValue(SyncAccount::Section, AtStartKey, flag(atStart)) &&
+               file.setValue(SyncAccount::Section, BeforeExitKey, flag(beforeExit)) &&
+               file.setValue(SyncAccount::Section, PlainHttpKey, plainHttpAgreed.toString()) &&
+               file.save(path);
+    }
+};
+
+// The account as the client takes it, with its password.
+inline Account clientAccount(const SyncAccount& account, const SyncOptions& options,
+                             const QString& password) {
+    return {account.url, account.user, password, account.addressBook,
+            options.plainHttpAllowed(account.url)};
+}
 
 } // namespace quillory::sync

@@ -402,6 +402,7 @@ private:
             m_book.remove(mine->id);
             m_deletedHere.insert(uid);
             ++m_summary.deleted;
+            ++m_summary.removedHere;
             m_summary.notes.append(
                 QStringLiteral("\"%1\" was deleted on the server and removed from the book.")
                     .arg(nameOf(contact)));

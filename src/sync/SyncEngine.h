@@ -14,7 +14,9 @@ struct SyncSummary {
     qint64 received = 0;  // contacts added or changed in the book from the server
     qint64 deleted = 0;   // on either side
     qint64 conflicts = 0; // contacts edited on both sides, the book's version kept as a copy
-    QStringList notes;    // single cards that could not be read or written, contacts removed
+    // Of `deleted`: contacts removed from the book because the server deleted them.
+    qint64 removedHere = 0;
+    QStringList notes; // single cards that could not be read or written, contacts removed
 
     // "3 sent, 12 received, 1 deleted, 1 conflict kept", then one line per note.
     QString text() const;

@@ -2,9 +2,12 @@
 
 #include "core/BookFiles.h"
 #include "core/ContactRecord.h"
+#include "core/SettingsStore.h"
 #include "platform/files/PlatformError.h"
 #include "platform/files/ProgramFolder.h"
+#include "platform/ui/MessageBox.h"
 #include "sync/CardDav.h"
+#include "sync/PasswordStore.h"
 #include "sync/SyncAccount.h"
 #include "sync/SyncEngine.h"
 
@@ -43,6 +46,26 @@ QString askPassword(const Account& account) {
     return QString::fromStdString(line);
 }
 
+// The password kept for the account (the environment, then the secret store), else typed on the
+// terminal; empty when there is none.
+QString passwordOf(const Account& account) {
+    const std::optional<QString> kept =
+        PasswordStore::read(PasswordStore::keyOf(account.url, account.user));
+    return kept && !kept->isEmpty() ? *kept : askPassword(account);
+}
+
+// Whether the user's settings ask for the back-up the program makes on exit; a settings file
+// that cannot be used is told on the error stream.
+bool backsUp(const ProgramFolder& folder) {
+    ui::MessageBoxService::setResponder([](const ui::MessageRequest& box) {
+        std::fprintf(stderr, "quillory: %s\n", qPrintable(box.text.simplified()));
+        return ui::Answer::Ok;
+    });
+    UserSettings settings;
+    SettingsStore(folder.path()).load(settings);
+    return settings.autoBackup == 1;
+}
+
 } // namespace
 
 int runSyncCommandLine(const ProgramFolder& folder, const QString& url, const QString& user) {
@@ -66,17 +89,33 @@ int runSyncCommandLine(const ProgramFolder& folder, const QString& url, const QS
     }
     if (account.user.isEmpty())
         return fail(QStringLiteral("no user name; give --sync-user USER."));
-    account.password = qEnvironmentVariable("QUILLORY_SYNC_PASSWORD");
+    account.allowPlainHttp = SyncOptions::load(folder.path()).plainHttpAllowed(account.url);
+    account.password = passwordOf(account);
     if (account.password.isEmpty())
-        account.password = askPassword(account);
-    if (account.password.isEmpty())
-        return fail(QStringLiteral("no password: set QUILLORY_SYNC_PASSWORD or run on a "
-                                   "terminal."));
+        return fail(QStringLiteral("no password: set QUILLORY_SYNC_PASSWORD, keep it with File, "
+                                   "Sync with server..., or run on a terminal."));
     try {
         bookfiles::ensureBookFiles(folder);
+        // Contacts the server deleted leave the book: the back-up made first, as on exit, still
+        // holds them. There is no exit back-up after a sync without a window to do it instead.
+        const bool backedUp = backsUp(folder);
+        if (backedUp) {
+            if (const std::optional<QString> failure = bookfiles::BackUpBook(folder))
+                return fail(QStringLiteral("the book could not be backed up before the sync: ") +
+                            *failure);
+        }
         CardDavClient client(account);
-        const SyncSummary summary = synchronize(folder.file(contact::file::Book), client);
+        SyncSummary summary = synchronize(folder.file(contact::file::Book), client);
+        if (summary.removedHere > 0 && backedUp)
+            summary.notes.append(
+                QStringLiteral("The contacts deleted on the server are kept in the back-up %1.")
+                    .arg(contact::file::BackupName));
         std::printf("%s\n", qPrintable(summary.text()));
+        // The account given on the line is the one a later --sync alone uses.
+        if (!url.isEmpty() &&
+            !SyncAccount{account.url, account.user, client.addressBook()}.save(folder.path()))
+            std::fprintf(stderr, "quillory: the account could not be written to the settings "
+                                 "file.\n");
     } catch (const SyncError& error) {
         return fail(error.message());
     } catch (const PlatformError& error) {

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSslCertificate>
+#include <QSslError>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -29,18 +31,25 @@ bool writeFile(const QString& path, const QByteArray& contents) {
 
 } // namespace
 
-RadicaleServer::RadicaleServer() {
+RadicaleServer::RadicaleServer() : RadicaleServer(Transport::Http) {}
+
+RadicaleServer::RadicaleServer(Transport transport) : m_transport(transport) {
     m_port = freeLoopbackPort();
     const QByteArray dir = m_dir.path().toUtf8();
+    const QByteArray tls =
+        transport == Transport::Https
+            ? "\nssl = True\ncertificate = " + dir + "/cert.pem\nkey = " + dir + "/key.pem"
+            : QByteArray();
     const QByteArray config =
-        "[server]\nhosts = 127.0.0.1:" + QByteArray::number(m_port) +
+        "[server]\nhosts = 127.0.0.1:" + QByteArray::number(m_port) + tls +
         "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " + dir +
         "/users\nhtpasswd_encryption = plain\n[storage]\nfilesystem_folder = " + dir +
         "/collections\n[logging]\nlevel = warning\n";
     if (!m_dir.isValid() || m_port == 0 ||
         !writeFile(m_dir.filePath(QStringLiteral("users")),
                    (user() + ':' + password() + '\n').toUtf8()) ||
-        !writeFile(m_dir.filePath(QStringLiteral("radicale.conf")), config)) {
+        !writeFile(m_dir.filePath(QStringLiteral("radicale.conf")), config) ||
+        (transport == Transport::Https && !makeCertificate())) {
         m_error = QStringLiteral("cannot prepare the server's folder or find a free port");
         return;
     }
@@ -92,8 +101,22 @@ bool RadicaleServer::waitUntilAnswering() {
     return m_answering;
 }
 
+// A certificate for 127.0.0.1 that no authority signed.
+bool RadicaleServer::makeCertificate() {
+    QProcess openssl;
+    openssl.setWorkingDirectory(m_dir.path());
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                   "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", "key.pem",
+                   "-out", "cert.pem"});
+    return openssl.waitForFinished(startWithinMs) && openssl.exitStatus() == QProcess::NormalExit &&
+           openssl.exitCode() == 0;
+}
+
 QUrl RadicaleServer::root() const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port));
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2/")
+                    .arg(m_transport == Transport::Https ? "https" : "http")
+                    .arg(m_port));
 }
 
 QUrl RadicaleServer::makeAddressBook(const QString& name, const QString& displayName) {
@@ -121,6 +144,14 @@ RadicaleServer::request(const QByteArray& verb, const QUrl& url, const QByteArra
     for (const auto& [name, value] : headers)
         request.setRawHeader(name, value);
     QNetworkReply* reply = network.sendCustomRequest(request, verb, body);
+    // The test itself knows the certificate it made.
+    if (m_transport == Transport::Https) {
+        QList<QSslError> known;
+        for (const QSslCertificate& certificate :
+             QSslCertificate::fromPath(m_dir.filePath(QStringLiteral("cert.pem"))))
+            known.append(QSslError(QSslError::SelfSignedCertificate, certificate));
+        reply->ignoreSslErrors(known);
+    }
     (void)QTest::qWaitFor([reply] { return reply->isFinished(); }, answerWithinMs);
     Reply answer;
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

@@ -1,7 +1,8 @@
 #pragma once
 
 // A real CardDAV server for the sync tests: Radicale on a free loopback port, with one user in a
-// plain htpasswd file and its storage in a temporary folder of its own.
+// plain htpasswd file and its storage in a temporary folder of its own; over https, with a
+// self-signed certificate made for it, where a test needs one nobody trusts.
 
 #include <QByteArray>
 #include <QList>
@@ -17,6 +18,8 @@ class RadicaleServer {
 public:
     // Started at once; isRunning() says whether it came up (error() says why not).
     RadicaleServer();
+    enum class Transport { Http, Https };
+    explicit RadicaleServer(Transport transport);
     ~RadicaleServer();
     RadicaleServer(const RadicaleServer&) = delete;
     RadicaleServer& operator=(const RadicaleServer&) = delete;
@@ -49,6 +52,9 @@ public:
 private:
     bool waitUntilAnswering();
 
+    bool makeCertificate();
+
+    Transport m_transport = Transport::Http;
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;

@@ -74,6 +74,7 @@ private Q_SLOTS:
     void testCanBeCancelled();
     void syncNowShowsTheSummary();
     void refusedPasswordIsAskedAgain();
+    void plainHttpAskedOncePerAddress();
 
 private:
     test::RadicaleServer m_server;
@@ -94,19 +95,22 @@ void TestSyncWindows::init() {
 void TestSyncWindows::accountDialogSaves_data() {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QList<ui::Answer>>("answers"); // to the plain http question
-    QTest::addColumn<QString>("plainHttp");         // AllowPlainHttp saved; empty: nothing saved
-    QTest::newRow("https") << "https://dav.example.org/" << QList<ui::Answer>{} << "0";
-    QTest::newRow("http on this machine") << "http://127.0.0.1:5232/" << QList<ui::Answer>{} << "0";
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<QString>("agreed"); // the plain http address saved as agreed to
+    QTest::newRow("https") << "https://dav.example.org/" << QList<ui::Answer>{} << true << "";
+    QTest::newRow("http on this machine")
+        << "http://127.0.0.1:5232/" << QList<ui::Answer>{} << true << "";
     QTest::newRow("http elsewhere, agreed")
-        << "http://dav.example.org/" << QList{ui::Answer::Yes} << "1";
+        << "http://dav.example.org/" << QList{ui::Answer::Yes} << true << "http://dav.example.org/";
     QTest::newRow("http elsewhere, refused")
-        << "http://dav.example.org/" << QList{ui::Answer::No} << "";
+        << "http://dav.example.org/" << QList{ui::Answer::No} << false << "";
 }
 
 void TestSyncWindows::accountDialogSaves() {
     QFETCH(QString, url);
     QFETCH(QList<ui::Answer>, answers);
-    QFETCH(QString, plainHttp);
+    QFETCH(bool, saved);
+    QFETCH(QString, agreed);
     StartedProgram p({.contacts = QList<QVariantMap>{}});
     for (ui::Answer answer : answers)
         p.boxes.answer(answer);
@@ -135,14 +139,14 @@ void TestSyncWindows::accountDialogSaves() {
     QCOMPARE(p.boxes.asked().size(), answers.size());
     const QByteArray settings = p.folder.read(QStringLiteral("Corvanel.hig"));
     QVERIFY2(!settings.contains(password.toUtf8()), settings.constData());
-    if (plainHttp.isEmpty()) {
+    if (!saved) {
         QVERIFY2(!settings.contains("URL="), settings.constData());
         QCOMPARE(reopened, (QStringList{"", "", "", "0"}));
         return;
     }
     for (const QByteArray& line :
          {"URL=" + url.toUtf8(), QByteArray("User=ann"), QByteArray("SyncAtStart=1"),
-          "AllowPlainHttp=" + plainHttp.toUtf8()})
+          "PlainHttpAgreed=" + agreed.toUtf8() + '\n'})
         QVERIFY2(settings.contains(line), line.constData());
     QCOMPARE(reopened, (QStringList{url, "ann", password, "1"}));
 }
@@ -196,7 +200,7 @@ void TestSyncWindows::syncsWhenTheAccountSays() {
     if (atStart)
         p.boxes.answer(ui::Answer::Ok);
     p.boxes.answer(ui::Answer::Yes);
-    saveAccount(p, QStringLiteral("https://127.0.0.1:9/start/"), {atStart, beforeExit, false});
+    saveAccount(p, QStringLiteral("https://127.0.0.1:9/start/"), {atStart, beforeExit, {}});
     Shown shown;
     test::ModalScript script(runSyncs(shown, {}));
 
@@ -238,8 +242,11 @@ void TestSyncWindows::testConnection_data() {
     QTest::addColumn<QString>("password");
     QTest::addColumn<QStringList>("books"); // listed for the user to choose from
     QTest::addColumn<QString>("says");      // a part of what the dialog says
-    QTest::newRow("right password") << "pw1" << QStringList{"Family"} << "1 address book";
-    QTest::newRow("wrong password") << "wrong" << QStringList{} << "password";
+    QTest::addColumn<bool>("https");        // on a server whose certificate nobody signed
+    QTest::newRow("right password") << "pw1" << QStringList{"Family"} << "1 address book" << false;
+    QTest::newRow("wrong password") << "wrong" << QStringList{} << "password" << false;
+    QTest::newRow("untrusted certificate")
+        << "pw1" << QStringList{} << "certificate is self-signed" << true;
 }
 
 // The user types the server's root and tests the connection; the address book found is chosen.
@@ -247,16 +254,20 @@ void TestSyncWindows::testConnection() {
     QFETCH(QString, password);
     QFETCH(QStringList, books);
     QFETCH(QString, says);
-    QVERIFY2(m_server.isRunning(), qPrintable(m_server.error()));
-    const QUrl family =
-        m_server.makeAddressBook(QStringLiteral("family"), QStringLiteral("Family"));
+    QFETCH(bool, https);
+    std::optional<test::RadicaleServer> tls;
+    if (https)
+        tls.emplace(test::RadicaleServer::Transport::Https);
+    test::RadicaleServer& server = https ? *tls : m_server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    const QUrl family = server.makeAddressBook(QStringLiteral("family"), QStringLiteral("Family"));
     StartedProgram p({.contacts = QList<QVariantMap>{}});
     QStringList listed;
     QString said;
     test::ModalScript script([&](QDialog& dialog) {
         auto* form = qobject_cast<frmSync*>(&dialog);
-        form->txtUrl->setText(m_server.root().toString());
-        form->txtUser->setText(m_server.user());
+        form->txtUrl->setText(server.root().toString());
+        form->txtUser->setText(server.user());
         form->txtPassword->setText(password);
         QSignalSpy ended(form, &frmSync::testEnded);
         form->cmdTest->click();
@@ -341,6 +352,34 @@ void TestSyncWindows::refusedPasswordIsAskedAgain() {
     QVERIFY2(p.boxes.texts()[0].contains(QStringLiteral("password")),
              qPrintable(p.boxes.texts()[0]));
     QCOMPARE(p.boxes.texts()[1], QStringLiteral("0 sent, 0 received, 0 deleted, 0 conflicts kept"));
+}
+
+// The user's Yes to plain http to another machine holds for the account's address at every
+// Sync now; a new address is asked about again.
+void TestSyncWindows::plainHttpAskedOncePerAddress() {
+    QVERIFY2(m_server.isRunning(), qPrintable(m_server.error()));
+    const QUrl book = m_server.makeAddressBook(QStringLiteral("plain"), {});
+    qputenv("QUILLORY_SYNC_PASSWORD", m_server.password().toUtf8());
+    StartedProgram p({.contacts = QList<QVariantMap>{}});
+    Shown shown;
+    test::ModalScript script(runSyncs(shown, {}));
+    QList<int> questions; // asked at each Sync now
+    // Names of this machine that are not "localhost", as another machine's would be.
+    for (const QString host : {"vm", "vm", "runsc"}) {
+        QUrl url = book;
+        url.setHost(host);
+        QVERIFY((sync::SyncAccount{url, m_server.user(), url}.save(p.folder.path())));
+        p.boxes.clear();
+        p.boxes.answer(ui::Answer::Yes); // to the question, when it comes first
+        p.main->mnuSyncNow->trigger();
+        questions << int(std::count_if(
+            p.boxes.asked().cbegin(), p.boxes.asked().cend(),
+            [](const ui::MessageRequest& box) { return box.buttons == ui::Buttons::YesNo; }));
+        QVERIFY2(p.boxes.texts().last().startsWith("0 sent, 0 received"),
+                 qPrintable(p.boxes.texts().last()));
+    }
+    QCOMPARE(questions, (QList<int>{1, 0, 1}));
+    QCOMPARE(shown.syncs(), 3);
 }
 
 QTEST_MAIN(TestSyncWindows)

@@ -30,8 +30,12 @@ void syncNow(AppContext& app) {
         return;
     }
     sync::SyncOptions options = sync::SyncOptions::load(folder);
-    if (!sync::plainHttpAgreed(account.url, options.allowPlainHttp, &main))
+    // The user's Yes to plain http holds for this address until it changes.
+    const bool agreedBefore = options.plainHttpAllowed(account.url);
+    if (!sync::plainHttpAgreed(account.url, options, &main))
         return;
+    if (!agreedBefore && options.plainHttpAllowed(account.url))
+        options.save(folder);
     const QString key = sync::Password::keyOf(account.url, account.user);
     const std::optional<QString> password = sync::Password::obtain(key, account.user, &main);
     if (!password)

@@ -23,14 +23,6 @@ namespace sync {
 
 namespace {
 
-const QString AtStartKey = QStringLiteral("SyncAtStart");
-const QString BeforeExitKey = QStringLiteral("SyncBeforeExit");
-const QString PlainHttpKey = QStringLiteral("AllowPlainHttp");
-
-QString flag(bool on) {
-    return on ? QStringLiteral("1") : QStringLiteral("0");
-}
-
 bool isLoopback(const QString& host) {
     if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
         return true;
@@ -40,39 +32,20 @@ bool isLoopback(const QString& host) {
 
 } // namespace
 
-SyncOptions SyncOptions::load(const QString& programFolder) {
-    const PrivateProfile file = PrivateProfile::load(SettingsStore(programFolder).settingsPath());
-    auto on = [&file](const QString& key) {
-        return file.value(SyncAccount::Section, key) == QLatin1String("1");
-    };
-    return {on(AtStartKey), on(BeforeExitKey), on(PlainHttpKey)};
-}
-
-bool SyncOptions::save(const QString& programFolder) const {
-    const QString path = SettingsStore(programFolder).settingsPath();
-    PrivateProfile file = PrivateProfile::load(path);
-    return file.isReadable() && file.setValue(SyncAccount::Section, AtStartKey, flag(atStart)) &&
-           file.setValue(SyncAccount::Section, BeforeExitKey, flag(beforeExit)) &&
-           file.setValue(SyncAccount::Section, PlainHttpKey, flag(allowPlainHttp)) &&
-           file.save(path);
-}
-
-bool plainHttpAgreed(const QUrl& url, bool& allowed, QWidget* parent) {
-    if (url.scheme() != QLatin1String("http") || isLoopback(url.host()) || allowed)
+bool plainHttpAgreed(const QUrl& url, SyncOptions& options, QWidget* parent) {
+    if (url.scheme() != QLatin1String("http") || isLoopback(url.host()) ||
+        options.plainHttpAllowed(url))
         return true;
-    allowed =
+    const bool agreed =
         ui::MessageBoxService::show(
             {QStringLiteral("%1 is reached by plain http: the password and the contacts "
                             "would cross the network unencrypted. Use it anyway?")
                  .arg(url.host()),
              ui::Buttons::YesNo, ui::Icon::Exclamation, 1, QStringLiteral("Sync with server")},
             parent) == ui::Answer::Yes;
-    return allowed;
-}
-
-Account clientAccount(const SyncAccount& account, const SyncOptions& options,
-                      const QString& password) {
-    return {account.url, account.user, password, account.addressBook, options.allowPlainHttp};
+    if (agreed)
+        options.plainHttpAgreed = url;
+    return agreed;
 }
 
 } // namespace sync
@@ -164,7 +137,7 @@ std::optional<QUrl> frmSync::usableUrl() {
             windowTitle(), ui::Icon::Exclamation, this);
         return std::nullopt;
     }
-    if (!sync::plainHttpAgreed(url, m_options.allowPlainHttp, this))
+    if (!sync::plainHttpAgreed(url, m_options, this))
         return std::nullopt;
     return url;
 }

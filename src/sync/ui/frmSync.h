@@ -21,24 +21,10 @@ namespace sync {
 
 class SyncTask;
 
-// When the account syncs by itself, and the user's consent to plain http to another machine;
-// beside the account in the settings file's "Sync" section.
-struct SyncOptions {
-    bool atStart = false;
-    bool beforeExit = false;
-    bool allowPlainHttp = false;
-
-    static SyncOptions load(const QString& programFolder);
-    bool save(const QString& programFolder) const;
-};
-
 // Whether `url` may be used: https, or http to this machine, or http elsewhere once the user
-// agreed to it (asked here when `allowed` is not already set; the answer goes into it).
-bool plainHttpAgreed(const QUrl& url, bool& allowed, QWidget* parent);
-
-// The account as the client takes it, with its password.
-Account clientAccount(const SyncAccount& account, const SyncOptions& options,
-                      const QString& password);
+// agreed to it (asked here when `options` do not hold the agreement to `url`; a Yes goes into
+// them, for the caller to save).
+bool plainHttpAgreed(const QUrl& url, SyncOptions& options, QWidget* parent);
 
 } // namespace sync
 
