@@ -296,13 +296,14 @@ struct CardDavClient::Private {
         Answer answer;
         answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         answer.url = url;
-        if (answer.status == 0) {
-            const Kind kind =
-                tlsProblems.isEmpty() ? kindOfNetworkError(reply->error()) : Kind::Tls;
-            throw SyncError(
-                kind,
-                QStringLiteral("%1 failed: %2.%3").arg(what, reply->errorString(), tlsProblems));
-        }
+        if (answer.status == 0 && !tlsProblems.isEmpty())
+            throw SyncError(Kind::Tls,
+                            QStringLiteral("%1 was refused: the server's certificate is not "
+                                           "trusted.%2")
+                                .arg(what, tlsProblems));
+        if (answer.status == 0)
+            throw SyncError(kindOfNetworkError(reply->error()),
+                            QStringLiteral("%1 failed: %2.").arg(what, reply->errorString()));
         answer.body = reply->readAll();
         answer.etag = reply->rawHeader("ETag");
         answer.location = reply->rawHeader("Location");

@@ -58,10 +58,6 @@ QString SyncTask::describe(SyncError::Kind kind, const QString& detail) {
     switch (kind) {
     case SyncError::Kind::Authentication:
         return QStringLiteral("The server refused the user name or the password.");
-    case SyncError::Kind::Tls:
-        return QStringLiteral("The server's certificate is not trusted, so the connection was "
-                              "refused: %1")
-            .arg(detail);
     case SyncError::Kind::Cancelled:
         return QStringLiteral("Cancelled.");
     default:
