@@ -219,10 +219,12 @@ private Q_SLOTS:
                     100,
                 2);
         QCOMPARE(sync(book, addressBook), first);
-        if (forget)
-            sql(book, QStringLiteral("DELETE FROM SyncState"));
         const QString unchanged = QStringLiteral("0 sent, 0 received, 0 deleted, 0 conflicts kept");
         QCOMPARE(sync(book, addressBook), unchanged);
+        if (forget) { // past the listing's token: only the PUT's answer tells
+            sql(book, QStringLiteral("DELETE FROM SyncState"));
+            QCOMPARE(sync(book, addressBook), unchanged);
+        }
         qint64 requests = 0;
         QCOMPARE(sync(book, addressBook, {}, &requests), unchanged);
         QCOMPARE(requests, 1);
