@@ -1,0 +1,205 @@
+// Figures for the sync with a CardDAV server (Radicale on loopback, started here):
+//   (a) the first sync of a book of N contacts to an empty address book;
+//   (b) the same N cards sent by a plain client, one keep-alive connection, one PUT with
+//       If-None-Match: * after the other, to an empty address book of a fresh server: what the
+//       server itself needs to take them. The ratio a/b is what the sync adds;
+//   (c) a sync with one contact edited, and a sync with nothing changed, against the server of
+//       (a): time and requests.
+//
+//     build/bench/bench_sync [--contacts 1000]      (or QUILLORY_BENCH_SYNC_CONTACTS)
+//
+// The book is generated once into $QUILLORY_BENCH_DIR (default /tmp/quillory-bench) and copied
+// for each run, since a sync writes to it.
+
+#include "BookGenerator.h"
+#include "platform/engine/Database.h"
+#include "platform/files/PlatformError.h"
+#include "RadicaleServer.h"
+#include "ReportFigures.h"
+#include "sync/CardDav.h"
+#include "sync/SyncEngine.h"
+
+#include <cstdio>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpSocket>
+
+using quillory::bench::printFigure;
+using quillory::test::RadicaleServer;
+namespace dav = quillory::sync;
+
+namespace {
+
+struct Failure {
+    QString what;
+};
+
+dav::Account accountOf(const RadicaleServer& server, const QUrl& addressBook) {
+    return {addressBook, server.user(), server.password(), addressBook};
+}
+
+// HTTP/1.1 PUTs on one connection while the server keeps it open, nothing else: as little
+// client as a server can be fed by.
+class PlainClient {
+public:
+    explicit PlainClient(const RadicaleServer& server)
+        : m_port(quint16(server.root().port())),
+          m_authorization("Basic " +
+                          (server.user() + u':' + server.password()).toUtf8().toBase64()) {}
+
+    int put(const QByteArray& path, const QByteArray& card) {
+        if (m_socket.state() != QAbstractSocket::ConnectedState) {
+            m_socket.connectToHost(QStringLiteral("127.0.0.1"), m_port);
+            if (!m_socket.waitForConnected(30000))
+                throw Failure{QStringLiteral("no connection to the server")};
+        }
+        m_socket.write("PUT " + path +
+                       " HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: " + m_authorization +
+                       "\r\nContent-Type: text/vcard; charset=utf-8\r\nIf-None-Match: *\r\n"
+                       "Content-Length: " +
+                       QByteArray::number(card.size()) + "\r\n\r\n" + card);
+        QByteArray head = readUntil("\r\n\r\n");
+        const int status = head.mid(9, 3).toInt();
+        qint64 length = 0;
+        // Radicale answers HTTP/1.0 and closes the connection after each answer.
+        bool close = !head.startsWith("HTTP/1.1");
+        for (const QByteArray& line : head.split('\n')) {
+            const QByteArray lower = line.trimmed().toLower();
+            if (lower.startsWith("content-length:"))
+                length = lower.mid(15).trimmed().toLongLong();
+            close = close || lower == "connection: close";
+        }
+        while (m_buffer.size() < length)
+            more();
+        m_buffer.remove(0, length);
+        if (close)
+            m_socket.disconnectFromHost();
+        return status;
+    }
+
+private:
+    void more() {
+        if (!m_socket.waitForReadyRead(60000))
+            throw Failure{QStringLiteral("the server stopped answering")};
+        m_buffer += m_socket.readAll();
+    }
+    QByteArray readUntil(const QByteArray& end) {
+        qsizetype at;
+        while ((at = m_buffer.indexOf(end)) < 0)
+            more();
+        const QByteArray head = m_buffer.left(at);
+        m_buffer.remove(0, at + end.size());
+        return head;
+    }
+
+    QTcpSocket m_socket;
+    quint16 m_port;
+    QByteArray m_authorization;
+    QByteArray m_buffer;
+};
+
+QUrl emptyAddressBook(RadicaleServer& server) {
+    if (!server.isRunning())
+        throw Failure{QStringLiteral("radicale: ") + server.error()};
+    const QUrl addressBook = server.makeAddressBook(QStringLiteral("bench"), {});
+    if (addressBook.isEmpty())
+        throw Failure{QStringLiteral("radicale makes no address book")};
+    return addressBook;
+}
+
+struct Timed {
+    double seconds = 0;
+    qint64 requests = 0;
+    QString summary;
+};
+
+Timed timedSync(const QString& book, const RadicaleServer& server, const QUrl& addressBook) {
+    dav::CardDavClient client(accountOf(server, addressBook));
+    QElapsedTimer clock;
+    clock.start();
+    const dav::SyncSummary summary = dav::synchronize(book, client);
+    return {clock.elapsed() / 1000.0, client.requestCount(), summary.text()};
+}
+
+void report(const char* what, const Timed& run, double limit) {
+    printFigure(what, run.seconds, "s", limit);
+    std::printf("    %lld requests: %s\n", static_cast<long long>(run.requests),
+                qPrintable(run.summary.section(u'\n', 0, 0)));
+}
+
+void run(int contacts) {
+    const QString folder = quillory::bench::benchBookFolder(QStringLiteral("sync"), contacts);
+    const QString book = QDir(folder).filePath(QStringLiteral("synced.mdb"));
+    QFile::remove(book);
+    if (!QFile::copy(QDir(folder).filePath(QStringLiteral("Corvanel.MDB")), book))
+        throw Failure{QStringLiteral("cannot copy the generated book")};
+    std::printf("Sync of %d contacts with radicale on loopback (%s)\n", contacts, qPrintable(book));
+
+    RadicaleServer synced;
+    const QUrl addressBook = emptyAddressBook(synced);
+    const Timed first = timedSync(book, synced, addressBook);
+    report("(a) first sync to an empty address book", first, 60);
+
+    // The cards exactly as the sync left them on the server, for the plain client.
+    dav::CardDavClient reader(accountOf(synced, addressBook));
+    QStringList hrefs;
+    for (const dav::RemoteCard& card : reader.changesSince({}).changed)
+        hrefs.append(card.href);
+    const QVector<dav::RemoteCard> cards = reader.fetch(hrefs);
+    if (cards.size() != contacts)
+        std::printf("  UNEXPECTED: %lld cards on the server\n",
+                    static_cast<long long>(cards.size()));
+
+    RadicaleServer plain;
+    const QUrl plainBook = emptyAddressBook(plain);
+    PlainClient client(plain);
+    QElapsedTimer clock;
+    clock.start();
+    for (const dav::RemoteCard& card : cards) {
+        const QByteArray path =
+            plainBook.resolved(QUrl(card.href.section(u'/', -1))).path(QUrl::FullyEncoded).toUtf8();
+        if (client.put(path, card.vcard) / 100 != 2)
+            throw Failure{QStringLiteral("the plain PUT of %1 failed").arg(card.href)};
+    }
+    const double baseline = clock.elapsed() / 1000.0;
+    printFigure("(b) the same cards by plain PUTs", baseline, "s", 60);
+    printFigure("    ratio a/b", first.seconds / baseline, "", 1.5);
+
+    {
+        auto db = quillory::engine::Database::open(book);
+        db->exec(QStringLiteral("UPDATE PhoneBK SET phone = '555-0199' WHERE id = (SELECT "
+                                "min(id) + %1 FROM PhoneBK)")
+                     .arg(contacts / 2));
+    }
+    report("(c) sync with one contact edited", timedSync(book, synced, addressBook), 1);
+    report("    sync with nothing changed", timedSync(book, synced, addressBook), 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption contactsOption(
+        QStringLiteral("contacts"), QStringLiteral("Contacts in the book."), QStringLiteral("N"),
+        qEnvironmentVariable("QUILLORY_BENCH_SYNC_CONTACTS", QStringLiteral("1000")));
+    parser.addOption(contactsOption);
+    parser.process(application);
+    try {
+        run(parser.value(contactsOption).toInt());
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "bench_sync: %s\n", qPrintable(failure.what));
+        return 1;
+    } catch (const dav::SyncError& error) {
+        std::fprintf(stderr, "bench_sync: %s\n", qPrintable(error.message()));
+        return 1;
+    } catch (const quillory::PlatformError& error) {
+        std::fprintf(stderr, "bench_sync: %s\n", qPrintable(error.description()));
+        return 1;
+    }
+    return 0;
+}
