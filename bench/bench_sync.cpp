@@ -4,14 +4,17 @@
 //       If-None-Match: * after the other, to an empty address book of a fresh server: what the
 //       server itself needs to take them. The ratio a/b is what the sync adds;
 //   (c) a sync with one contact edited, and a sync with nothing changed, against the server of
-//       (a): time and requests.
+//       (a), or with --changes-only against one filled by writing the cards into its folder:
+//       time and requests.
 //
-//     build/bench/bench_sync [--contacts 1000]      (or QUILLORY_BENCH_SYNC_CONTACTS)
+//     build/bench/bench_sync [--contacts 1000] [--changes-only]
 //
-// The book is generated once into $QUILLORY_BENCH_DIR (default /tmp/quillory-bench) and copied
-// for each run, since a sync writes to it.
+// QUILLORY_BENCH_SYNC_CONTACTS gives the default of --contacts. The book is generated once into
+// $QUILLORY_BENCH_DIR (default /tmp/quillory-bench) and copied for each run, since a sync
+// writes to it.
 
 #include "BookGenerator.h"
+#include "exchange/Exchange.h"
 #include "platform/engine/Database.h"
 #include "platform/files/PlatformError.h"
 #include "RadicaleServer.h"
@@ -142,6 +145,19 @@ void report(const char* what, const Timed& run, double limit) {
                 qPrintable(run.summary.section(u'\n', 0, 0)));
 }
 
+// (c): one contact edited, then nothing.
+void changeOne(const QString& book, int contacts, const RadicaleServer& server,
+               const QUrl& addressBook) {
+    {
+        auto db = quillory::engine::Database::open(book);
+        db->exec(QStringLiteral("UPDATE PhoneBK SET phone = '555-0199' WHERE id = (SELECT "
+                                "min(id) + %1 FROM PhoneBK)")
+                     .arg(contacts / 2));
+    }
+    report("(c) sync with one contact edited", timedSync(book, server, addressBook), 1);
+    report("    sync with nothing changed", timedSync(book, server, addressBook), 1);
+}
+
 // A fresh copy of the generated book, since a sync writes to it.
 QString freshBook(const QString& folder) {
     const QString book = QDir(folder).filePath(QStringLiteral("synced.mdb"));
@@ -209,14 +225,42 @@ void run(int contacts) {
     synced += first.seconds;
     printFigure("ratio a/b", synced / plain, "", 1.5);
 
-    {
-        auto db = quillory::engine::Database::open(book);
-        db->exec(QStringLiteral("UPDATE PhoneBK SET phone = '555-0199' WHERE id = (SELECT "
-                                "min(id) + %1 FROM PhoneBK)")
-                     .arg(contacts / 2));
+    changeOne(book, contacts, server, addressBook);
+}
+
+// The server filled with the book's cards written into its folder, the book synced with it
+// (every card is fetched and found equal, nothing is sent), then (c).
+void changesAt(int contacts) {
+    const QString folder = quillory::bench::benchBookFolder(QStringLiteral("sync"), contacts);
+    const QString book = freshBook(folder);
+    const QString file = QDir(folder).filePath(QStringLiteral("cards.vcf"));
+    quillory::exchange::ExportOptions options;
+    options.version = quillory::exchange::VCardVersion::V3;
+    quillory::exchange::exportBook(book, file, options); // gives every contact its UID
+    QFile vcards(file);
+    if (!vcards.open(QIODevice::ReadOnly))
+        throw Failure{QStringLiteral("cannot read %1").arg(file)};
+    RadicaleServer server;
+    const QUrl addressBook = emptyAddressBook(server);
+    const QDir collection(server.storageFolder() + QStringLiteral("/collection-root") +
+                          addressBook.path());
+    const QByteArray end = "END:VCARD\r\n";
+    const QByteArray all = vcards.readAll();
+    qsizetype written = 0;
+    for (qsizetype at = 0, next; (next = all.indexOf(end, at)) >= 0; at = next + end.size()) {
+        const QByteArray card = all.mid(at, next + end.size() - at);
+        const qsizetype uid = card.indexOf("\r\nUID:") + 6;
+        const QString name =
+            dav::cardHref(QString::fromUtf8(card.mid(uid, card.indexOf('\r', uid) - uid)));
+        QFile item(collection.filePath(name));
+        if (!item.open(QIODevice::WriteOnly) || item.write(card) != card.size())
+            throw Failure{QStringLiteral("cannot write %1").arg(item.fileName())};
+        ++written;
     }
-    report("(c) sync with one contact edited", timedSync(book, server, addressBook), 1);
-    report("    sync with nothing changed", timedSync(book, server, addressBook), 1);
+    std::printf("Sync with %lld cards written into radicale's folder\n",
+                static_cast<long long>(written));
+    report("    first sync, every card already there", timedSync(book, server, addressBook), 600);
+    changeOne(book, contacts, server, addressBook);
 }
 
 } // namespace
@@ -228,10 +272,17 @@ int main(int argc, char** argv) {
     const QCommandLineOption contactsOption(
         QStringLiteral("contacts"), QStringLiteral("Contacts in the book."), QStringLiteral("N"),
         qEnvironmentVariable("QUILLORY_BENCH_SYNC_CONTACTS", QStringLiteral("1000")));
-    parser.addOption(contactsOption);
+    const QCommandLineOption changesOption(
+        QStringLiteral("changes-only"),
+        QStringLiteral("Only (c), on a server filled by writing the cards into its folder."));
+    parser.addOptions({contactsOption, changesOption});
     parser.process(application);
     try {
-        run(parser.value(contactsOption).toInt());
+        const int contacts = parser.value(contactsOption).toInt();
+        if (parser.isSet(changesOption))
+            changesAt(contacts);
+        else
+            run(contacts);
     } catch (const Failure& failure) {
         std::fprintf(stderr, "bench_sync: %s\n", qPrintable(failure.what));
         return 1;
