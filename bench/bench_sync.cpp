@@ -259,6 +259,9 @@ void changesAt(int contacts) {
     }
     std::printf("Sync with %lld cards written into radicale's folder\n",
                 static_cast<long long>(written));
+    // Radicale reads each card written behind its back once, to index it, at the first listing:
+    // that is left out of the figures, as a server filled by PUTs has it done already.
+    dav::CardDavClient(accountOf(server, addressBook), 1800000).changesSince({});
     report("    first sync, every card already there", timedSync(book, server, addressBook), 600);
     changeOne(book, contacts, server, addressBook);
 }
