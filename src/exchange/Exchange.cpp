@@ -7,6 +7,7 @@
 #include "platform/engine/Database.h"
 #include "platform/engine/EngineError.h"
 #include "platform/engine/RecordSource.h"
+#include "platform/engine/Transaction.h"
 #include "platform/files/FileOps.h"
 #include "platform/files/OwnFiles.h"
 #include "platform/files/PlatformError.h"
@@ -75,53 +76,6 @@ QStringList writtenFields() {
 QVariant textOrNull(const QString& text) {
     return text.isEmpty() ? QVariant() : QVariant(text);
 }
-
-// The book held in one transaction for the import; rolled back unless committed.
-class Transaction {
-public:
-    Transaction(engine::Database& db) : m_db(db) {
-        const int rc = sqlite3_exec(db.handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK) {
-            m_open = true;
-            return;
-        }
-        if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
-            throw PlatformError(ErrorNumber::EngineLocked,
-                                QStringLiteral("The book \"%1\" is being written by another "
-                                               "program; nothing was imported. Try again when "
-                                               "it has finished.")
-                                    .arg(db.path()));
-        engine::throwEngineError(
-            db.handle(), rc, QStringLiteral("The book \"%1\" cannot be written").arg(db.path()));
-    }
-    ~Transaction() {
-        if (m_open)
-            sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-
-    void commit() {
-        const int rc = sqlite3_exec(m_db.handle(), "COMMIT", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK) {
-            m_open = false;
-            return;
-        }
-        if ((rc & 0xFF) == SQLITE_BUSY)
-            throw PlatformError(ErrorNumber::EngineLocked,
-                                QStringLiteral("The book \"%1\" is in use by another program; "
-                                               "nothing was imported. Try again when it has "
-                                               "finished.")
-                                    .arg(m_db.path()));
-        engine::throwEngineError(
-            m_db.handle(), rc,
-            QStringLiteral("The book \"%1\" cannot be written").arg(m_db.path()));
-    }
-
-private:
-    engine::Database& m_db;
-    bool m_open = false;
-};
 
 std::unique_ptr<engine::Statement> makeCandidates(engine::Database& db, bool noLast, bool noFirst) {
     const auto match = [](const char* column, bool empty) {
@@ -458,7 +412,7 @@ static ImportSummary importInOneGo(const QString& bookPath, const QString& fileP
     auto db = openBook(bookPath, engine::Database::Mode::ReadWrite);
 
     ImportSummary summary;
-    Transaction transaction(*db);
+    engine::Transaction transaction(*db, QStringLiteral("nothing was imported"));
     engine::book::addKeptFields(*db);
     Importer importer(*db, options);
     ReadRecord record;

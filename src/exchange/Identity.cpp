@@ -3,6 +3,7 @@
 #include "core/ContactRecord.h"
 #include "exchange/ExchangeDetail.h"
 #include "platform/engine/Database.h"
+#include "platform/engine/Transaction.h"
 #include "platform/files/PlatformError.h"
 
 namespace quillory::exchange {
@@ -34,15 +35,10 @@ void giveUidsBeforeExport(const QString& bookPath) {
         const auto db = engine::Database::open(bookPath, engine::Database::Mode::ReadWrite);
         if (!db->isBook())
             return; // the export's own open says what is wrong
-        db->exec(QStringLiteral("BEGIN IMMEDIATE"));
-        try {
-            engine::book::addKeptFields(*db);
-            engine::book::giveMissingUids(*db);
-            db->exec(QStringLiteral("COMMIT"));
-        } catch (const PlatformError&) {
-            db->exec(QStringLiteral("ROLLBACK"));
-            throw;
-        }
+        engine::Transaction transaction(*db);
+        engine::book::addKeptFields(*db);
+        engine::book::giveMissingUids(*db);
+        transaction.commit();
     } catch (const PlatformError&) {
         // A book that cannot be written now (read-only, or busy) is exported as it is: its
         // contacts without a UID go out without one rather than with one the book forgets.

@@ -148,6 +148,7 @@ struct CardDavClient::Private {
     int timeoutMs;
     QUrl addressBook; // settled by addressBook()
     std::atomic<bool> cancelled{false};
+    std::atomic<qint64> requests{0};
     std::mutex loopMutex;
     QEventLoop* runningLoop = nullptr; // the loop of the request in progress, for cancel()
     std::unique_ptr<QNetworkAccessManager> network;
@@ -244,6 +245,7 @@ struct CardDavClient::Private {
                     const QList<std::pair<QByteArray, QByteArray>>& headers, const QString& what) {
         std::unique_ptr<QNetworkReply> reply(
             networkOfThisThread().sendCustomRequest(requestFor(url, headers), verb, body));
+        ++requests;
         QEventLoop loop;
         QTimer quiet; // restarted by every byte that moves: a time-out of silence
         quiet.setSingleShot(true);
@@ -513,6 +515,10 @@ void CardDavClient::remove(const QString& href, const QString& ifMatch) {
         headers.append({"If-Match", ifMatch.toUtf8()});
     const Answer answer = d->send("DELETE", url, {}, headers, what);
     expect(answer, {200, 202, 204, 404, 410}, what);
+}
+
+qint64 CardDavClient::requestCount() const {
+    return d->requests;
 }
 
 void CardDavClient::cancel() {

@@ -90,6 +90,9 @@ public:
     // every later call of this client (a cancel between two requests is not lost).
     void cancel();
 
+    // The HTTP requests this client has sent so far (each redirection counts as one).
+    qint64 requestCount() const;
+
 private:
     struct Private;
     Private* d;

@@ -3,10 +3,12 @@
 #include "exchange/Exchange.h"
 #include "exchange/ExchangeDetail.h"
 #include "platform/engine/Database.h"
+#include "platform/engine/Transaction.h"
 #include "platform/files/PlatformError.h"
 #include "sync/CardDav.h"
 #include "sync/SyncState.h"
 
+#include <optional>
 #include <QCryptographicHash>
 #include <QHash>
 #include <QSet>
@@ -53,13 +55,17 @@ Contact asStored(Contact contact) {
     return stored;
 }
 
+QByteArray cardOf(const Contact& contact) {
+    return exchange::detail::vCardOf(contact, exchange::VCardVersion::V3);
+}
+
+QString hashOfCard(const QByteArray& card) {
+    return QString::fromLatin1(QCryptographicHash::hash(card, QCryptographicHash::Sha1).toHex());
+}
+
 // Two contacts with the same hash would go to the server as the same card.
 QString hashOf(const Contact& contact) {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(
-            exchange::detail::vCardOf(asStored(contact), exchange::VCardVersion::V3),
-            QCryptographicHash::Sha1)
-            .toHex());
+    return hashOfCard(cardOf(asStored(contact)));
 }
 
 QString nameOf(const Contact& contact) {
@@ -72,13 +78,22 @@ QString nameOf(const Contact& contact) {
     return name.isEmpty() ? contact.value(QStringLiteral("uid")) : name;
 }
 
-// The path of a new card on the server, as the client's listings give it.
-QString hrefFor(const QUrl& addressBook, const QString& uid) {
+// The path of a new card on the server, as the client's listings give it. A name another card
+// holds already is followed by the next one: "-1" after the card's name, then "-2", ...
+QString hrefFor(const QUrl& addressBook, const QString& uid, int next = 0) {
     QUrl folder = addressBook;
     if (!folder.path().endsWith(QLatin1Char('/')))
         folder.setPath(folder.path() + QLatin1Char('/'));
-    return folder.resolved(QUrl(cardHref(uid))).path(QUrl::FullyEncoded);
+    QString name = cardHref(uid);
+    if (next > 0)
+        name.insert(name.lastIndexOf(QLatin1Char('.')), QStringLiteral("-%1").arg(next));
+    return folder.resolved(QUrl(name)).path(QUrl::FullyEncoded);
 }
+
+// How many names a new card tries before it waits for the next sync.
+constexpr int maxNames = 10;
+// Records of what the server confirmed are written to the book this many at a time.
+constexpr int recordBatch = 200;
 
 // Servers differ in which characters of a path they escape; a card is the same card either way.
 QString sameCard(const QString& href) {
@@ -120,11 +135,13 @@ public:
     }
 
     Contact read(qint64 id) {
-        engine::Statement row(*m_db, selectSql(QStringLiteral(" WHERE id = ?")));
-        row.bind(1, id);
-        if (!row.step())
-            return {};
-        return contactOf(row);
+        if (!m_readRow)
+            m_readRow = std::make_unique<engine::Statement>(
+                *m_db, selectSql(QStringLiteral(" WHERE id = ?")));
+        m_readRow->bind(1, id);
+        const Contact contact = m_readRow->step() ? contactOf(*m_readRow) : Contact();
+        m_readRow->reset(); // holds no read of the book between two contacts
+        return contact;
     }
 
     qint64 insert(const Contact& contact) {
@@ -189,30 +206,9 @@ private:
     }
 
     std::unique_ptr<engine::Database> m_db;
+    std::unique_ptr<engine::Statement> m_readRow; // made by the first read
     QStringList m_fields;
     QString m_revision;
-};
-
-// The book held in one transaction; rolled back unless committed.
-class Transaction {
-public:
-    explicit Transaction(engine::Database& db) : m_db(db) {
-        m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    }
-    ~Transaction() {
-        if (m_open)
-            sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void commit() {
-        m_db.exec(QStringLiteral("COMMIT"));
-        m_open = false;
-    }
-
-private:
-    engine::Database& m_db;
-    bool m_open = true;
 };
 
 // A card the server sent, read into a contact.
@@ -311,7 +307,7 @@ public:
 
 private:
     void prepare(const QString& addressBook) {
-        Transaction transaction(m_book.db());
+        engine::Transaction transaction(m_book.db());
         engine::book::addKeptFields(m_book.db());
         engine::book::indexUids(m_book.db());
         // A UID is one card on the server: a second contact holding it (written by another
@@ -326,15 +322,14 @@ private:
         transaction.commit();
     }
 
-    void take(const RemoteCard& card, QString uid, QHash<QString, Incoming>& incoming) {
+    // The server's card as the book would hold it; the UID is `uid` where the book knows the
+    // card, else the card's own. Nothing when it cannot be read, with `problem` saying why.
+    static std::optional<Incoming> read(const RemoteCard& card, QString uid, QString* problem) {
         const exchange::ReadResult read = exchange::readBytes(card.vcard);
         if (read.records.isEmpty()) {
-            const QString reason = read.problems.isEmpty() ? QStringLiteral("it holds no card")
-                                                           : read.problems.first().reason;
-            m_summary.notes.append(
-                QStringLiteral("The card \"%1\" from the server cannot be read: %2")
-                    .arg(card.href, reason));
-            return;
+            *problem = read.problems.isEmpty() ? QStringLiteral("it holds no card")
+                                               : read.problems.first().reason;
+            return std::nullopt;
         }
         Contact contact = read.records.first().contact;
         if (uid.isEmpty())
@@ -343,7 +338,18 @@ private:
             uid = QStringLiteral("href:") + card.href;
         contact.fields[QStringLiteral("uid")] = uid;
         contact = asStored(contact);
-        incoming.insert(uid, {card.href, card.etag, contact, hashOf(contact)});
+        return Incoming{card.href, card.etag, contact, hashOf(contact)};
+    }
+
+    void take(const RemoteCard& card, const QString& uid, QHash<QString, Incoming>& incoming) {
+        QString problem;
+        const std::optional<Incoming> taken = read(card, uid, &problem);
+        if (taken)
+            incoming.insert(taken->contact.value(QStringLiteral("uid")), *taken);
+        else
+            m_summary.notes.append(
+                QStringLiteral("The card \"%1\" from the server cannot be read: %2")
+                    .arg(card.href, problem));
     }
 
     // Everything the server changed goes into the book in one transaction, with its records.
@@ -352,7 +358,7 @@ private:
                                 const QHash<QString, Incoming>& incoming,
                                 const QSet<QString>& removed, const QString& token) {
         QVector<Upload> copies;
-        Transaction transaction(m_book.db());
+        engine::Transaction transaction(m_book.db());
         m_state.setToken(token);
         for (auto it = incoming.cbegin(); it != incoming.cend(); ++it) {
             const QString& uid = it.key();
@@ -419,20 +425,58 @@ private:
         m_state.setToken(QString());
     }
 
-    // Each card the server took is recorded at once, so a cut leaves nothing half-known.
+    // What the server confirmed is written to the book a batch at a time, in short transactions
+    // that never hold the book while the server is asked. A cut loses at most the records of
+    // one batch; the next sync knows those cards again from its listing, or from the 412 a
+    // new card's PUT then meets (see sendNew).
+    void confirmed(const QString& uid, const std::optional<SyncRecord>& record) {
+        m_confirmed.append({uid, record});
+        if (m_confirmed.size() >= recordBatch)
+            recordConfirmed();
+    }
+    void recordConfirmed() {
+        if (m_confirmed.isEmpty())
+            return;
+        engine::Transaction transaction(m_book.db());
+        for (const auto& [uid, record] : std::as_const(m_confirmed)) {
+            if (record)
+                m_state.put(uid, *record);
+            else
+                m_state.forget(uid);
+        }
+        transaction.commit();
+        m_confirmed.clear();
+    }
+
     void send(const QVector<Upload>& uploads,
               const QVector<std::pair<QString, SyncRecord>>& deletions) {
+        try {
+            sendEach(uploads, deletions);
+        } catch (...) {
+            recordConfirmed(); // what the server took before the cut
+            throw;
+        }
+        recordConfirmed();
+    }
+
+    void sendEach(const QVector<Upload>& uploads,
+                  const QVector<std::pair<QString, SyncRecord>>& deletions) {
         const qint64 total = uploads.size() + deletions.size();
         qint64 done = 0;
         for (const Upload& upload : uploads) {
             checkProgress(m_progress, done++, total);
             const Contact contact = m_book.read(upload.id);
+            // Read from the book, the contact is as the book holds it: its card is also what
+            // its hash is taken of.
+            const QByteArray card = cardOf(contact);
             try {
-                const QString etag = m_client.put(
-                    upload.href, exchange::detail::vCardOf(contact, exchange::VCardVersion::V3),
-                    upload.ifMatch);
-                m_state.put(upload.uid, {upload.href, etag, hashOf(contact)});
-                ++m_summary.sent;
+                if (upload.ifMatch.isEmpty()) {
+                    m_summary.sent += sendNew(upload, card, hashOfCard(card)) ? 1 : 0;
+                } else {
+                    const QString etag = m_client.put(upload.href, card, upload.ifMatch);
+                    confirmed(upload.uid, SyncRecord{upload.href, etag, hashOfCard(card)});
+                    ++m_summary.sent;
+                }
             } catch (const SyncError& error) {
                 preconditionFailed(error);
                 m_summary.notes.append(
@@ -445,7 +489,7 @@ private:
             checkProgress(m_progress, done++, total);
             try {
                 m_client.remove(record.href, record.etag);
-                m_state.forget(uid);
+                confirmed(uid, std::nullopt);
                 ++m_summary.deleted;
             } catch (const SyncError& error) {
                 preconditionFailed(error);
@@ -457,11 +501,44 @@ private:
         }
     }
 
+    // A new card's name can be taken on the server (412): by this very contact, sent by a sync
+    // cut before it recorded it, which is adopted; or by another card (another program named
+    // its card the same), and the contact goes under the next name. This contact there in
+    // another version is left to the next sync, which lists it and keeps both versions. False
+    // when the card was adopted, not sent.
+    bool sendNew(const Upload& upload, const QByteArray& card, const QString& hash) {
+        for (int next = 0; next < maxNames; ++next) {
+            const QString href = next == 0 ? upload.href : hrefFor(m_addressBook, upload.uid, next);
+            try {
+                confirmed(upload.uid, SyncRecord{href, m_client.put(href, card, {}), hash});
+                return true;
+            } catch (const SyncError& error) {
+                if (error.kind() != SyncError::Kind::Precondition)
+                    throw;
+            }
+            const QVector<RemoteCard> there = m_client.fetch({href});
+            if (there.isEmpty())
+                break; // gone again: the next sync sends it
+            QString problem;
+            const std::optional<Incoming> held = read(there.first(), {}, &problem);
+            if (!held || held->contact.value(QStringLiteral("uid")) != upload.uid)
+                continue; // another card, or one the book cannot read, holds the name
+            if (held->hash == hash) {
+                confirmed(upload.uid, SyncRecord{href, held->etag, hash});
+                return false;
+            }
+            break;
+        }
+        throw SyncError(SyncError::Kind::Precondition,
+                        QStringLiteral("The card %1 is taken on the server.").arg(upload.href));
+    }
+
     Book m_book;
     CardDavClient& m_client;
     const SyncProgress& m_progress;
     SyncState m_state;
     SyncSummary m_summary;
+    QVector<std::pair<QString, std::optional<SyncRecord>>> m_confirmed; // not yet recorded
     QSet<QString> m_deletedHere;
     QSet<QString> m_taken; // contacts of the book that took the server's version
     QUrl m_addressBook;

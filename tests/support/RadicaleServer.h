@@ -33,6 +33,9 @@ public:
     QUrl root() const;
     QString user() const { return QStringLiteral("u1"); }
     QString password() const { return QStringLiteral("pw1"); }
+    // Where the server keeps its collections: a card written into an address book's folder
+    // there is on the server (the benchmarks fill large address books that way).
+    QString storageFolder() const { return m_dir.filePath(QStringLiteral("collections")); }
 
     // MKCOL of an address book under the user's home; returns its URL, empty on failure.
     QUrl makeAddressBook(const QString& name, const QString& displayName);
