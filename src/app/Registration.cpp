@@ -12,6 +12,7 @@
 #include "printing/frmPrint.h"
 #include "search/frmsrch.h"
 #include "sync/ui/frmSync.h"
+#include "tidy/ui/TidyCommands.h"
 
 namespace quillory {
 
@@ -28,6 +29,7 @@ void registerAllCommands(AppContext& app) {
     registerPrintingCommands(app);
     registerExchangeCommands(app);
     registerSyncCommands(app);
+    registerTidyCommands(app);
     registerHelpCommands(app);
 }
 
