@@ -72,9 +72,9 @@ int fullestPhoto(const QVector<QByteArray>& photos) {
 }
 
 QString photoText(const QByteArray& photo) {
-    const char* kind = photo.startsWith("\xFF\xD8")       ? "a JPEG picture"
+    const char* kind = photo.startsWith("\xFF\xD8")      ? "a JPEG picture"
                        : photo.startsWith("\x89PNG\r\n") ? "a PNG picture"
-                                                          : "a picture";
+                                                         : "a picture";
     return QStringLiteral("%1 of %2, not kept")
         .arg(QLatin1String(kind), QLocale::c().formattedDataSize(photo.size()));
 }
@@ -137,11 +137,11 @@ void refuseChanged(engine::Database& db, const MergePlan& plan) {
         current.reset();
         current.bind(1, contact.id);
         if (!current.step() || current.column(0).toString() != contact.rev)
-            throw PlatformError(ErrorNumber::EngineWriteFailed,
-                                QStringLiteral("%1 was changed or deleted since the merge was "
-                                               "prepared; nothing was merged.")
-                                    .arg(contact.name.isEmpty() ? QStringLiteral("A contact")
-                                                                : contact.name));
+            throw PlatformError(
+                ErrorNumber::EngineWriteFailed,
+                QStringLiteral("%1 was changed or deleted since the merge was "
+                               "prepared; nothing was merged.")
+                    .arg(contact.name.isEmpty() ? QStringLiteral("A contact") : contact.name));
     }
 }
 
@@ -199,9 +199,9 @@ QString mergedRemarks(const MergePlan& plan) {
                      replaced.join(QLatin1Char('\n')));
     for (int i = 1; i < plan.contacts.size(); ++i) {
         const MergeContact& contact = plan.contacts[i];
-        QStringList lines{QStringLiteral("Merged from: %1 (UID %2)")
-                              .arg(contact.name, contact.uid.isEmpty() ? QStringLiteral("none")
-                                                                        : contact.uid)};
+        QStringList lines{
+            QStringLiteral("Merged from: %1 (UID %2)")
+                .arg(contact.name, contact.uid.isEmpty() ? QStringLiteral("none") : contact.uid)};
         lines += notKept(plan, i, listed);
         parts.append(lines.join(QLatin1Char('\n')));
     }
@@ -244,7 +244,8 @@ qint64 applyMerge(engine::Database& db, const MergePlan& plan) {
            << (photo.isEmpty() ? QVariant() : QVariant(photo)) << birthdate << uid
            << engine::book::revisionNow();
     engine::Statement update(
-        db, QStringLiteral("UPDATE PhoneBK SET %1 WHERE id = ?").arg(sets.join(QStringLiteral(", "))));
+        db,
+        QStringLiteral("UPDATE PhoneBK SET %1 WHERE id = ?").arg(sets.join(QStringLiteral(", "))));
     values.append(kept.id);
     update.bindAll(values);
     update.step();

@@ -36,9 +36,8 @@ constexpr int PhotoSide = 64;
 
 // A value as a choice's text: its start when long, and '&' shown rather than taken as a key.
 QString choiceText(const QString& value) {
-    const QString shown = value.size() > ShownLength
-                              ? value.left(ShownLength - 1) + QChar(0x2026)
-                              : value;
+    const QString shown =
+        value.size() > ShownLength ? value.left(ShownLength - 1) + QChar(0x2026) : value;
     return QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
@@ -102,8 +101,8 @@ frmMerge::frmMerge(engine::Database& db, tidy::MergePlan plan, QWidget* parent)
     const QSize wanted = grid->sizeHint() + QSize(scroll->verticalScrollBar()->sizeHint().width() +
                                                       4 * layout->contentsMargins().left(),
                                                   0);
-    const QRect screen = (parent ? parent->screen() : QGuiApplication::primaryScreen())
-                             ->availableGeometry();
+    const QRect screen =
+        (parent ? parent->screen() : QGuiApplication::primaryScreen())->availableGeometry();
     resize(std::min(std::max(wanted.width(), 480), screen.width() * 9 / 10),
            std::min(sizeHint().height() + grid->sizeHint().height(), screen.height() * 9 / 10));
 }
@@ -114,12 +113,12 @@ QWidget* frmMerge::buildGrid() {
     grid->setHorizontalSpacing(16);
     for (int c = 0; c < m_plan.contacts.size(); ++c) {
         const tidy::MergeContact& contact = m_plan.contacts[c];
-        auto* head = new QLabel(
-            QStringLiteral("<b>%1</b>%2")
-                .arg(contact.name.isEmpty() ? QStringLiteral("(no name)")
-                                            : contact.name.toHtmlEscaped(),
-                     c == 0 ? QStringLiteral("<br>kept, with its UID") : QString()),
-            holder);
+        auto* head =
+            new QLabel(QStringLiteral("<b>%1</b>%2")
+                           .arg(contact.name.isEmpty() ? QStringLiteral("(no name)")
+                                                       : contact.name.toHtmlEscaped(),
+                                c == 0 ? QStringLiteral("<br>kept, with its UID") : QString()),
+                       holder);
         head->setObjectName(QStringLiteral("lblContact_%1").arg(c));
         head->setToolTip(QStringLiteral("UID ") + contact.uid);
         grid->addWidget(head, 0, c + 1);
@@ -156,9 +155,8 @@ void frmMerge::addChoiceRow(QGridLayout* grid, int row, const tidy::MergeField& 
     auto* group = new QButtonGroup(this);
     for (int c = 0; c < field.values.size(); ++c) {
         const QString value = field.values[c].trimmed();
-        auto* choice = new QRadioButton(value.isEmpty() ? QStringLiteral("(empty)")
-                                                        : choiceText(value),
-                                        holder);
+        auto* choice = new QRadioButton(
+            value.isEmpty() ? QStringLiteral("(empty)") : choiceText(value), holder);
         choice->setObjectName(QStringLiteral("opt_%1_%2").arg(field.field).arg(c));
         choice->setToolTip(value);
         // An empty cell is no value to keep: its row keeps one of the others.
@@ -177,8 +175,8 @@ void frmMerge::addPhotoRow(QGridLayout* grid, int row) {
     m_photoChoice = new QButtonGroup(this);
     for (int c = 0; c < m_plan.photos.size(); ++c) {
         const QByteArray& photo = m_plan.photos[c];
-        auto* choice = new QRadioButton(photo.isEmpty() ? QStringLiteral("(none)") : QString(),
-                                        holder);
+        auto* choice =
+            new QRadioButton(photo.isEmpty() ? QStringLiteral("(none)") : QString(), holder);
         choice->setObjectName(QStringLiteral("optPhoto_%1").arg(c));
         if (!photo.isEmpty()) {
             const QPixmap small = thumbnail(photo);
