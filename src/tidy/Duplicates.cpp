@@ -425,4 +425,40 @@ findDuplicates(engine::Database& db,
     return found;
 }
 
+QVector<DuplicateContact> describeContacts(engine::Database& db, const QVector<qint64>& ids) {
+    engine::Statement read(db,
+                           QStringLiteral("SELECT name, namef, extra8, phone, phone2, pager, "
+                                          "phone3, fax, fax2, email, address1, zip, city FROM "
+                                          "PhoneBK WHERE id = ?"),
+                           engine::Statement::Access::ReadOnly);
+    QVector<DuplicateContact> out;
+    out.reserve(ids.size());
+    for (const qint64 id : ids) {
+        read.reset();
+        read.bind(1, id);
+        if (!read.step())
+            continue;
+        const auto text = [&read](int column) { return read.column(column).toString().trimmed(); };
+        const auto joined = [&text](std::initializer_list<int> columns, const QString& between) {
+            QStringList parts;
+            for (const int column : columns) {
+                if (!text(column).isEmpty())
+                    parts.append(text(column));
+            }
+            return parts.join(between);
+        };
+        DuplicateContact contact;
+        contact.id = id;
+        contact.name = joined({0, 1}, QStringLiteral(", "));
+        if (contact.name.isEmpty())
+            contact.name = text(2);
+        for (int column = 3; column <= 8 && contact.phone.isEmpty(); ++column)
+            contact.phone = text(column);
+        contact.email = text(9);
+        contact.address = joined({10, 11, 12}, QStringLiteral(", "));
+        out.append(contact);
+    }
+    return out;
+}
+
 } // namespace quillory::tidy
