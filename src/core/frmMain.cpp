@@ -293,6 +293,8 @@ void frmMain::buildMenus() {
                            QStringLiteral("print"));
     mnuSearch = addMenuItem(mnuUtil, "mnuSearch", QStringLiteral("&Search for an individual"),
                             QStringLiteral("search"));
+    mnuDuplicates = addMenuItem(mnuUtil, "mnuDuplicates", QStringLiteral("Find d&uplicates..."),
+                                QStringLiteral("duplicates"));
     mnuWrite = addMenuItem(mnuUtil, "mnuWrite", QStringLiteral("&Word processor"),
                            QStringLiteral("write"));
     sep5 = separator(mnuUtil, "sep5");
