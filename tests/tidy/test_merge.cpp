@@ -62,6 +62,7 @@ QList<QVariantMap> duplicates() {
             person("urn:uuid:c", {{"name", "LEE"},
                                   {"namef", "Ann"},
                                   {"phone3", "555-0102"},
+                                  {"phone", "(555) 0100"},
                                   {"city", "Springfield East"},
                                   {"bitmap", png(20)}}),
             person("urn:uuid:z", {{"name", "Zorn"}, {"namef", "Zed"}}),
@@ -105,9 +106,10 @@ void TestMerge::mergeThroughTheWindow_data() {
     QTest::addColumn<QVector<qint64>>("ids");
     QTest::addColumn<QStringList>("clicks");  // choices, then the button
     QTest::addColumn<QVariantMap>("kept");    // fields of the merged contact
-    QTest::addColumn<QStringList>("remarks"); // lines its remarks hold
+    QTest::addColumn<QStringList>("remarks"); // lines its remarks hold once ("!": never)
     QTest::addColumn<QByteArray>("photo");
     QTest::addColumn<QStringList>("left"); // UIDs in the book afterwards
+    QTest::addColumn<int>("trashed");
 
     const QStringList all{"urn:uuid:a", "urn:uuid:b", "urn:uuid:c", "urn:uuid:y", "urn:uuid:z"};
     QTest::newRow("two, fuller values as offered")
@@ -118,18 +120,27 @@ void TestMerge::mergeThroughTheWindow_data() {
                        {"email", "ann@example.org"}}
         << QStringList{"met at the fair", "this contact had:\nCity: Springfield\nMerged from: Lee, "
                                           "Ann (UID urn:uuid:b)"}
-        << png(40) << QStringList{"urn:uuid:a", "urn:uuid:c", "urn:uuid:y", "urn:uuid:z"};
+        << png(40) << QStringList{"urn:uuid:a", "urn:uuid:c", "urn:uuid:y", "urn:uuid:z"} << 1;
     QTest::newRow("three, the user's choices, equal values once")
         << QVector<qint64>{1, 2, 3}
         << QStringList{"opt_city_0", "opt_phone3_2", "optPhoto_2", "cmdMerge"}
-        << QVariantMap{{"city", "Springfield"}, {"phone3", "555-0102"}, {"name", "Lee"}}
+        << QVariantMap{{"city", "Springfield"},
+                       {"phone3", "555-0102"},
+                       {"name", "Lee"},
+                       {"phone", "(555) 0100"}}
         << QStringList{"Merged from: Lee, Ann (UID urn:uuid:b)\nCity: Springfield East\n"
                        "Phone (other): 555-0101\nPhoto: a PNG picture",
-                       "City: Springfield East", "Merged from: LEE, Ann (UID urn:uuid:c)"}
-        << png(20) << QStringList{"urn:uuid:a", "urn:uuid:y", "urn:uuid:z"};
+                       "City: Springfield East", "Merged from: LEE, Ann (UID urn:uuid:c)",
+                       "!Phone (home)"}
+        << png(20) << QStringList{"urn:uuid:a", "urn:uuid:y", "urn:uuid:z"} << 2;
+    QTest::newRow("the kept contact's photo replaced")
+        << QVector<qint64>{3, 2} << QStringList{"cmdMerge"}
+        << QVariantMap{{"name", "LEE"}, {"email", "ann@example.org"}}
+        << QStringList{"Phone (other): 555-0101", "with its photo, is in Deleted contacts"}
+        << png(40) << QStringList{"urn:uuid:a", "urn:uuid:c", "urn:uuid:y", "urn:uuid:z"} << 2;
     QTest::newRow("cancelled") << QVector<qint64>{1, 2} << QStringList{"opt_city_0", "cmdCancel"}
                                << QVariantMap{{"city", "Springfield"}} << QStringList{}
-                               << QByteArray() << all;
+                               << QByteArray() << all << 0;
 }
 
 void TestMerge::mergeThroughTheWindow() {
@@ -139,6 +150,7 @@ void TestMerge::mergeThroughTheWindow() {
     QFETCH(QStringList, remarks);
     QFETCH(QByteArray, photo);
     QFETCH(QStringList, left);
+    QFETCH(int, trashed);
     test::StartedProgram p({.contacts = duplicates()});
     p.main->data().moveLast(); // the stranger on the card
     const QString book = p.folder.file(contact::file::BookName);
@@ -154,34 +166,41 @@ void TestMerge::mergeThroughTheWindow() {
     const bool merged = runMerge(*p.context, ids, p.main);
     QCOMPARE(merged, clicks.last() == "cmdMerge");
     QCOMPARE(uids(book), left);
-    const QVariantMap after = row(book, 1);
+    const QVariantMap after = row(book, ids[0]);
+    const QVariantMap before = duplicates()[ids[0] - 1];
     for (auto it = kept.begin(); it != kept.end(); ++it)
         QCOMPARE(after.value(it.key()).toString(), it.value().toString());
     for (const QString& line : remarks)
-        QVERIFY2(after.value("remarks").toString().count(line) == 1, qPrintable(line));
+        QVERIFY2(line.startsWith('!') ? !after.value("remarks").toString().contains(line.mid(1))
+                                      : after.value("remarks").toString().count(line) == 1,
+                 qPrintable(line));
     QCOMPARE(after.value("bitmap").toByteArray(), merged ? photo : QByteArray());
     if (!merged)
         return;
     QCOMPARE(shownRemarks, after.value("remarks").toString()); // the window said what it wrote
-    QCOMPARE(p.main->data().rowId(), 1);                       // the card shows the merged one
-    QCOMPARE(p.main->Text1->text(), QStringLiteral("Lee"));
+    QCOMPARE(p.main->data().rowId(), ids[0]);                  // the card shows the merged one
+    QCOMPARE(p.main->Text1->text(), kept.value("name", "Lee").toString());
 
     // The others wait in the trash, and come back from it as they were.
     const auto db = engine::Database::open(book);
     const QVector<tidy::TrashEntry> trash = tidy::trashEntries(*db);
-    QCOMPARE(trash.size(), ids.size() - 1);
+    QCOMPARE(trash.size(), trashed);
     for (const tidy::TrashEntry& entry : trash) {
         QCOMPARE(entry.reason, tidy::TrashReason::Merged);
-        QCOMPARE(entry.mergedInto, QStringLiteral("urn:uuid:a"));
-        QCOMPARE(tidy::mergedUidOf(*db, entry.uid), QStringLiteral("urn:uuid:a"));
+        QCOMPARE(entry.mergedInto, before.value("uid").toString());
     }
+    // The kept contact as it was comes back too when its photo was replaced, under a UID of its
+    // own.
     const QVector<qint64> back = tidy::restoreBatch(*db, tidy::latestBatch(*db));
-    QCOMPARE(uids(book).size(), 5);
+    QCOMPARE(uids(book).size(), left.size() + trashed);
     for (const qint64 id : back) {
         const QVariantMap restored = row(book, id);
-        const QVariantMap original =
-            duplicates()[restored.value("uid").toString() == "urn:uuid:b" ? 1 : 2];
-        for (const char* field : {"phone3", "city", "bitmap"})
+        QVariantMap original = before;
+        for (const QVariantMap& contact : duplicates()) {
+            if (contact.value("uid") == restored.value("uid"))
+                original = contact;
+        }
+        for (const char* field : {"phone3", "city", "bitmap", "remarks"})
             QCOMPARE(restored.value(field), original.value(field));
     }
 }
