@@ -452,8 +452,7 @@ QVector<DuplicateContact> describeContacts(engine::Database& db, const QVector<q
         contact.name = joined({0, 1}, QStringLiteral(", "));
         if (contact.name.isEmpty())
             contact.name = text(2);
-        for (int column = 3; column <= 8 && contact.phone.isEmpty(); ++column)
-            contact.phone = text(column);
+        contact.phone = joined({3, 4, 5, 6, 7, 8}, QStringLiteral(", "));
         contact.email = text(9);
         contact.address = joined({10, 11, 12}, QStringLiteral(", "));
         out.append(contact);

@@ -37,7 +37,7 @@ findDuplicates(engine::Database& db,
 struct DuplicateContact {
     qint64 id = 0;
     QString name;  // "last name, first name"; the display name when both are empty
-    QString phone; // the first phone number the contact has
+    QString phone; // its phone and fax numbers, separated by commas
     QString email;
     QString address; // street, zip and city
 };

@@ -142,6 +142,7 @@ private:
 namespace {
 
 const QString Caption = QStringLiteral("Find Duplicates");
+constexpr int OpenGroups = 500;
 
 } // namespace
 
@@ -269,9 +270,13 @@ void frmDuplicates::searchFinished(const QString& error) {
                       .arg(m_found.size() - strong));
         m_model->setGroups(std::exchange(m_found, {}), std::exchange(m_described, {}));
         if (m_model->rowCount() > 0) {
-            tvwGroups->expandAll();
+            // Opening every group of a book with many thousands would hold the window for long:
+            // the first screens of groups are open, the rest open when the user clicks them.
+            for (int g = 0; g < std::min(m_model->rowCount(), OpenGroups); ++g)
+                tvwGroups->expand(m_model->index(g, 0));
             tvwGroups->setCurrentIndex(m_model->index(0, 0));
-            tvwGroups->resizeColumnToContents(tidy::DuplicatesModel::NameColumn);
+            for (int column = 0; column < tidy::DuplicatesModel::AddressColumn; ++column)
+                tvwGroups->resizeColumnToContents(column);
         }
     }
     cmdMerge->setEnabled(m_model->rowCount() > 0);
