@@ -141,6 +141,10 @@ void TestMerge::mergeThroughTheWindow_data() {
     QTest::newRow("cancelled") << QVector<qint64>{1, 2} << QStringList{"opt_city_0", "cmdCancel"}
                                << QVariantMap{{"city", "Springfield"}} << QStringList{}
                                << QByteArray() << all << 0;
+    // Another program (a sync) changes a contact while the window is open: nothing is merged.
+    QTest::newRow("changed meanwhile")
+        << QVector<qint64>{1, 2} << QStringList{"*change", "cmdMerge", "cmdCancel"}
+        << QVariantMap{{"city", "Springfield"}} << QStringList{} << QByteArray() << all << 0;
 }
 
 void TestMerge::mergeThroughTheWindow() {
@@ -157,6 +161,10 @@ void TestMerge::mergeThroughTheWindow() {
     QString shownRemarks;
     test::ModalScript script([&](QDialog& dialog) {
         for (const QString& name : clicks) {
+            if (name == "*change") {
+                engine::Database::open(book)->exec("UPDATE PhoneBK SET rev = 'now' WHERE id = 2");
+                continue;
+            }
             auto* button = dialog.findChild<QAbstractButton*>(name);
             QVERIFY2(button && button->isEnabled(), qPrintable(name));
             shownRemarks = dialog.findChild<QPlainTextEdit*>("txtRemarks")->toPlainText();
@@ -175,6 +183,7 @@ void TestMerge::mergeThroughTheWindow() {
                                       : after.value("remarks").toString().count(line) == 1,
                  qPrintable(line));
     QCOMPARE(after.value("bitmap").toByteArray(), merged ? photo : QByteArray());
+    QCOMPARE(p.boxes.texts().join(' ').contains("nothing was merged"), clicks.contains("*change"));
     if (!merged)
         return;
     QCOMPARE(shownRemarks, after.value("remarks").toString()); // the window said what it wrote
