@@ -19,6 +19,7 @@
 #include "printing/Envelope.h"
 #include "printing/frmLabel.h"
 #include "sync/SyncEngineCommand.h"
+#include "tidy/DuplicatesCommand.h"
 
 #include <cstdio>
 #include <memory>
@@ -237,10 +238,16 @@ int main(int argc, char** argv) {
     const QCommandLineOption syncUserOption(
         QStringLiteral("sync-user"), QStringLiteral("With --sync: the user name on the server."),
         QStringLiteral("USER"));
+    // The groups of probable duplicates, printed without a window (see tidy/DuplicatesCommand.h).
+    const QCommandLineOption findDuplicatesOption(
+        QStringLiteral("find-duplicates"),
+        QStringLiteral("Print the groups of contacts that are probably one person, one line per "
+                       "contact: group number, the contact's id, its name and the group's "
+                       "reason, tab-separated. Nothing is changed."));
     parser.addOptions({helpOption, versionOption, homeOption, exitOption, reportOption, pdfOption,
                        selectionOption, sortOption, envelopeOption, missingOption, importOption,
                        exportOption, formatOption, duplicateOption, contactTypeOption, syncOption,
-                       syncUserOption});
+                       syncUserOption, findDuplicatesOption});
     parser.addPositionalArgument(QStringLiteral("URL"),
                                  QStringLiteral("With --sync: the server's address."),
                                  QStringLiteral("[URL]"));
@@ -294,9 +301,15 @@ int main(int argc, char** argv) {
                              "or --envelope.\n");
         return 2;
     }
+    const bool findingDuplicates = parser.isSet(findDuplicatesOption);
+    if (findingDuplicates && (syncing || exchanging || reporting || envelope)) {
+        std::fprintf(stderr, "quillory: --find-duplicates cannot be used with --sync, --import, "
+                             "--export, --report or --envelope.\n");
+        return 2;
+    }
     // A report written to a file needs fonts but no screen, not even when one is named but
-    // cannot be reached; an import, export or sync needs neither.
-    if ((reporting || envelope || exchanging || syncing) &&
+    // cannot be reached; an import, export, sync or search for duplicates needs neither.
+    if ((reporting || envelope || exchanging || syncing || findingDuplicates) &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (!haveDisplay()) {
@@ -333,6 +346,8 @@ int main(int argc, char** argv) {
             *folder,
             {parser.value(importOption), parser.value(exportOption), parser.value(formatOption),
              parser.value(duplicateOption), parser.value(contactTypeOption)});
+    if (findingDuplicates)
+        return quillory::tidy::runFindDuplicatesCommandLine(*folder);
     if (syncing)
         return quillory::sync::runSyncCommandLine(*folder, parser.positionalArguments().value(0),
                                                   parser.value(syncUserOption));

@@ -297,6 +297,8 @@ void frmMain::buildMenus() {
                            QStringLiteral("print"));
     mnuSearch = addMenuItem(mnuUtil, "mnuSearch", QStringLiteral("&Search for an individual"),
                             QStringLiteral("search"));
+    mnuDuplicates = addMenuItem(mnuUtil, "mnuDuplicates", QStringLiteral("Find d&uplicates..."),
+                                QStringLiteral("duplicates"));
     mnuTrash = addMenuItem(mnuUtil, "mnuTrash", QStringLiteral("Deleted &contacts..."),
                            QStringLiteral("trash"));
     mnuWrite = addMenuItem(mnuUtil, "mnuWrite", QStringLiteral("&Word processor"),

@@ -142,6 +142,7 @@ public:
     QAction *mnuSyncSetup, *mnuSyncNow, *sepSync;
     QAction *mnuPer, *mnuBus, *mnuAll, *mnuBOF, *mnuUp, *mnuDown, *mnuEOF;
     QAction *mnuBold, *mnuEmail, *mnuDial, *mnuPrint, *mnuSearch, *mnuWrite, *sep5;
+    QAction* mnuDuplicates;
     QAction *mnuComDB, *mnuRepDB, *mnuBUDB, *mnuResDB;
     QAction* mnuVeiw;
     QAction *mnuHelpfile, *mnuTip, *sep3, *mnuSupp, *sep4, *mnuAbout;

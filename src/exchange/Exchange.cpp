@@ -102,11 +102,19 @@ public:
           // this file's own cards.
           m_lastBefore(
               db.scalar(QStringLiteral("SELECT coalesce(max(id), 0) FROM PhoneBK")).toLongLong()),
-          m_revision(engine::book::revisionNow()) {}
+          m_revision(engine::book::revisionNow()),
+          m_mergesRemembered(
+              db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = ?"),
+                        {engine::book::mergedUidTable()})
+                  .toLongLong() > 0) {}
 
     void take(const Contact& contact, ImportSummary& summary) {
         QString remarks;
-        const UidHolder holder = uidHolder(contact.value(QStringLiteral("uid")), &remarks);
+        UidHolder holder = uidHolder(contact.value(QStringLiteral("uid")), &remarks);
+        // A card whose contact was merged into another is that other contact now.
+        if (holder.id == 0 && m_mergesRemembered)
+            holder = uidHolder(
+                engine::book::mergedUidOf(m_db, contact.value(QStringLiteral("uid"))), &remarks);
         // The contact the card's UID names is that contact, whatever its name.
         qint64 id = holder.id <= m_lastBefore ? holder.id : 0;
         if (id == 0 && m_policy != OnDuplicate::Add)
@@ -242,6 +250,7 @@ private:
     std::unique_ptr<engine::Statement> m_byUid; // made with the first card that has a UID
     qint64 m_lastBefore;
     QString m_revision;
+    bool m_mergesRemembered; // the book remembers UIDs that merges took away
 };
 
 std::unique_ptr<engine::Database> openBook(const QString& bookPath, engine::Database::Mode mode) {

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringDecoder>
 #include <QUuid>
 #include <sqlite3.h>
@@ -564,6 +565,38 @@ void giveMissingUids(Database& db) {
                 "substr(lower(hex(randomblob(2))), 2) || '-' || lower(hex(randomblob(6))) "
                 "WHERE uid IS NULL")
                 .arg(tableName()));
+}
+
+QString mergedUidTable() {
+    return QStringLiteral("MergedUid");
+}
+
+QString mergedUidOf(Database& db, const QString& uid) {
+    if (uid.isEmpty() ||
+        db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                 "name = ?"),
+                  {mergedUidTable()})
+                .toLongLong() == 0)
+        return {};
+    Statement next(
+        db, QStringLiteral("SELECT into_uid FROM %1 WHERE old_uid = ?").arg(mergedUidTable()));
+    QString current = uid;
+    QSet<QString> seen{uid};
+    // A merge of a merged contact leads on; a loop (merges undone and done the other way round)
+    // ends where it would come round again.
+    for (;;) {
+        next.reset();
+        next.bind(1, current);
+        if (!next.step())
+            break;
+        const QString into = next.column(0).toString();
+        if (into.isEmpty() || seen.contains(into))
+            break;
+        seen.insert(into);
+        current = into;
+    }
+    next.reset();
+    return current == uid ? QString() : current;
 }
 
 } // namespace book

@@ -140,6 +140,12 @@ QString revisionNow();
 void indexUids(Database& db);
 // Gives every contact without a UID one, in one UPDATE, after indexUids.
 void giveMissingUids(Database& db);
+// The table in which merges remember the UIDs they took away ("MergedUid": old_uid, into_uid),
+// made by the first merge; the import and the sync read it by that name.
+QString mergedUidTable();
+// The UID a merged-away UID now lives on, following merges of merges; empty when it was never
+// merged away (or the book never merged). One indexed row per step.
+QString mergedUidOf(Database& db, const QString& uid);
 
 // Whether an open database can serve as the program's book and, when not, what is wrong.
 struct Shape {

@@ -8,6 +8,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/Modal.h"
 #include "tidy/Trash.h"
+#include "tidy/ui/frmDuplicates.h"
 #include "tidy/ui/frmTrash.h"
 
 #include <memory>
@@ -87,6 +88,11 @@ void registerTidyCommands(AppContext& app) {
                        [&app, state](CommandOrigin) { undoDelete(app.mainWindow(), *state); });
     app.commands().add(QStringLiteral("trash"),
                        [&app, state](CommandOrigin) { showTrash(app.mainWindow(), *state); });
+    app.commands().add(QStringLiteral("duplicates"), [&app](CommandOrigin) {
+        frmDuplicates dialog(app, &app.mainWindow());
+        dialog.Form_Load();
+        ui::Modal::exec(dialog);
+    });
 }
 
 } // namespace quillory
