@@ -84,12 +84,9 @@ private:
             &m_main);
         if (answer != ui::Answer::Yes)
             return;
-        std::sort(rows.begin(), rows.end(), std::greater<>());
+        // One step, so the selection goes to the trash together and comes back together.
         navigation::writeOrReport(m_main, [&] {
-            for (int row : rows) {
-                data.moveTo(row);
-                data.deleteCurrent();
-            }
+            data.deleteRows(rows);
             data.moveNext();
             if (data.eof() && data.rowCount() > 0)
                 data.movePrevious();

@@ -250,6 +250,10 @@ void frmMain::buildMenus() {
                           QStringLiteral("save"));
     mnuDel = addMenuItem(mnuFile, "mnuDel", QStringLiteral("&Delete current record"),
                          QStringLiteral("delete"));
+    // Enabled by the trash after a delete of this session.
+    mnuUndoDel = addMenuItem(mnuFile, "mnuUndoDel", QStringLiteral("Undo de&lete"),
+                             QStringLiteral("undodelete"));
+    mnuUndoDel->setEnabled(false);
     mnusep1 = separator(mnuFile, "mnusep1");
     mnuImport = addMenuItem(mnuFile, "mnuImport", QStringLiteral("&Import contacts..."),
                             QStringLiteral("import"));
@@ -295,6 +299,8 @@ void frmMain::buildMenus() {
                             QStringLiteral("search"));
     mnuDuplicates = addMenuItem(mnuUtil, "mnuDuplicates", QStringLiteral("Find d&uplicates..."),
                                 QStringLiteral("duplicates"));
+    mnuTrash = addMenuItem(mnuUtil, "mnuTrash", QStringLiteral("Deleted &contacts..."),
+                           QStringLiteral("trash"));
     mnuWrite = addMenuItem(mnuUtil, "mnuWrite", QStringLiteral("&Word processor"),
                            QStringLiteral("write"));
     sep5 = separator(mnuUtil, "sep5");
@@ -335,6 +341,9 @@ void frmMain::buildMenus() {
         addMenuItem(mnuDataHid, "mnuSaveHid", QStringLiteral("Save Entry"), QStringLiteral("save"));
     mnuDelHid = addMenuItem(mnuDataHid, "mnuDelHid", QStringLiteral("Delete current entry"),
                             QStringLiteral("delete"));
+    mnuUndoDelHid = addMenuItem(mnuDataHid, "mnuUndoDelHid", QStringLiteral("Undo delete"),
+                                QStringLiteral("undodelete"));
+    mnuUndoDelHid->setEnabled(false);
 
     // The desktop's usual keys for the commands that have one, beside the menus' own letters.
     // A key runs its menu item, so the focus stays where the user is typing.

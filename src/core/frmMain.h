@@ -147,6 +147,8 @@ public:
     QAction* mnuVeiw;
     QAction *mnuHelpfile, *mnuTip, *sep3, *mnuSupp, *sep4, *mnuAbout;
     QAction *mnuAddHid, *mnuSaveHid, *mnuDelHid;
+    // The trash: the last delete undone, and the deleted contacts listed.
+    QAction *mnuUndoDel, *mnuUndoDelHid, *mnuTrash;
 
     // Placement of a control in twips on the card (top measured from the window's client
     // top, as designed; the toolbar band above the card is 600 high).

@@ -6,6 +6,7 @@
 #include "platform/files/PlatformError.h"
 #include "sync/CardDav.h"
 #include "sync/SyncState.h"
+#include "tidy/Trash.h"
 
 #include <QCryptographicHash>
 #include <QHash>
@@ -150,12 +151,8 @@ public:
         update.step();
     }
 
-    void remove(qint64 id) {
-        engine::Statement remove(
-            *m_db, QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(engine::book::tableName()));
-        remove.bind(1, id);
-        remove.step();
-    }
+    // The contact goes to the trash, so a deletion on the server can be undone here.
+    void remove(qint64 id) { tidy::moveToTrash(*m_db, {id}, tidy::TrashReason::Server); }
 
 private:
     QString selectSql(const QString& where) const {

@@ -29,6 +29,7 @@ struct TrashEntry {
     QString name;        // as the card shows it: last name, first name (company when none)
     QString uid;
     QString mergedInto;  // the UID of the contact it was merged into; empty otherwise
+    QString mergedIntoName; // that contact's name as it was at the merge
 };
 
 // Inside the caller's transaction (the delete or merge and its trash entries stand or fall

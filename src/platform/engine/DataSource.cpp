@@ -254,6 +254,7 @@ public:
     QString recordSource;
 
     std::unique_ptr<Database> db;
+    Remover remover;
     QString heldKey;
     QString table;
     bool keptBook = false; // the program's book: its writes keep "uid" and "rev" (see book)
@@ -310,6 +311,9 @@ public:
         }
     }
     bool onRow() const { return !adding && !deleted && pos >= 0 && pos < count(); }
+    // Removes the rows at the ascending `positions` from the book and the keyset; the first
+    // one's place becomes the current, deleted row.
+    void removeRows(const QList<int>& positions);
     int field(const QString& name) const { return fieldIndex.value(name.toLower(), -1); }
 
     void closeConnection() {
@@ -1051,6 +1055,47 @@ void DataSource::cancelUpdate() {
     Q_EMIT repositioned();
 }
 
+void DataSource::Impl::removeRows(const QList<int>& positions) {
+    QVector<qint64> ids;
+    ids.reserve(positions.size());
+    for (int position : positions)
+        ids.append(keys[position]);
+    Savepoint step(*db, "delete_rows");
+    if (remover) {
+        remover(*db, ids);
+    } else {
+        Statement remove(
+            *db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(dialect::quoteName(table)));
+        for (qint64 id : ids) {
+            remove.bind(1, id);
+            remove.step();
+            remove.reset();
+        }
+    }
+    step.release();
+    // Rows written since the refresh move up by the removed rows above them.
+    for (qint64 id : ids)
+        outOfPlace.remove(id);
+    for (auto it = outOfPlace.begin(); it != outOfPlace.end(); ++it)
+        it.value() -= int(std::lower_bound(positions.begin(), positions.end(), it.value()) -
+                          positions.begin());
+    QVector<qint64> kept;
+    kept.reserve(keys.size() - positions.size());
+    for (int position = 0, next = 0; position < keys.size(); ++position) {
+        if (next < positions.size() && positions[next] == position)
+            ++next;
+        else
+            kept.append(keys[position]);
+    }
+    keys = std::move(kept);
+    pos = positions.first();
+    positionsValid = false;
+    cache.clear();
+    edits.clear();
+    current.clear();
+    deleted = true;
+}
+
 void DataSource::deleteCurrent() {
     if (!isOpen())
         noCurrentRecord();
@@ -1065,22 +1110,27 @@ void DataSource::deleteCurrent() {
     if (!d->onRow())
         noCurrentRecord();
     d->finishKeyset();
-    Statement remove(
-        *d->db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(dialect::quoteName(d->table)));
-    remove.bind(1, d->keys[d->pos]);
-    remove.step();
-    d->outOfPlace.remove(d->keys[d->pos]);
-    for (auto it = d->outOfPlace.begin(); it != d->outOfPlace.end(); ++it) {
-        if (it.value() > d->pos)
-            --it.value();
-    }
-    d->keys.remove(d->pos);
-    d->positionsValid = false;
-    d->cache.clear();
-    d->edits.clear();
-    d->current.clear();
-    d->deleted = true;
+    d->removeRows({d->pos});
     Q_EMIT rowsReset();
+}
+
+void DataSource::deleteRows(QList<int> positions) {
+    if (!isOpen())
+        noCurrentRecord();
+    d->finishKeyset();
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    if (positions.isEmpty())
+        return;
+    if (positions.first() < 0 || positions.last() >= d->count())
+        noCurrentRecord();
+    moveTo(positions.first());
+    d->removeRows(positions);
+    Q_EMIT rowsReset();
+}
+
+void DataSource::setRemover(Remover remover) {
+    d->remover = std::move(remover);
 }
 
 bool DataSource::isDeleted() const {

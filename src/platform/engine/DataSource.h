@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <QObject>
 #include <QString>
@@ -60,7 +61,16 @@ public:
     // Removes the current row. No move follows: the current row is then a deleted one (no
     // values, no position) until the caller moves; MoveNext goes to the row that followed it.
     void deleteCurrent();
+    // Removes the rows at `positions` (a grid's selection) in one step, after the move to the
+    // first of them that writes pending edits. The current row is then the first one's deleted
+    // row, as after deleteCurrent.
+    void deleteRows(QList<int> positions);
     bool isDeleted() const;
+    // What a delete does with the rows it removes, by row id, inside the delete's transaction
+    // (the main window's source hands them to the trash, which removes them). Without one they
+    // are deleted.
+    using Remover = std::function<void(Database& db, const QVector<qint64>& rowIds)>;
+    void setRemover(Remover remover);
 
     // Finds the first row, in record-source order, matching `criterion` (a WHERE expression
     // in the dialect). Refused criteria throw PlatformError 3077.

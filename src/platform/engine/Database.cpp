@@ -306,6 +306,23 @@ qint64 Statement::columnInt64(int column) const {
     return sqlite3_column_int64(m_stmt, column);
 }
 
+Savepoint::Savepoint(Database& db, const char* name) : m_db(db), m_name(QString::fromLatin1(name)) {
+    m_db.exec(QStringLiteral("SAVEPOINT ") + m_name);
+}
+
+Savepoint::~Savepoint() {
+    if (!m_open)
+        return;
+    // A failed step is undone; its own failure is what the caller is told.
+    const QByteArray undo = QStringLiteral("ROLLBACK TO %1; RELEASE %1").arg(m_name).toUtf8();
+    sqlite3_exec(m_db.handle(), undo.constData(), nullptr, nullptr, nullptr);
+}
+
+void Savepoint::release() {
+    m_db.exec(QStringLiteral("RELEASE ") + m_name);
+    m_open = false;
+}
+
 TableColumns tableColumns(Database& db, const QString& table) {
     Statement info(db, QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
     info.bind(1, table);

@@ -80,6 +80,23 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
+// One step that stands or falls whole: a savepoint, rolled back unless released. Inside the
+// caller's transaction it is part of it; outside one it is a transaction of its own.
+class Savepoint {
+public:
+    // `name` is a plain SQL name, fixed by the caller.
+    Savepoint(Database& db, const char* name);
+    ~Savepoint();
+    Savepoint(const Savepoint&) = delete;
+    Savepoint& operator=(const Savepoint&) = delete;
+    void release();
+
+private:
+    Database& m_db;
+    QString m_name;
+    bool m_open = true;
+};
+
 // The columns of a table as its file declares them.
 struct TableColumns {
     QStringList names;
