@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QSet>
 #include <QVariant>
+#include <sqlite3.h>
 
 namespace quillory::tidy {
 
@@ -79,6 +80,28 @@ QString photoText(const QByteArray& photo) {
         .arg(QLatin1String(kind), QLocale::c().formattedDataSize(photo.size()));
 }
 
+// The kept contact's own photo gives way to another: a photo cannot be written into remarks,
+// so the contact as it was goes to the trash as a copy of its own.
+bool keptPhotoReplaced(const MergePlan& plan) {
+    return !plan.photos.value(0).isEmpty() && plan.photos[0] != plan.photos[plan.chosenPhoto];
+}
+
+// What a value is compared by: a number by its digits ("555-0100" is "(555) 0100"), any other
+// value by its text.
+QString sameness(const QString& field, const QString& value) {
+    static const QStringList numbers = {QStringLiteral("phone"),  QStringLiteral("phone2"),
+                                        QStringLiteral("phone3"), QStringLiteral("pager"),
+                                        QStringLiteral("fax"),    QStringLiteral("fax2")};
+    if (!numbers.contains(field))
+        return value;
+    QString digits;
+    for (const QChar c : value) {
+        if (c.isDigit())
+            digits.append(c);
+    }
+    return digits.isEmpty() ? value : digits;
+}
+
 QVariant textOrNull(const QString& text) {
     return text.isEmpty() ? QVariant() : QVariant(text);
 }
@@ -89,17 +112,23 @@ QStringList notKept(const MergePlan& plan, int index, QHash<QString, QSet<QStrin
     QStringList lines;
     for (const MergeField& field : plan.fields) {
         const QString value = field.values.value(index).trimmed();
-        if (value.isEmpty() || value == field.values.value(field.chosen).trimmed())
+        const QString key = sameness(field.field, value);
+        if (value.isEmpty() ||
+            key == sameness(field.field, field.values.value(field.chosen).trimmed()))
             continue;
         QSet<QString>& said = listed[field.field];
-        if (said.contains(value))
+        if (said.contains(key))
             continue;
-        said.insert(value);
+        said.insert(key);
         lines.append(field.caption + QStringLiteral(": ") + value);
     }
     const QByteArray& photo = plan.photos.value(index);
     if (!photo.isEmpty() && index != plan.chosenPhoto && photo != plan.photos[plan.chosenPhoto])
-        lines.append(QStringLiteral("Photo: ") + photoText(photo));
+        lines.append(QStringLiteral("Photo: ") + photoText(photo) +
+                     (index == 0 ? QStringLiteral("; this contact as it was, with its photo, is "
+                                                  "in Deleted contacts")
+                                 : QStringLiteral("; it stays with that contact in Deleted "
+                                                  "contacts")));
     return lines;
 }
 
@@ -143,6 +172,20 @@ void refuseChanged(engine::Database& db, const MergePlan& plan) {
                                "prepared; nothing was merged.")
                     .arg(contact.name.isEmpty() ? QStringLiteral("A contact") : contact.name));
     }
+}
+
+// A copy of the contact `id` under a UID of its own, so that restoring it never gives the book
+// two contacts with one UID. Returns the copy's row id.
+qint64 copyAsItWas(engine::Database& db, qint64 id) {
+    QStringList columns = engine::book::fieldNames() + engine::book::keptFields();
+    columns.removeAll(QStringLiteral("uid"));
+    const QString list = columns.join(QStringLiteral(", "));
+    engine::Statement copy(db, QStringLiteral("INSERT INTO PhoneBK (%1, uid) SELECT %1, ? FROM "
+                                              "PhoneBK WHERE id = ?")
+                                   .arg(list));
+    copy.bindAll({engine::book::newUid(), id});
+    copy.step();
+    return sqlite3_last_insert_rowid(db.handle());
 }
 
 } // namespace
@@ -239,6 +282,9 @@ qint64 applyMerge(engine::Database& db, const MergePlan& plan) {
     sets << QStringLiteral("extra8 = ?") << QStringLiteral("remarks = ?")
          << QStringLiteral("bitmap = ?") << QStringLiteral("birthdate = ?")
          << QStringLiteral("uid = ?") << QStringLiteral("rev = ?");
+    QVector<qint64> trashed;
+    if (keptPhotoReplaced(plan))
+        trashed.append(copyAsItWas(db, kept.id));
     const QByteArray& photo = plan.photos.value(plan.chosenPhoto);
     values << contact::displayName(first, last) << textOrNull(mergedRemarks(plan))
            << (photo.isEmpty() ? QVariant() : QVariant(photo)) << birthdate << uid
@@ -250,10 +296,9 @@ qint64 applyMerge(engine::Database& db, const MergePlan& plan) {
     update.bindAll(values);
     update.step();
 
-    QVector<qint64> others;
     for (int i = 1; i < plan.contacts.size(); ++i)
-        others.append(plan.contacts[i].id);
-    moveToTrash(db, others, TrashReason::Merged, uid);
+        trashed.append(plan.contacts[i].id);
+    moveToTrash(db, trashed, TrashReason::Merged, uid);
     for (int i = 1; i < plan.contacts.size(); ++i) {
         const QString& old = plan.contacts[i].uid;
         if (!old.isEmpty() && old != uid)

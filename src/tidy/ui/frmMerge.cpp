@@ -7,6 +7,7 @@
 #include "platform/engine/DataSource.h"
 #include "platform/files/PlatformError.h"
 #include "platform/ui/DialogButtons.h"
+#include "platform/ui/Geometry.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/Modal.h"
 #include "tidy/ui/MergeWindow.h"
@@ -96,15 +97,19 @@ frmMerge::frmMerge(engine::Database& db, tidy::MergePlan plan, QWidget* parent)
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     opt_Toggled();
 
+    // Small enough for any screen, yet with the text and a few rows of choices readable.
+    setMinimumSize(ui::twipsToPixels(7200), ui::twipsToPixels(6480));
     // As large as the choices need, within the screen; the grid scrolls beyond that.
-    const QWidget* grid = scroll->widget();
-    const QSize wanted = grid->sizeHint() + QSize(scroll->verticalScrollBar()->sizeHint().width() +
-                                                      4 * layout->contentsMargins().left(),
-                                                  0);
+    const QSize grid = scroll->widget()->sizeHint();
+    const int frame = 2 * scroll->frameWidth() + scroll->verticalScrollBar()->sizeHint().width();
     const QRect screen =
         (parent ? parent->screen() : QGuiApplication::primaryScreen())->availableGeometry();
-    resize(std::min(std::max(wanted.width(), 480), screen.width() * 9 / 10),
-           std::min(sizeHint().height() + grid->sizeHint().height(), screen.height() * 9 / 10));
+    resize(std::min(std::max(grid.width() + frame + layout->contentsMargins().left() +
+                                 layout->contentsMargins().right(),
+                             sizeHint().width()),
+                    screen.width() * 9 / 10),
+           std::min(sizeHint().height() - scroll->sizeHint().height() + grid.height() + frame,
+                    screen.height() * 9 / 10));
 }
 
 QWidget* frmMerge::buildGrid() {
