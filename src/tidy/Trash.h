@@ -45,7 +45,8 @@ qint64 latestBatch(engine::Database& db);
 
 // Puts the entries back into the book in one transaction: the same fields and UID, a new row
 // id, the revision set to now (a restore is a new edit for the sync), and forgets a merge that
-// pointed the UID elsewhere. Returns the new row ids in the order given.
+// pointed the UID elsewhere. Returns the new row ids in the order given; an entry no longer in
+// the trash (restored or emptied meanwhile) is passed over.
 QVector<qint64> restore(engine::Database& db, const QVector<qint64>& trashIds);
 QVector<qint64> restoreBatch(engine::Database& db, qint64 batch);
 // Removes every entry for good.

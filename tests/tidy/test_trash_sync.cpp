@@ -19,8 +19,8 @@ class TestTrashSync : public QObject {
     QTemporaryDir m_dir;
 
     QString sync(const QString& book, const QUrl& addressBook) {
-        sync::CardDavClient client(
-            {addressBook, m_server.user(), m_server.password(), addressBook}, 5000);
+        sync::CardDavClient client({addressBook, m_server.user(), m_server.password(), addressBook},
+                                   5000);
         return sync::synchronize(book, client, {}).text().section(u'\n', 0, 0);
     }
 
@@ -38,9 +38,9 @@ private Q_SLOTS:
         auto db = engine::Database::open(book);
         const QString uid =
             db->scalar(QStringLiteral("SELECT uid FROM PhoneBK WHERE name = 'Ames'")).toString();
-        const QUrl card = addressBook.resolved(QUrl(
-            db->scalar(QStringLiteral("SELECT href FROM SyncState WHERE uid = ?"), {uid})
-                .toString()));
+        const QUrl card = addressBook.resolved(
+            QUrl(db->scalar(QStringLiteral("SELECT href FROM SyncState WHERE uid = ?"), {uid})
+                     .toString()));
         QCOMPARE(m_server.remove(card).status / 100, 2);
 
         QCOMPARE(sync(book, addressBook),
@@ -55,9 +55,9 @@ private Q_SLOTS:
 
         QCOMPARE(sync(book, addressBook),
                  QStringLiteral("1 sent, 0 received, 0 deleted, 0 conflicts kept"));
-        const QUrl sentAgain = addressBook.resolved(QUrl(
-            db->scalar(QStringLiteral("SELECT href FROM SyncState WHERE uid = ?"), {uid})
-                .toString()));
+        const QUrl sentAgain = addressBook.resolved(
+            QUrl(db->scalar(QStringLiteral("SELECT href FROM SyncState WHERE uid = ?"), {uid})
+                     .toString()));
         QVERIFY(m_server.get(sentAgain).body.contains(uid.toUtf8()));
     }
 };
