@@ -261,7 +261,8 @@ void TestMainWindow::popupMenuItems() {
         items.append(action->objectName() + QLatin1Char('=') + action->text());
     QCOMPARE(items, (QStringList{QStringLiteral("mnuAddHid=Add New Entry"),
                                  QStringLiteral("mnuSaveHid=Save Entry"),
-                                 QStringLiteral("mnuDelHid=Delete current entry")}));
+                                 QStringLiteral("mnuDelHid=Delete current entry"),
+                                 QStringLiteral("mnuUndoDelHid=Undo delete")}));
 }
 
 void TestMainWindow::toolbarButtons() {
