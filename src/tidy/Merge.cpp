@@ -205,7 +205,12 @@ MergePlan planMerge(engine::Database& db, const QVector<qint64>& ids) {
     for (const auto& [field, caption] : chosenFields())
         plan.fields.append({field, caption, {}, 0});
     const int extra = int(chosenFields().size());
+    QSet<qint64> seen;
     for (const qint64 id : ids) {
+        // A contact named twice is one contact: merged into itself it would go to the trash.
+        if (seen.contains(id))
+            continue;
+        seen.insert(id);
         read.reset();
         read.bind(1, id);
         if (!read.step())

@@ -112,8 +112,8 @@ void TestMerge::mergeThroughTheWindow_data() {
     QTest::addColumn<int>("trashed");
 
     const QStringList all{"urn:uuid:a", "urn:uuid:b", "urn:uuid:c", "urn:uuid:y", "urn:uuid:z"};
-    QTest::newRow("two, fuller values as offered")
-        << QVector<qint64>{1, 2} << QStringList{"cmdMerge"}
+    QTest::newRow("two, fuller values as offered, one of them named twice")
+        << QVector<qint64>{1, 2, 1} << QStringList{"cmdMerge"}
         << QVariantMap{{"city", "Springfield East"},
                        {"phone", "555-0100"},
                        {"phone3", "555-0101"},

@@ -230,7 +230,10 @@ bool runMerge(AppContext& app, const QVector<qint64>& ids, QWidget* parent) {
     qint64 merged = 0;
     try {
         const auto db = engine::Database::open(main.data().databaseName());
-        frmMerge window(*db, tidy::planMerge(*db, ids), parent);
+        tidy::MergePlan plan = tidy::planMerge(*db, ids);
+        if (plan.contacts.size() < 2)
+            return false;
+        frmMerge window(*db, std::move(plan), parent);
         if (ui::Modal::exec(window) != QDialog::Accepted || window.mergedId() == 0)
             return false;
         merged = window.mergedId();
