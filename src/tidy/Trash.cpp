@@ -12,7 +12,7 @@ namespace quillory::tidy {
 namespace {
 
 const QString TrashTable = QStringLiteral("Trash");
-const QString MergedTable = QStringLiteral("MergedUid");
+const QString MergedTable = engine::book::mergedUidTable();
 // The trash's own columns come first; every other column is the contact's, named as in
 // PhoneBK, so that a book's extra columns are kept too.
 const QStringList OwnColumns = {
@@ -313,27 +313,9 @@ void rememberMergedUid(engine::Database& db, const QString& oldUid, const QStrin
     remember.step();
 }
 
+// The engine follows the chain, as the import does, so the two never disagree on a UID.
 QString mergedUidOf(engine::Database& db, const QString& oldUid) {
-    if (oldUid.isEmpty() || !hasTable(db, MergedTable))
-        return {};
-    engine::Statement next(
-        db, QStringLiteral("SELECT into_uid FROM %1 WHERE old_uid = ?").arg(MergedTable));
-    QString uid = oldUid;
-    QSet<QString> seen{uid};
-    // A merge of a merged contact leads on; a loop (merges undone and done the other way)
-    // ends where it would come round again.
-    for (;;) {
-        next.bind(1, uid);
-        if (!next.step())
-            break;
-        const QString into = next.column(0).toString();
-        next.reset();
-        if (seen.contains(into))
-            break;
-        seen.insert(into);
-        uid = into;
-    }
-    return uid == oldUid ? QString() : uid;
+    return engine::book::mergedUidOf(db, oldUid);
 }
 
 } // namespace quillory::tidy
