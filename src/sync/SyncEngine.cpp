@@ -407,7 +407,7 @@ private:
             ++m_summary.deleted;
             ++m_summary.removedHere;
             m_summary.notes.append(
-                QStringLiteral("\"%1\" was deleted on the server and removed from the book.")
+                QStringLiteral("\"%1\" was deleted on the server and moved to Deleted contacts.")
                     .arg(nameOf(contact)));
         }
         transaction.commit();
