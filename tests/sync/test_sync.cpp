@@ -127,8 +127,8 @@ private Q_SLOTS:
         QTest::newRow("server delete") << "delete"
                                        << ""
                                        << "0 sent, 0 received, 1 deleted, 0 conflicts kept\n\"Ann "
-                                          "Ames\" was deleted on the server and removed from the "
-                                          "book."
+                                          "Ames\" was deleted on the server and moved to Deleted "
+                                          "contacts."
                                        << others;
         QTest::newRow("local delete")
             << "" << remove << "0 sent, 0 received, 1 deleted, 0 conflicts kept" << others;
