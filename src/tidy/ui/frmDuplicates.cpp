@@ -262,12 +262,13 @@ void frmDuplicates::searchFinished(const QString& error) {
         lblStatus->setText(
             m_found.isEmpty()
                 ? QStringLiteral("No duplicates were found.")
-                : QStringLiteral("%1 group%2 of probable duplicates (ticked), %3 of contacts who "
-                                 "only share a name (at the bottom, not ticked). Tick the "
-                                 "contacts that are one person and choose Merge...")
+                : QStringLiteral("%1 group%2 of probable duplicates (ticked), %3 group%4 of "
+                                 "contacts who only share a name (at the bottom, not ticked). "
+                                 "Tick the contacts that are one person and choose Merge...")
                       .arg(strong)
                       .arg(strong == 1 ? QString() : QStringLiteral("s"))
-                      .arg(m_found.size() - strong));
+                      .arg(m_found.size() - strong)
+                      .arg(m_found.size() - strong == 1 ? QString() : QStringLiteral("s")));
         m_model->setGroups(std::exchange(m_found, {}), std::exchange(m_described, {}));
         if (m_model->rowCount() > 0) {
             // Opening every group of a book with many thousands would hold the window for long:
