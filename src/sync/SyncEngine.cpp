@@ -7,6 +7,7 @@
 #include "platform/files/PlatformError.h"
 #include "sync/CardDav.h"
 #include "sync/SyncState.h"
+#include "tidy/Merge.h"
 #include "tidy/Trash.h"
 
 #include <optional>
@@ -295,7 +296,8 @@ public:
         }
         QVector<std::pair<QString, SyncRecord>> deletions;
         for (auto it = now.cbegin(); it != now.cend(); ++it) {
-            if (!local.contains(it.key()) && !incoming.contains(it.key()))
+            if (!local.contains(it.key()) &&
+                (!incoming.contains(it.key()) || m_mergedAway.contains(it.key())))
                 deletions.append({it.key(), *it});
         }
         send(uploads, deletions);
@@ -314,6 +316,11 @@ private:
                                         "%1.uid)")
                              .arg(engine::book::tableName()));
         engine::book::giveMissingUids(m_book.db());
+        m_mergesRemembered =
+            m_book.db()
+                .scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = ?"),
+                        {engine::book::mergedUidTable()})
+                .toLongLong() > 0;
         m_state.create();
         m_state.bindTo(addressBook);
         transaction.commit();
@@ -355,6 +362,7 @@ private:
                                 const QHash<QString, Incoming>& incoming,
                                 const QSet<QString>& removed, const QString& token) {
         QVector<Upload> copies;
+        QVector<std::pair<QString, QString>> mergedAway; // the card's UID, the one it lives on
         engine::Transaction transaction(m_book.db());
         m_state.setToken(token);
         for (auto it = incoming.cbegin(); it != incoming.cend(); ++it) {
@@ -364,6 +372,11 @@ private:
             const auto record = records.constFind(uid);
             m_state.put(uid, {card.href, card.etag, card.hash});
             if (mine == local.cend()) {
+                const QString into = mergedInto(uid);
+                if (local.contains(into) && !removed.contains(into)) {
+                    mergedAway.append({uid, into});
+                    continue;
+                }
                 // New on the server, or edited there while deleted here: the edit is kept.
                 m_book.insert(card.contact);
                 ++m_summary.received;
@@ -394,6 +407,15 @@ private:
             m_taken.insert(uid);
             ++m_summary.received;
         }
+        // After the loop: the merged contact may have taken the server's version above.
+        QSet<QString> resent;
+        for (const auto& [uid, into] : std::as_const(mergedAway)) {
+            const qint64 id = local.value(into).id;
+            if (keepInMerged(incoming.value(uid).contact, uid, id) && !resent.contains(into)) {
+                resent.insert(into);
+                copies.append(uploadOf(into, id, records, incoming));
+            }
+        }
         for (const QString& uid : removed) {
             if (incoming.contains(uid))
                 continue;
@@ -412,6 +434,57 @@ private:
         }
         transaction.commit();
         return copies;
+    }
+
+    QString mergedInto(const QString& uid) {
+        return m_mergesRemembered ? engine::book::mergedUidOf(m_book.db(), uid) : QString();
+    }
+
+    // A card of a contact merged here into another, edited on the server before the merge
+    // reached it (or sent back by a device that still had it), is that other contact now: the
+    // person stays one contact, the card's values the merged contact lacks go to its remarks as
+    // the merge writes them, and the card is deleted on the server (with its new ETag) so it
+    // does not come back. True when the merged contact changed.
+    bool keepInMerged(const Contact& card, const QString& uid, qint64 id) {
+        Contact merged = m_book.read(id);
+        const QString remarks = merged.value(QStringLiteral("remarks"));
+        const QStringList said = remarks.split(QLatin1Char('\n'));
+        QStringList lines;
+        const QString cardRemarks = card.value(QStringLiteral("remarks")).trimmed();
+        if (!cardRemarks.isEmpty() && !remarks.contains(cardRemarks))
+            lines.append(cardRemarks);
+        for (const QString& line : tidy::valuesNotHeld(merged.fields, card.fields)) {
+            if (!said.contains(line))
+                lines.append(line);
+        }
+        m_mergedAway.insert(uid);
+        ++m_summary.received;
+        const QString note =
+            QStringLiteral("\"%1\" was changed on the server after it was merged into \"%2\": %3")
+                .arg(nameOf(card), nameOf(merged));
+        if (lines.isEmpty()) {
+            m_summary.notes.append(note.arg(QStringLiteral("it holds nothing new.")));
+            return false;
+        }
+        lines.prepend(QStringLiteral("Changed on the server after the merge: %1 (UID %2)")
+                          .arg(nameOf(card), uid));
+        const QString block = lines.join(QLatin1Char('\n'));
+        merged.fields[QStringLiteral("remarks")] =
+            remarks.isEmpty() ? block : remarks + QLatin1Char('\n') + block;
+        m_book.replace(id, merged);
+        m_summary.notes.append(note.arg(QStringLiteral("its new values are in the remarks.")));
+        return true;
+    }
+
+    // The contact `uid` sent as the server last agreed on it: what this sync received, else its
+    // record, else a new card.
+    Upload uploadOf(const QString& uid, qint64 id, const QHash<QString, SyncRecord>& records,
+                    const QHash<QString, Incoming>& incoming) const {
+        if (const auto card = incoming.constFind(uid); card != incoming.cend())
+            return {uid, card->href, card->etag, id};
+        if (const auto record = records.constFind(uid); record != records.cend())
+            return {uid, record->href, record->etag, id};
+        return {uid, hrefFor(m_addressBook, uid), QString(), id};
     }
 
     // A card that changed on the server since its ETag (or one this book holds no ETag for) is
@@ -537,7 +610,9 @@ private:
     SyncSummary m_summary;
     QVector<std::pair<QString, std::optional<SyncRecord>>> m_confirmed; // not yet recorded
     QSet<QString> m_deletedHere;
-    QSet<QString> m_taken; // contacts of the book that took the server's version
+    QSet<QString> m_taken;      // contacts of the book that took the server's version
+    QSet<QString> m_mergedAway; // cards kept in the contact they were merged into, deleted there
+    bool m_mergesRemembered = false;
     QUrl m_addressBook;
     QString m_token; // the one this sync started from
 };

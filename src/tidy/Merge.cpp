@@ -256,6 +256,15 @@ QString mergedRemarks(const MergePlan& plan) {
     return parts.join(QLatin1Char('\n'));
 }
 
+QStringList valuesNotHeld(const QHash<QString, QString>& kept,
+                          const QHash<QString, QString>& other) {
+    MergePlan plan;
+    for (const auto& [field, caption] : chosenFields())
+        plan.fields.append({field, caption, {kept.value(field), other.value(field)}, 0});
+    QHash<QString, QSet<QString>> listed;
+    return notKept(plan, 1, listed);
+}
+
 qint64 applyMerge(engine::Database& db, const MergePlan& plan) {
     if (plan.contacts.size() < 2)
         return plan.contacts.isEmpty() ? 0 : plan.contacts[0].id;

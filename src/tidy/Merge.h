@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -47,6 +48,12 @@ MergePlan planMerge(engine::Database& db, const QVector<qint64>& ids);
 // What the merged contact's remarks will say: its own remarks and the others', then for the
 // kept contact and for each other one, the values not kept with their captions.
 QString mergedRemarks(const MergePlan& plan);
+
+// The lines a contact merged into `kept` adds to its remarks: each of `other`'s values that
+// `kept` does not hold, with its caption ("Phone (other): 555-0101"), numbers compared by their
+// digits. Both are keyed by the book's columns; the remarks and the photo are left out.
+QStringList valuesNotHeld(const QHash<QString, QString>& kept,
+                          const QHash<QString, QString>& other);
 
 // Merges in one transaction: the kept contact takes the chosen values and the remarks above,
 // the others go to the trash (merged into the kept UID) and their UIDs are remembered. A
