@@ -1,11 +1,13 @@
 // The trash and the sync with a real server (Radicale): a contact deleted on the server goes to
-// the trash, and once restored the next sync sends it back as a card of its own.
+// the trash, and once restored the next sync sends it back as a card of its own; a card merged
+// away here but edited on the server stays in the merged contact.
 
 #include "BookFiller.h"
 #include "platform/engine/Database.h"
 #include "RadicaleServer.h"
 #include "sync/CardDav.h"
 #include "sync/SyncEngine.h"
+#include "tidy/Merge.h"
 #include "tidy/Trash.h"
 
 #include <QtTest>
@@ -23,6 +25,11 @@ class TestTrashSync : public QObject {
                                    5000);
         return sync::synchronize(book, client, {}).text().section(u'\n', 0, 0);
     }
+    static QUrl cardOf(engine::Database& db, const QUrl& addressBook, const QString& uid) {
+        return addressBook.resolved(
+            QUrl(db.scalar(QStringLiteral("SELECT href FROM SyncState WHERE uid = ?"), {uid})
+                     .toString()));
+    }
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY2(m_server.isRunning(), qPrintable(m_server.error())); }
@@ -38,9 +45,7 @@ private Q_SLOTS:
         auto db = engine::Database::open(book);
         const QString uid =
             db->scalar(QStringLiteral("SELECT uid FROM PhoneBK WHERE name = 'Ames'")).toString();
-        const QUrl card = addressBook.resolved(
-            QUrl(db->scalar(QStringLiteral("SELECT href FROM SyncState WHERE uid = ?"), {uid})
-                     .toString()));
+        const QUrl card = cardOf(*db, addressBook, uid);
         QCOMPARE(m_server.remove(card).status / 100, 2);
 
         QCOMPARE(sync(book, addressBook),
@@ -55,10 +60,56 @@ private Q_SLOTS:
 
         QCOMPARE(sync(book, addressBook),
                  QStringLiteral("1 sent, 0 received, 0 deleted, 0 conflicts kept"));
-        const QUrl sentAgain = addressBook.resolved(
-            QUrl(db->scalar(QStringLiteral("SELECT href FROM SyncState WHERE uid = ?"), {uid})
-                     .toString()));
-        QVERIFY(m_server.get(sentAgain).body.contains(uid.toUtf8()));
+        QVERIFY(m_server.get(cardOf(*db, addressBook, uid)).body.contains(uid.toUtf8()));
+    }
+
+    // Another device edits the card of a contact merged away here, before this book's sync
+    // sends the merge or after it (sending the card back): the person stays one contact.
+    void mergedAwayCardEditedOnServer_data() {
+        QTest::addColumn<bool>("mergeSentFirst");
+        QTest::newRow("edited before the merge is sent") << false;
+        QTest::newRow("sent back after the merge") << true;
+    }
+    void mergedAwayCardEditedOnServer() {
+        QFETCH(bool, mergeSentFirst);
+        const QUrl addressBook =
+            m_server.makeAddressBook(QStringLiteral("merged%1").arg(mergeSentFirst), {});
+        QVERIFY(!addressBook.isEmpty());
+        const QString book = m_dir.filePath(QStringLiteral("merged%1.mdb").arg(mergeSentFirst));
+        QVariantMap twin = test::contactNamed(QStringLiteral("Ames"), QStringLiteral("Ann"));
+        twin.insert(QStringLiteral("email"), QStringLiteral("ann@example.org"));
+        test::writeBook(book,
+                        {test::contactNamed(QStringLiteral("Ames"), QStringLiteral("Ann")), twin});
+        QCOMPARE(sync(book, addressBook),
+                 QStringLiteral("2 sent, 0 received, 0 deleted, 0 conflicts kept"));
+        auto db = engine::Database::open(book);
+        const QString keptUid =
+            db->scalar(QStringLiteral("SELECT uid FROM PhoneBK WHERE email IS NULL")).toString();
+        const QUrl mergedAway =
+            cardOf(*db, addressBook,
+                   db->scalar(QStringLiteral("SELECT uid FROM PhoneBK WHERE email IS NOT NULL"))
+                       .toString());
+        const QUrl kept = cardOf(*db, addressBook, keptUid);
+        QByteArray edited = m_server.get(mergedAway).body.replace("555-0100", "555-0199");
+        tidy::applyMerge(*db, tidy::planMerge(*db, {1, 2}));
+        if (mergeSentFirst) {
+            QCOMPARE(sync(book, addressBook),
+                     QStringLiteral("1 sent, 0 received, 1 deleted, 0 conflicts kept"));
+            QCOMPARE(m_server.get(mergedAway).status, 404);
+        }
+        QCOMPARE(m_server.put(mergedAway, edited).status / 100, 2);
+
+        QCOMPARE(sync(book, addressBook),
+                 QStringLiteral("1 sent, 1 received, 1 deleted, 0 conflicts kept"));
+        QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM PhoneBK")).toInt(), 1);
+        QVERIFY(db->scalar(QStringLiteral("SELECT remarks FROM PhoneBK WHERE uid = ?"), {keptUid})
+                    .toString()
+                    .split(u'\n')
+                    .contains(QStringLiteral("Phone (home): 555-0199")));
+        QCOMPARE(m_server.get(mergedAway).status, 404);
+        QVERIFY(m_server.get(kept).body.replace("\r\n ", "").contains("555-0199"));
+        QCOMPARE(sync(book, addressBook),
+                 QStringLiteral("0 sent, 0 received, 0 deleted, 0 conflicts kept"));
     }
 };
 
