@@ -463,7 +463,8 @@ private:
             QStringLiteral("\"%1\" was changed on the server after it was merged into \"%2\": %3")
                 .arg(nameOf(card), nameOf(merged));
         if (lines.isEmpty()) {
-            m_summary.notes.append(note.arg(QStringLiteral("it holds nothing new.")));
+            m_summary.notes.append(
+                note.arg(QStringLiteral("it holds nothing that contact lacks.")));
             return false;
         }
         lines.prepend(QStringLiteral("Changed on the server after the merge: %1 (UID %2)")
@@ -472,7 +473,8 @@ private:
         merged.fields[QStringLiteral("remarks")] =
             remarks.isEmpty() ? block : remarks + QLatin1Char('\n') + block;
         m_book.replace(id, merged);
-        m_summary.notes.append(note.arg(QStringLiteral("its new values are in the remarks.")));
+        m_summary.notes.append(
+            note.arg(QStringLiteral("what it holds that contact lacks is added to its remarks.")));
         return true;
     }
 
