@@ -444,16 +444,24 @@ private:
     // reached it (or sent back by a device that still had it), is that other contact now: the
     // person stays one contact, the card's values the merged contact lacks go to its remarks as
     // the merge writes them, and the card is deleted on the server (with its new ETag) so it
-    // does not come back. True when the merged contact changed.
+    // does not come back. A photo the merged contact lacks is taken; another photo cannot go
+    // into remarks, so the card's version goes to Deleted contacts. True when the merged contact
+    // changed.
     bool keepInMerged(const Contact& card, const QString& uid, qint64 id) {
         Contact merged = m_book.read(id);
+        const bool photoTaken = merged.photo.isEmpty() && !card.photo.isEmpty();
+        if (photoTaken)
+            merged.photo = card.photo;
+        else if (!card.photo.isEmpty() && card.photo != merged.photo)
+            trashCopy(card, merged.value(QStringLiteral("uid")));
         const QString remarks = merged.value(QStringLiteral("remarks"));
         const QStringList said = remarks.split(QLatin1Char('\n'));
         QStringList lines;
         const QString cardRemarks = card.value(QStringLiteral("remarks")).trimmed();
         if (!cardRemarks.isEmpty() && !remarks.contains(cardRemarks))
             lines.append(cardRemarks);
-        for (const QString& line : tidy::valuesNotHeld(merged.fields, card.fields)) {
+        for (const QString& line :
+             tidy::valuesNotHeld(merged.fields, merged.photo, card.fields, card.photo)) {
             if (!said.contains(line))
                 lines.append(line);
         }
@@ -464,8 +472,11 @@ private:
                 .arg(nameOf(card), nameOf(merged));
         if (lines.isEmpty()) {
             m_summary.notes.append(
-                note.arg(QStringLiteral("it holds nothing that contact lacks.")));
-            return false;
+                note.arg(photoTaken ? QStringLiteral("its photo is taken.")
+                                    : QStringLiteral("it holds nothing that contact lacks.")));
+            if (photoTaken)
+                m_book.replace(id, merged);
+            return photoTaken;
         }
         lines.prepend(QStringLiteral("Changed on the server after the merge: %1 (UID %2)")
                           .arg(nameOf(card), uid));
@@ -476,6 +487,14 @@ private:
         m_summary.notes.append(
             note.arg(QStringLiteral("what it holds that contact lacks is added to its remarks.")));
         return true;
+    }
+
+    // The server's version of a card, under a UID of its own so that restoring it never gives
+    // the book two contacts with one UID.
+    void trashCopy(Contact card, const QString& mergedInto) {
+        card.fields[QStringLiteral("uid")] = engine::book::newUid();
+        tidy::moveToTrash(m_book.db(), {m_book.insert(card)}, tidy::TrashReason::Merged,
+                          mergedInto);
     }
 
     // The contact `uid` sent as the server last agreed on it: what this sync received, else its

@@ -256,9 +256,10 @@ QString mergedRemarks(const MergePlan& plan) {
     return parts.join(QLatin1Char('\n'));
 }
 
-QStringList valuesNotHeld(const QHash<QString, QString>& kept,
-                          const QHash<QString, QString>& other) {
+QStringList valuesNotHeld(const QHash<QString, QString>& kept, const QByteArray& keptPhoto,
+                          const QHash<QString, QString>& other, const QByteArray& otherPhoto) {
     MergePlan plan;
+    plan.photos = {keptPhoto, otherPhoto};
     for (const auto& [field, caption] : chosenFields())
         plan.fields.append({field, caption, {kept.value(field), other.value(field)}, 0});
     QHash<QString, QSet<QString>> listed;

@@ -51,9 +51,10 @@ QString mergedRemarks(const MergePlan& plan);
 
 // The lines a contact merged into `kept` adds to its remarks: each of `other`'s values that
 // `kept` does not hold, with its caption ("Phone (other): 555-0101"), numbers compared by their
-// digits. Both are keyed by the book's columns; the remarks and the photo are left out.
-QStringList valuesNotHeld(const QHash<QString, QString>& kept,
-                          const QHash<QString, QString>& other);
+// digits, and its photo when it differs (said to stay with that contact in Deleted contacts).
+// The fields are keyed by the book's columns; the remarks are left out.
+QStringList valuesNotHeld(const QHash<QString, QString>& kept, const QByteArray& keptPhoto,
+                          const QHash<QString, QString>& other, const QByteArray& otherPhoto);
 
 // Merges in one transaction: the kept contact takes the chosen values and the remarks above,
 // the others go to the trash (merged into the kept UID) and their UIDs are remembered. A

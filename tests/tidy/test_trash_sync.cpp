@@ -10,6 +10,8 @@
 #include "tidy/Merge.h"
 #include "tidy/Trash.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QtTest>
 
 using namespace quillory;
@@ -24,6 +26,17 @@ class TestTrashSync : public QObject {
         sync::CardDavClient client({addressBook, m_server.user(), m_server.password(), addressBook},
                                    5000);
         return sync::synchronize(book, client, {}).text().section(u'\n', 0, 0);
+    }
+    static QString uidOf(engine::Database& db, qint64 id) {
+        return db.scalar(QStringLiteral("SELECT uid FROM PhoneBK WHERE id = ?"), {id}).toString();
+    }
+    static QByteArray png(Qt::GlobalColor colour) {
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(colour);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return buffer.data();
     }
     static QUrl cardOf(engine::Database& db, const QUrl& addressBook, const QString& uid) {
         return addressBook.resolved(
@@ -64,50 +77,59 @@ private Q_SLOTS:
     }
 
     // Another device edits the card of a contact merged away here, before this book's sync
-    // sends the merge or after it (sending the card back): the person stays one contact.
+    // sends the merge or after it (sending the card back): the person stays one contact, with
+    // the edit in the remarks; a photo the contact lacks is taken, another goes to the trash.
     void mergedAwayCardEditedOnServer_data() {
         QTest::addColumn<bool>("mergeSentFirst");
-        QTest::newRow("edited before the merge is sent") << false;
-        QTest::newRow("sent back after the merge") << true;
+        QTest::addColumn<QByteArray>("keptPhoto");
+        QTest::addColumn<QByteArray>("photoThere");
+        QTest::addColumn<int>("trashed");
+        QTest::newRow("edited before the merge is sent")
+            << false << QByteArray() << QByteArray() << 1;
+        QTest::newRow("sent back after the merge") << true << QByteArray() << QByteArray() << 1;
+        QTest::newRow("a photo added there") << false << QByteArray() << png(Qt::red) << 1;
+        QTest::newRow("another photo there") << true << png(Qt::blue) << png(Qt::red) << 2;
     }
     void mergedAwayCardEditedOnServer() {
         QFETCH(bool, mergeSentFirst);
-        const QUrl addressBook =
-            m_server.makeAddressBook(QStringLiteral("merged%1").arg(mergeSentFirst), {});
-        QVERIFY(!addressBook.isEmpty());
-        const QString book = m_dir.filePath(QStringLiteral("merged%1.mdb").arg(mergeSentFirst));
-        QVariantMap twin = test::contactNamed(QStringLiteral("Ames"), QStringLiteral("Ann"));
+        QFETCH(QByteArray, keptPhoto);
+        QFETCH(QByteArray, photoThere);
+        QFETCH(int, trashed);
+        const QString name = QStringLiteral("merged%1").arg(QTest::currentDataTag()).remove(u' ');
+        const QUrl addressBook = m_server.makeAddressBook(name, {});
+        const QString book = m_dir.filePath(name);
+        QVariantMap kept = test::contactNamed(QStringLiteral("Ames"), QStringLiteral("Ann"));
+        QVariantMap twin = kept;
         twin.insert(QStringLiteral("email"), QStringLiteral("ann@example.org"));
-        test::writeBook(book,
-                        {test::contactNamed(QStringLiteral("Ames"), QStringLiteral("Ann")), twin});
-        QCOMPARE(sync(book, addressBook),
-                 QStringLiteral("2 sent, 0 received, 0 deleted, 0 conflicts kept"));
+        kept.insert(QStringLiteral("bitmap"), keptPhoto.isEmpty() ? QVariant() : keptPhoto);
+        test::writeBook(book, {kept, twin});
+        QCOMPARE(sync(book, addressBook).left(6), QStringLiteral("2 sent"));
         auto db = engine::Database::open(book);
-        const QString keptUid =
-            db->scalar(QStringLiteral("SELECT uid FROM PhoneBK WHERE email IS NULL")).toString();
-        const QUrl mergedAway =
-            cardOf(*db, addressBook,
-                   db->scalar(QStringLiteral("SELECT uid FROM PhoneBK WHERE email IS NOT NULL"))
-                       .toString());
-        const QUrl kept = cardOf(*db, addressBook, keptUid);
-        QByteArray edited = m_server.get(mergedAway).body.replace("555-0100", "555-0199");
+        const QUrl card = cardOf(*db, addressBook, uidOf(*db, 2));
+        const QString keptUid = uidOf(*db, 1);
+        QByteArray edited = m_server.get(card).body.replace("555-0100", "555-0199");
+        if (!photoThere.isEmpty())
+            edited.replace("END:VCARD",
+                           "PHOTO;ENCODING=b;TYPE=PNG:" + photoThere.toBase64() + "\r\nEND:VCARD");
         tidy::applyMerge(*db, tidy::planMerge(*db, {1, 2}));
-        if (mergeSentFirst) {
-            QCOMPARE(sync(book, addressBook),
-                     QStringLiteral("1 sent, 0 received, 1 deleted, 0 conflicts kept"));
-            QCOMPARE(m_server.get(mergedAway).status, 404);
-        }
-        QCOMPARE(m_server.put(mergedAway, edited).status / 100, 2);
+        if (mergeSentFirst)
+            QCOMPARE(sync(book, addressBook).left(6), QStringLiteral("1 sent"));
+        QCOMPARE(m_server.put(card, edited).status / 100, 2);
 
         QCOMPARE(sync(book, addressBook),
                  QStringLiteral("1 sent, 1 received, 1 deleted, 0 conflicts kept"));
         QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM PhoneBK")).toInt(), 1);
-        QVERIFY(db->scalar(QStringLiteral("SELECT remarks FROM PhoneBK WHERE uid = ?"), {keptUid})
+        QVERIFY(db->scalar(QStringLiteral("SELECT remarks FROM PhoneBK"))
                     .toString()
                     .split(u'\n')
                     .contains(QStringLiteral("Phone (home): 555-0199")));
-        QCOMPARE(m_server.get(mergedAway).status, 404);
-        QVERIFY(m_server.get(kept).body.replace("\r\n ", "").contains("555-0199"));
+        QCOMPARE(db->scalar(QStringLiteral("SELECT bitmap FROM PhoneBK")).toByteArray(),
+                 keptPhoto.isEmpty() ? photoThere : keptPhoto);
+        QCOMPARE(tidy::trashEntries(*db).size(), trashed);
+        QCOMPARE(m_server.get(card).status, 404);
+        QVERIFY(m_server.get(cardOf(*db, addressBook, keptUid))
+                    .body.replace("\r\n ", "")
+                    .contains("555-0199"));
         QCOMPARE(sync(book, addressBook),
                  QStringLiteral("0 sent, 0 received, 0 deleted, 0 conflicts kept"));
     }
