@@ -312,8 +312,9 @@ public:
                              source.scalar(QStringLiteral("PRAGMA freelist_count")).toLongLong();
         m_total = std::max<qint64>(1, pages) *
                   source.scalar(QStringLiteral("PRAGMA page_size")).toLongLong();
-        // Often enough for the progress to move smoothly, seldom enough to cost nothing.
-        sqlite3_progress_handler(m_db.handle(), 20000, &VacuumProgress::step, this);
+        // Often enough for the progress to move while large rows are copied whole, a few
+        // instructions each; a look at the size of a file costs next to nothing.
+        sqlite3_progress_handler(m_db.handle(), 128, &VacuumProgress::step, this);
     }
     ~VacuumProgress() {
         if (m_progress)
