@@ -87,6 +87,10 @@ frmProgress::frmProgress(const QString& caption, QWidget* parent) : QDialog(pare
     setMinimumWidth(360);
 }
 
+void frmProgress::reject() {
+    cmdCancel->click();
+}
+
 bool runWithProgress(QWidget* parent, const QString& caption,
                      const std::function<void(const engine::CopyProgress&)>& work) {
     frmProgress window(caption, parent);

@@ -51,6 +51,10 @@ public:
 
     QProgressBar* prgWork;
     QPushButton* cmdCancel;
+
+protected:
+    // Escape and the window's close box cancel the work rather than hide the window over it.
+    void reject() override;
 };
 
 // Runs `work` with a frmProgress titled `caption` over `parent`, the other windows closed to
