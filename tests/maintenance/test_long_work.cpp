@@ -125,7 +125,7 @@ void TestLongWork::killLeavesBookAndBackup_data() {
     QTest::addColumn<QString>("command");
     QTest::addColumn<bool>("freePages");
     QTest::addColumn<int>("killAt"); // the report of progress the copy is killed at
-    for (const char* command : {"backup", "compact"})
+    for (const char* command : {"backup", "compact", "exit"})
         for (bool freePages : {false, true})
             for (int report : {1, 3, 6})
                 QTest::addRow("%s%s at report %d", command, freePages ? ", free pages" : "", report)
@@ -146,16 +146,20 @@ void TestLongWork::killLeavesBookAndBackup() {
     const QByteArray book = folder.read(Book);
     const QByteArray backup = folder.read(Backup);
     const QString target =
-        command == QLatin1String("backup") ? folder.file(Backup) : folder.file(Book);
+        command == QLatin1String("compact") ? folder.file(Book) : folder.file(Backup);
     const pid_t child = ::fork();
     if (child == 0) {
         int left = killAt;
         try {
-            bookfiles::writeCompactedCopy(folder.file(Book), target, [&](qint64, qint64) {
+            const engine::CopyProgress killer = [&](qint64, qint64) {
                 if (--left == 0)
                     ::kill(::getpid(), SIGKILL);
                 return true;
-            });
+            };
+            if (command == QLatin1String("exit")) // the copy the exit makes
+                bookfiles::writeBackup(folder.file(Book), target, killer);
+            else
+                bookfiles::writeCompactedCopy(folder.file(Book), target, killer);
         } catch (...) {
         }
         ::_exit(0); // reaching here: the copy ended before the report
