@@ -481,7 +481,8 @@ void dropKeptAside(const QString& path) {
     passOver([&] { removeIfPresent(keptAsideName(path)); });
 }
 
-void prepareCompactedCopy(const QString& source, const QString& temporary) {
+void prepareCompactedCopy(const QString& source, const QString& temporary,
+                          const engine::CopyProgress& progress) {
     // Checked before a leftover is cleared, so nothing is deleted for a book that is not there.
     engine::checkFileName(source);
     if (!QFileInfo::exists(source))
@@ -492,7 +493,7 @@ void prepareCompactedCopy(const QString& source, const QString& temporary) {
     removeIfPresent(temporary);
     try {
         reportStep(Step::Compact, temporary);
-        engine::CompactDatabase(source, temporary); // durable when it returns
+        engine::CompactDatabase(source, temporary, progress); // durable when it returns
         reportStep(Step::CheckCopy, temporary);
         checkCopy(source, temporary);
     } catch (...) {
@@ -501,12 +502,14 @@ void prepareCompactedCopy(const QString& source, const QString& temporary) {
     }
 }
 
-void writeCompactedCopy(const QString& source, const QString& target) {
-    writeCompactedCopy(source, target, beingWrittenName(target));
+void writeCompactedCopy(const QString& source, const QString& target,
+                        const engine::CopyProgress& progress) {
+    writeCompactedCopy(source, target, beingWrittenName(target), progress);
 }
 
-void writeCompactedCopy(const QString& source, const QString& target, const QString& temporary) {
-    prepareCompactedCopy(source, temporary);
+void writeCompactedCopy(const QString& source, const QString& target, const QString& temporary,
+                        const engine::CopyProgress& progress) {
+    prepareCompactedCopy(source, temporary, progress);
     try {
         reportStep(Step::Swap, target);
         files::replaceFile(temporary, target);
@@ -516,7 +519,9 @@ void writeCompactedCopy(const QString& source, const QString& target, const QStr
     }
 }
 
-std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder) {
+std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder,
+                                        const engine::CopyProgress& progress,
+                                        AfterBackup afterwards) {
     passOver([&] {
         try {
             ReleaseBook(data, folder);
@@ -527,19 +532,25 @@ std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramF
             ReleaseBook(data, folder);
         }
     });
-    const std::optional<QString> failure = BackUpBook(folder);
-    passOver([&] { ReopenBook(data, folder); });
+    const std::optional<QString> failure = BackUpBook(folder, progress);
+    // Opening the book again reads and checks it, which is all wasted on a program that
+    // closes it next.
+    if (afterwards == AfterBackup::Reopen)
+        passOver([&] { ReopenBook(data, folder); });
     return failure;
 }
 
-std::optional<QString> BackUpBook(const ProgramFolder& folder) {
+std::optional<QString> BackUpBook(const ProgramFolder& folder,
+                                  const engine::CopyProgress& progress) {
     const QString book = folder.file(contact::file::Book);
     const QString backup = folder.file(contact::file::Backup);
     // A book still held goes the whole way, and fails there.
     if (!engine::isHeldOpen(book) && backupIsCurrent(book, backup))
         return std::nullopt;
     try {
-        writeBackup(book, backup);
+        writeBackup(book, backup, progress);
+    } catch (const engine::CopyCancelled&) {
+        return std::nullopt; // the user's choice; the previous back-up is as it was
     } catch (const PlatformError& error) {
         return error.description();
     } catch (const std::exception& error) {
@@ -548,22 +559,24 @@ std::optional<QString> BackUpBook(const ProgramFolder& folder) {
     return std::nullopt;
 }
 
-void writeBackup(const QString& book, const QString& backup) {
+void writeBackup(const QString& book, const QString& backup, const engine::CopyProgress& progress) {
     engine::checkFileName(book);
     if (!QFileInfo::exists(book))
         throw PlatformError(ErrorNumber::EngineFileNotFound,
                             QStringLiteral("The file \"%1\" could not be found.").arg(book));
-    // From here until the new record is written, the old one describes nothing.
-    dropBackupRecord(backup);
     const QString temporary = beingWrittenName(backup);
     reportStep(Step::ClearLeftover, temporary);
     removeIfPresent(temporary);
     std::optional<BackupRecord> record;
     try {
         reportStep(Step::Compact, temporary);
-        engine::BackUpDatabase(book, temporary, [&] { record = bookState(book); });
+        engine::BackUpDatabase(
+            book, temporary, [&] { record = bookState(book); }, progress);
         reportStep(Step::CheckCopy, temporary);
         checkCopy(book, temporary);
+        // From here until the new record is written, the old one describes nothing; until
+        // now it still describes the previous back-up, which a cancel leaves as it was.
+        dropBackupRecord(backup);
         reportStep(Step::Swap, backup);
         files::replaceFile(temporary, backup);
     } catch (...) {

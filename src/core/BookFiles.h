@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/engine/Database.h"
+
 #include <functional>
 #include <optional>
 #include <QString>
@@ -112,16 +114,20 @@ void dropKeptAside(const QString& path);
 // Writes a compacted copy of `source` under `temporary`: a leftover of that name from an
 // interrupted run is deleted first (never promoted), and the copy is checked to be a book
 // with as many contacts as the source, and made durable. Throws PlatformError when any step
-// fails; `temporary` is then gone and `source` untouched.
-void prepareCompactedCopy(const QString& source, const QString& temporary);
+// fails; `temporary` is then gone and `source` untouched. `progress` is told how far the copy
+// has come and can stop it (engine::CopyCancelled, with the same outcome as a failure).
+void prepareCompactedCopy(const QString& source, const QString& temporary,
+                          const engine::CopyProgress& progress = {});
 
 // Writes a compacted copy of `source` to `target` without ever losing what `target` held:
 // the copy is prepared under `temporary` (beingWrittenName(target) when not given) and only
 // then renamed over the target. A previous file at `target` stays until the swap has
 // succeeded. Throws PlatformError when any step fails; `target` is then as it was. `source`
-// and `target` may be the same file.
-void writeCompactedCopy(const QString& source, const QString& target);
-void writeCompactedCopy(const QString& source, const QString& target, const QString& temporary);
+// and `target` may be the same file. `progress` as for prepareCompactedCopy.
+void writeCompactedCopy(const QString& source, const QString& target,
+                        const engine::CopyProgress& progress = {});
+void writeCompactedCopy(const QString& source, const QString& target, const QString& temporary,
+                        const engine::CopyProgress& progress = {});
 
 // The back-up made when the program closes: the book is copied into the back-up file in the
 // program folder, unless that file already holds the book as it is now (the book unchanged
@@ -129,17 +135,25 @@ void writeCompactedCopy(const QString& source, const QString& target, const QStr
 // failing step is passed over and the next one runs; nothing is shown. Typing on the card that
 // cannot be written is dropped, so the back-up holds the book as it is on the disk. Returns
 // why no back-up was written (the previous one is then as it was), nothing when it was or
-// needed not be.
-std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder);
+// needed not be. A back-up stopped through `progress` is no failure: the previous one is as it
+// was and nothing is returned. The book is opened again afterwards, unless `afterwards` says
+// the program is ending and nobody needs it open.
+enum class AfterBackup { Reopen, LeaveClosed };
+std::optional<QString> AutoBackupOnExit(engine::DataSource& data, const ProgramFolder& folder,
+                                        const engine::CopyProgress& progress = {},
+                                        AfterBackup afterwards = AfterBackup::Reopen);
 // The copy itself, for a book no data source holds (the command line's syncs): the same rules
 // and the same answer, without releasing and reopening a data source.
-std::optional<QString> BackUpBook(const ProgramFolder& folder);
+std::optional<QString> BackUpBook(const ProgramFolder& folder,
+                                  const engine::CopyProgress& progress = {});
 
 // Writes a back-up of `book` to `backup`: copied under the temporary name beingWrittenName
 // (as compact as the book allows), checked to be a book with every contact, made durable and
 // renamed over `backup`, which is as it was when any step fails (and the step's PlatformError
 // is thrown). A record of what was copied is kept beside the back-up ("<backup>.state").
-void writeBackup(const QString& book, const QString& backup);
+// `progress` as for prepareCompactedCopy.
+void writeBackup(const QString& book, const QString& backup,
+                 const engine::CopyProgress& progress = {});
 
 // The steps of the whole-file sequences. An observer is told of each step, with the file it
 // works on, just before the step runs; tests use it to bring about a real failure (a full

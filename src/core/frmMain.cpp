@@ -10,6 +10,7 @@
 #include "core/GridModel.h"
 #include "core/SettingsStore.h"
 #include "core/StatusPanels.h"
+#include "core/WorkProgress.h"
 #include "platform/engine/DataSource.h"
 #include "platform/files/PlatformError.h"
 #include "platform/ui/Geometry.h"
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSessionManager>
 #include <QSet>
@@ -582,6 +584,13 @@ void frmMain::buildCard() {
         line->setAlignment(Qt::AlignCenter);
         buLayout->addWidget(line);
     }
+    // How much of the book is copied, and a way out that leaves the previous back-up as it was.
+    auto* buBar = new QProgressBar(frmBU);
+    buBar->setObjectName(QStringLiteral("prgBU"));
+    buLayout->addWidget(buBar);
+    auto* buCancel = new QPushButton(QStringLiteral("Cancel"), frmBU);
+    buCancel->setObjectName(QStringLiteral("cmdBUCancel"));
+    buLayout->addWidget(buCancel, 0, Qt::AlignRight);
     // The designed box was measured for the fonts of its day; today's need more room, so the
     // notice is at least as large as its two lines in the fonts it is shown in. The layout
     // moves it, keeping its size.
@@ -1044,7 +1053,14 @@ void frmMain::closeEvent(QCloseEvent* event) {
         frmBU->show();
         repaint();
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        const std::optional<QString> failure = bookfiles::AutoBackupOnExit(*Data1, m_app.folder());
+        std::optional<QString> failure;
+        {
+            CopyProgressDriver driver(frmBU->findChild<QProgressBar*>(QStringLiteral("prgBU")),
+                                      frmBU->findChild<QPushButton*>(QStringLiteral("cmdBUCancel")),
+                                      frmBU);
+            failure = bookfiles::AutoBackupOnExit(*Data1, m_app.folder(), driver.progress(),
+                                                  bookfiles::AfterBackup::LeaveClosed);
+        }
         frmBU->hide();
         repaint();
         // Nobody should leave believing a back-up was made.

@@ -5,6 +5,7 @@
 #include "core/BookFiles.h"
 #include "core/ContactRecord.h"
 #include "core/frmMain.h"
+#include "core/WorkProgress.h"
 #include "maintenance/frmSaveDB.h"
 #include "maintenance/Maintenance.h"
 #include "maintenance/MaintenanceSteps.h"
@@ -37,9 +38,10 @@ bool confirmBackup(QWidget* parent) {
 }
 
 // Writes the back-up at `target`. The new back-up is written beside the previous one and
-// renamed over it only when it is complete and checked, so a failed back-up never costs the
-// one before it, and nothing has to be put back.
-void writeBackup(AppContext& app, const QString& target) {
+// renamed over it only when it is complete and checked, so a failed or cancelled back-up
+// never costs the one before it, and nothing has to be put back. False when the user
+// cancelled it.
+bool writeBackup(AppContext& app, const QString& target) {
     // Where the previous back-up would be deleted to make room, it is made sure instead that
     // it could be: the folder is there (else 76) and can be written (else 75, as a
     // write-protected disk gives). No previous back-up (53) is no obstacle.
@@ -50,7 +52,11 @@ void writeBackup(AppContext& app, const QString& target) {
             files::errorNumberFor(err, target),
             QStringLiteral("Cannot write to \"%1\": %2").arg(folder, systemErrorText(err)));
     }
-    bookfiles::writeCompactedCopy(app.folder().file(contact::file::Book), target);
+    const QString book = app.folder().file(contact::file::Book);
+    return runWithProgress(messageParent(app), backupCaption(),
+                           [&](const engine::CopyProgress& progress) {
+                               bookfiles::writeCompactedCopy(book, target, progress);
+                           });
 }
 
 } // namespace
@@ -67,7 +73,10 @@ void BackupToProgramFolder(AppContext& app) {
     try {
         if (!hold.release())
             return;
-        writeBackup(app, app.folder().file(contact::file::Backup));
+        if (!writeBackup(app, app.folder().file(contact::file::Backup))) {
+            hold.reopen();
+            return;
+        }
     } catch (const PlatformError& error) {
         if (isOneOf(error, {ErrorNumber::DiskFull, ErrorNumber::EngineDiskFull}))
             tell(parent, QStringLiteral("Not enough room on current disk! Selcet a different disk "
@@ -92,7 +101,10 @@ void BackupToChosenFolder(AppContext& app, frmSaveDB& dialog) {
             return;
         target = backupTarget(dialog.File2->path());
         dialog.Label2->setText(target);
-        writeBackup(app, target);
+        if (!writeBackup(app, target)) {
+            hold.reopen();
+            return;
+        }
     } catch (const PlatformError& error) {
         if (isOneOf(error, {ErrorNumber::DiskFull, ErrorNumber::EngineDiskFull}))
             tell(parent, QStringLiteral("Not enough room on current disk! Select a different disk "

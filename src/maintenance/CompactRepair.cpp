@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "core/BookFiles.h"
 #include "core/ContactRecord.h"
+#include "core/WorkProgress.h"
 #include "maintenance/Maintenance.h"
 #include "maintenance/MaintenanceSteps.h"
 #include "platform/files/PlatformError.h"
@@ -65,7 +66,17 @@ void mnuComDB_Click(AppContext& app) {
             return;
         // The packed copy is written under its own name and checked before it is renamed over
         // the book in one step, so no moment passes without a complete book on the disk.
-        bookfiles::writeCompactedCopy(book, book, app.folder().file(contact::file::CompactTemp));
+        const QString temporary = app.folder().file(contact::file::CompactTemp);
+        const bool done =
+            runWithProgress(messageParent(app), QStringLiteral("Compact Database"),
+                            [&](const engine::CopyProgress& progress) {
+                                bookfiles::writeCompactedCopy(book, book, temporary, progress);
+                            });
+        // Cancelled: the book is as it was, which is what the user asked for.
+        if (!done) {
+            hold.reopen();
+            return;
+        }
     } catch (const std::exception& error) {
         hold.reopen();
         tell(messageParent(app),

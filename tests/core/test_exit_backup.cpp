@@ -47,6 +47,8 @@ void runAndQuit(const TempProgramFolder& folder, const test::ProgramSetup& setup
     program.boxes.answer(ui::Answer::Yes);
     program.main->close();
     QVERIFY(!program.main->isVisible());
+    // The back-up's check is the last look at the book: it is not opened again to be closed.
+    QVERIFY(!engine::isHeldOpen(folder.file(book)));
     // Only the question: no news of a failed back-up.
     QCOMPARE(program.boxes.asked().size(), 1);
 }

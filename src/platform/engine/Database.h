@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <stdexcept>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -175,17 +176,30 @@ void mendShape(Database& db);
 // True while a DataSource holds the file open (compared by the file's canonical path).
 bool isHeldOpen(const QString& path);
 
+// How far a long copy has come: `done` of `total`, in units of its own. Answering false stops
+// the copy, which then throws CopyCancelled with the destination gone.
+using CopyProgress = std::function<bool(qint64 done, qint64 total)>;
+
+// A copy stopped because its progress answered false.
+class CopyCancelled final : public std::runtime_error {
+public:
+    CopyCancelled() : std::runtime_error("The copy was cancelled.") {}
+};
+
 // Writes a compacted copy of `source` to `destination`. Fails when the source is missing
 // (3024), is held open by a data source (3051), or when the destination exists (3204).
-void CompactDatabase(const QString& source, const QString& destination);
+// `progress`, when given, is told how much of the copy is written as it goes.
+void CompactDatabase(const QString& source, const QString& destination,
+                     const CopyProgress& progress = {});
 
 // Writes a copy of `source` to `destination` for a back-up, the fastest way that still gives a
 // compact file: page for page when little of the source is free pages, else compacted as by
 // CompactDatabase. The copy is durable when it returns. `whileHeld`, when given, runs after
 // the copy while no writer can change the source, so it sees the source exactly as copied. Fails
-// as CompactDatabase does; the destination is then gone.
+// as CompactDatabase does, and reports and stops through `progress` as it does; the destination
+// is then gone.
 void BackUpDatabase(const QString& source, const QString& destination,
-                    const std::function<void()>& whileHeld = {});
+                    const std::function<void()>& whileHeld = {}, const CopyProgress& progress = {});
 
 // The most rows any b-tree of `table` (the table itself, each of its indexes) can be counted
 // to hold; nothing when none can be counted. On a damaged file an index may still count rows

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillory::engine {
@@ -297,18 +298,82 @@ void prepareCopy(const QString& source, const QString& destination) {
 
 } // namespace
 
-void CompactDatabase(const QString& source, const QString& destination) {
+namespace {
+
+// Reports how far VACUUM INTO has written its destination, against the pages of the source
+// that hold something, and stops it when the progress answers false.
+class VacuumProgress {
+public:
+    VacuumProgress(Database& source, const QString& destination, const CopyProgress& progress)
+        : m_db(source), m_destination(QFile::encodeName(destination)), m_progress(progress) {
+        if (!m_progress)
+            return;
+        const qint64 pages = source.scalar(QStringLiteral("PRAGMA page_count")).toLongLong() -
+                             source.scalar(QStringLiteral("PRAGMA freelist_count")).toLongLong();
+        m_total = std::max<qint64>(1, pages) *
+                  source.scalar(QStringLiteral("PRAGMA page_size")).toLongLong();
+        // Often enough for the progress to move while large rows are copied whole, a few
+        // instructions each; a look at the size of a file costs next to nothing.
+        sqlite3_progress_handler(m_db.handle(), 128, &VacuumProgress::step, this);
+    }
+    ~VacuumProgress() {
+        if (m_progress)
+            sqlite3_progress_handler(m_db.handle(), 0, nullptr, nullptr);
+    }
+    VacuumProgress(const VacuumProgress&) = delete;
+    VacuumProgress& operator=(const VacuumProgress&) = delete;
+
+    bool cancelled() const { return m_cancelled; }
+    void finished() const {
+        if (m_progress)
+            m_progress(m_total, m_total);
+    }
+
+private:
+    static int step(void* self) {
+        auto* me = static_cast<VacuumProgress*>(self);
+        struct stat written {};
+        const qint64 done =
+            ::stat(me->m_destination.constData(), &written) == 0 ? qint64(written.st_size) : 0;
+        me->m_cancelled = !me->m_progress(std::min(done, me->m_total), me->m_total);
+        return me->m_cancelled ? 1 : 0;
+    }
+
+    Database& m_db;
+    QByteArray m_destination;
+    const CopyProgress& m_progress;
+    qint64 m_total = 0;
+    bool m_cancelled = false;
+};
+
+// VACUUM INTO `destination` on `db`, reporting through `progress`.
+void vacuumInto(Database& db, const QString& destination, const CopyProgress& progress) {
+    VacuumProgress reporter(db, destination, progress);
+    try {
+        Statement vacuum(db, QStringLiteral("VACUUM INTO ?"));
+        vacuum.bind(1, QFileInfo(destination).absoluteFilePath());
+        vacuum.step();
+    } catch (const PlatformError&) {
+        if (reporter.cancelled())
+            throw CopyCancelled();
+        throw;
+    }
+    reporter.finished();
+}
+
+} // namespace
+
+void CompactDatabase(const QString& source, const QString& destination,
+                     const CopyProgress& progress) {
     prepareCopy(source, destination);
 
     std::unique_ptr<Database> db = Database::open(source);
     try {
-        Statement vacuum(*db, QStringLiteral("VACUUM INTO ?"));
-        vacuum.bind(1, QFileInfo(destination).absoluteFilePath());
-        vacuum.step();
+        vacuumInto(*db, destination, progress);
         db.reset();
         // VACUUM INTO syncs its own journal; one more fsync makes the finished copy durable.
         makeDurable(destination);
-    } catch (const PlatformError&) {
+    } catch (...) {
         db.reset();
         removeWithJournal(destination);
         throw;
@@ -339,8 +404,9 @@ private:
 };
 
 // Copies the first `bytes` of `source` into the new file `destination`, in the kernel where it
-// can, else through a buffer.
-void copyBytes(const QString& source, const QString& destination, qint64 bytes) {
+// can, else through a buffer, telling `progress` after each piece.
+void copyBytes(const QString& source, const QString& destination, qint64 bytes,
+               const CopyProgress& progress = {}) {
     const Descriptor from(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
     if (from.get() < 0)
         copyFailed(source, errno);
@@ -351,8 +417,12 @@ void copyBytes(const QString& source, const QString& destination, qint64 bytes) 
     qint64 done = 0;
     bool inKernel = true;
     QByteArray buffer;
+    // Pieces small enough for the progress to move and a cancel to come soon.
+    const qint64 piece = progress ? qint64(1) << 22 : qint64(1) << 28;
     while (done < bytes) {
-        const size_t chunk = size_t(std::min<qint64>(bytes - done, qint64(1) << 28));
+        if (progress && !progress(done, bytes))
+            throw CopyCancelled();
+        const size_t chunk = size_t(std::min<qint64>(bytes - done, piece));
         if (inKernel) {
             const ssize_t n = ::copy_file_range(from.get(), nullptr, to.get(), nullptr, chunk, 0);
             if (n > 0) {
@@ -391,7 +461,7 @@ void copyBytes(const QString& source, const QString& destination, qint64 bytes) 
 } // namespace
 
 void BackUpDatabase(const QString& source, const QString& destination,
-                    const std::function<void()>& whileHeld) {
+                    const std::function<void()>& whileHeld, const CopyProgress& progress) {
     prepareCopy(source, destination);
 
     // An open read transaction keeps every writer out until the copy and the caller are done:
@@ -406,11 +476,11 @@ void BackUpDatabase(const QString& source, const QString& destination,
             // Much of the file is free pages: rebuilding it is worth its cost. A second
             // connection runs it, since this one holds the transaction.
             std::unique_ptr<Database> vacuuming = Database::open(source);
-            Statement vacuum(*vacuuming, QStringLiteral("VACUUM INTO ?"));
-            vacuum.bind(1, QFileInfo(destination).absoluteFilePath());
-            vacuum.step();
+            vacuumInto(*vacuuming, destination, progress);
         } else {
-            copyBytes(source, destination, pages * pageSize);
+            copyBytes(source, destination, pages * pageSize, progress);
+            if (progress)
+                progress(pages * pageSize, pages * pageSize);
         }
         makeDurable(destination);
         if (whileHeld)
