@@ -103,10 +103,7 @@ public:
           m_lastBefore(
               db.scalar(QStringLiteral("SELECT coalesce(max(id), 0) FROM PhoneBK")).toLongLong()),
           m_revision(engine::book::revisionNow()),
-          m_mergesRemembered(
-              db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = ?"),
-                        {engine::book::mergedUidTable()})
-                  .toLongLong() > 0) {}
+          m_mergesRemembered(engine::book::hasTable(db, engine::book::mergedUidTable())) {}
 
     void take(const Contact& contact, ImportSummary& summary) {
         QString remarks;

@@ -316,11 +316,7 @@ private:
                                         "%1.uid)")
                              .arg(engine::book::tableName()));
         engine::book::giveMissingUids(m_book.db());
-        m_mergesRemembered =
-            m_book.db()
-                .scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = ?"),
-                        {engine::book::mergedUidTable()})
-                .toLongLong() > 0;
+        m_mergesRemembered = engine::book::hasTable(m_book.db(), engine::book::mergedUidTable());
         m_state.create();
         m_state.bindTo(addressBook);
         transaction.commit();

@@ -42,12 +42,7 @@ TrashReason reasonOf(const QString& text) {
     return TrashReason::Deleted;
 }
 
-bool hasTable(engine::Database& db, const QString& table) {
-    return db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
-                                    "lower(name) = lower(?)"),
-                     {table})
-               .toInt() > 0;
-}
+using engine::book::hasTable;
 
 QString quoted(const QString& name) {
     return engine::dialect::quoteName(name);

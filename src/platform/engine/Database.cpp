@@ -571,12 +571,15 @@ QString mergedUidTable() {
     return QStringLiteral("MergedUid");
 }
 
+bool hasTable(Database& db, const QString& table) {
+    return db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                    "lower(name) = lower(?)"),
+                     {table})
+               .toInt() > 0;
+}
+
 QString mergedUidOf(Database& db, const QString& uid) {
-    if (uid.isEmpty() ||
-        db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
-                                 "name = ?"),
-                  {mergedUidTable()})
-                .toLongLong() == 0)
+    if (uid.isEmpty() || !hasTable(db, mergedUidTable()))
         return {};
     Statement next(
         db, QStringLiteral("SELECT into_uid FROM %1 WHERE old_uid = ?").arg(mergedUidTable()));

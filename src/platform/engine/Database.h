@@ -144,6 +144,9 @@ void giveMissingUids(Database& db);
 // The table in which merges remember the UIDs they took away ("MergedUid": old_uid, into_uid),
 // made by the first merge; the import and the sync read it by that name.
 QString mergedUidTable();
+// Whether the book holds a table of that name (letter case aside): the tables made when first
+// needed (the trash, the merges) are read only once they exist.
+bool hasTable(Database& db, const QString& table);
 // The UID a merged-away UID now lives on, following merges of merges; empty when it was never
 // merged away (or the book never merged). One indexed row per step.
 QString mergedUidOf(Database& db, const QString& uid);
